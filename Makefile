@@ -1,0 +1,28 @@
+# Thin wrapper over CMake. `make run` evaluates the shipped layouts on the
+# shipped sample; `make test` builds and runs every test.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all build run test sanitize bench clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd examples && ../$(BUILD)/kbeval sample.txt | iconv -f CP949 -t UTF-8
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+sanitize:
+	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DKBEVAL_SANITIZE=ON"
+
+bench: build
+	bench/run
+
+clean:
+	rm -rf build build-sanitize

@@ -1,0 +1,62 @@
+// The single pass over the sample text: classify every character, count it,
+// and transcribe it into the key stream of every layout being evaluated.
+//
+// The text may be fed in pieces of any size; everything that crosses a
+// character boundary lives in ScanState, so the counts and key streams equal
+// those of feeding the text whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/text_counts.h"
+#include "layouts/layout_record.h"
+
+namespace kbeval {
+
+inline constexpr unsigned char kUntreatedMarker = 0x18;
+
+struct ScanState {
+  int previousFinalCode = 0;  // final code of the syllable just before, else 0
+  int pendingLeadByte = -1;   // a lead byte whose trail byte is in the next piece
+  bool stopped = false;       // a zero byte ends the text
+};
+
+// A key string ready for appending: `length` bytes at `offset` in the
+// transcriber's byte pool, and whether it is the untreated marker.
+struct KeyPiece {
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+  std::uint32_t untreated = 0;
+};
+
+// One layout's transcription: its key strings as pieces, and the key stream
+// produced so far (the caller empties it after consuming it).
+struct Transcriber {
+  std::string pool;                                // all piece bytes, padded at the end
+  std::array<KeyPiece, 128> asciiPieces{};         // space, line feed, digits and signs
+  std::array<KeyPiece, kInitialCodes> initialPieces{};
+  std::array<KeyPiece, kMedialCodes> medialPieces{};
+  std::array<KeyPiece, kFinalCodes> finalPieces{};
+  std::array<KeyPiece, kSymbolCount> symbolPieces{};
+  std::size_t longestPiece = 1;
+  bool transcribesSyllables = true;  // false for a layout whose file failed to open
+
+  std::vector<unsigned char> keyStream;  // buffer; only the first keyStreamLength bytes count
+  std::size_t keyStreamLength = 0;
+  Count untreatedCount = 0;
+};
+
+Transcriber makeTranscriber(const LayoutRecord& layout);
+
+// Scans one piece of text. Stops for good at a zero byte.
+void scanText(ScanState& state, const unsigned char* text, std::size_t length,
+              TextCounts& counts, CombinationCounts& combinations,
+              std::vector<Transcriber>& transcribers);
+
+// The key stream appended so far, as a string (for tests and small texts).
+std::string keyStreamText(const Transcriber& transcriber);
+
+}  // namespace kbeval

@@ -1,0 +1,30 @@
+// The keyboard model: for every key-stream character, its Shift state and the
+// finger, row and column of its key on a QWERTY board, for a layout's set type
+// and fingering name.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "layouts/layout_record.h"
+
+namespace kbeval {
+
+struct KeyInfo {
+  std::int8_t shift = 0;   // 1: typed with the other hand's Shift held
+  std::int8_t finger = 0;  // -5..-2 left little..index, 1 thumb, 2..5 right index..little
+  std::int8_t row = 0;     // 1 space bar .. 5 number row; 0 never set
+  std::int8_t column = 0;  // counted outward from the middle, left negative
+};
+
+// Indexed by byte. Entries 128-255, control bytes other than the line feed,
+// and DEL stay all zero: a key without data.
+using KeyTable = std::array<KeyInfo, 256>;
+
+// Rewrites the 96 entries of the printable characters and the line feed for
+// the layout's set type and fingering ("Gong", "Gong3", "Pyojun" or any other).
+void setupKeyTable(const LayoutRecord& layout, KeyTable& table);
+void setupKeyTable(int setType, std::string_view fingering, KeyTable& table);
+
+}  // namespace kbeval

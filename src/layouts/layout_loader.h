@@ -1,0 +1,36 @@
+// Reading layout description files into LayoutRecords.
+//
+// A file is read in text mode and cut into lines as a 300-byte line reader
+// would: at most 299 bytes a piece, a piece ending after its line feed. A zero
+// byte ends a piece's content. Each piece is a category line ("N<TAB>JAMO<TAB>KEYS"),
+// a "//" comment, a "set type:" or "fingering:" keyword line, or ignored.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "layouts/layout_record.h"
+
+namespace kbeval {
+
+// Applies one line piece (its line feed included, if it has one) to `layout`.
+void applyLayoutLine(std::string_view line, LayoutRecord& layout);
+
+// Applies a whole file's content, already translated from text mode.
+void applyLayoutText(std::string_view text, LayoutRecord& layout);
+
+// The fingering name stored for a "fingering:" value.
+std::string normaliseFingering(std::string_view value);
+
+// Reads "<directory>/<fileName>" into `layout`. Returns false (and prints
+// nothing) when the file cannot be opened or read, or is a directory.
+bool readLayoutFile(const std::string& path, LayoutRecord& layout);
+
+// Lists "<directory>/*.txt", reads every file and returns the records in
+// byte-wise name order. Listing failures and unopenable files are reported on
+// `messages`; a record whose file failed keeps an empty fileName.
+std::vector<LayoutRecord> loadLayouts(const std::string& directory, std::FILE* messages);
+
+}  // namespace kbeval
