@@ -35,8 +35,8 @@ struct KeyPiece {
 // One layout's transcription: its key strings as pieces, and the key stream
 // produced so far (the caller empties it after consuming it).
 struct Transcriber {
-  std::string pool;                                // all piece bytes, padded at the end
-  std::array<KeyPiece, 128> asciiPieces{};         // space, line feed, digits and signs
+  std::string pool;                         // all piece bytes, padded at the end
+  std::array<KeyPiece, 128> asciiPieces{};  // space, line feed, digits and signs
   std::array<KeyPiece, kInitialCodes> initialPieces{};
   std::array<KeyPiece, kMedialCodes> medialPieces{};
   std::array<KeyPiece, kFinalCodes> finalPieces{};
@@ -52,9 +52,8 @@ struct Transcriber {
 Transcriber makeTranscriber(const LayoutRecord& layout);
 
 // Scans one piece of text. Stops for good at a zero byte.
-void scanText(ScanState& state, const unsigned char* text, std::size_t length,
-              TextCounts& counts, CombinationCounts& combinations,
-              std::vector<Transcriber>& transcribers);
+void scanText(ScanState& state, const unsigned char* text, std::size_t length, TextCounts& counts,
+              CombinationCounts& combinations, std::vector<Transcriber>& transcribers);
 
 // The key stream appended so far, as a string (for tests and small texts).
 std::string keyStreamText(const Transcriber& transcriber);

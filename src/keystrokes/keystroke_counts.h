@@ -33,7 +33,9 @@ struct KeystrokeCounts {
   std::array<std::array<Count, kRunBuckets>, kFingerSlots> sameKeyRuns{};     // slot, repeats
 };
 
-inline Count leftTotal(const KeystrokeCounts& c) { return c.leftShifts + c.leftKeys; }
+inline Count leftTotal(const KeystrokeCounts& c) {
+  return c.leftShifts + c.leftKeys;
+}
 inline Count rightTotal(const KeystrokeCounts& c) {
   return c.rightShifts + c.rightKeys + c.enterStrokes;
 }

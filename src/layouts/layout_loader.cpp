@@ -1,0 +1,199 @@
+#include "layouts/layout_loader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+
+#include "driver/text_mode.h"
+#include "layouts/ascii_case.h"
+#include "layouts/keyboard_directory.h"
+
+namespace kbeval {
+
+namespace {
+
+// A line read by a 300-byte line reader holds at most this many characters.
+constexpr std::size_t kLinePieceLength = 299;
+
+bool isCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The leading decimal number of `text` as the standard conversion reads it
+// (white space, sign, digits). Values beyond int saturate, so a huge number
+// never wraps round to a small one.
+int leadingNumber(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && isCSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+std::string_view withoutLineFeed(std::string_view text) {
+  const std::size_t lineFeed = text.find('\n');
+  return lineFeed == std::string_view::npos ? text : text.substr(0, lineFeed);
+}
+
+// "N<TAB>JAMO<TAB>KEYS": tabs before N and between N and JAMO may repeat;
+// KEYS is everything after the one tab that ends JAMO.
+void applyCategoryLine(int category, std::string_view line, LayoutRecord& layout) {
+  std::size_t i = 0;
+  while (i < line.size() && line[i] == '\t') ++i;
+  const std::size_t numberEnd = line.find('\t', i);
+  if (numberEnd == std::string_view::npos) return;
+  i = numberEnd;
+  while (i < line.size() && line[i] == '\t') ++i;
+  const std::size_t jamoEnd = line.find('\t', i);
+  if (jamoEnd == std::string_view::npos || jamoEnd == i) return;
+  const std::string_view jamo = line.substr(i, jamoEnd - i);
+  const std::string_view keys = withoutLineFeed(line.substr(jamoEnd + 1));
+  if (keys.empty()) return;
+
+  std::string* target = nullptr;
+  std::optional<int> index;
+  switch (category) {
+    case 1:
+      if ((index = findName(InitialNames, jamo))) target = &layout.initialKeys[*index];
+      break;
+    case 2:
+      if ((index = findName(MedialNames, jamo))) target = &layout.medialKeys[*index];
+      break;
+    case 3:
+      if ((index = findName(FinalNames, jamo))) target = &layout.finalKeys[*index];
+      break;
+    case 4:
+      if (jamo.size() == 1) {
+        if ((index = findSign(static_cast<unsigned char>(jamo[0]))))
+          target = &layout.signKeys[*index];
+      } else if ((index = findName(SymbolNames, jamo))) {
+        target = &layout.symbolKeys[*index];
+      }
+      break;
+    default:
+      break;
+  }
+  if (target != nullptr) target->assign(keys);
+}
+
+void applyKeywordLine(std::string_view line, LayoutRecord& layout) {
+  std::size_t begin = 0;
+  while (begin < line.size() && line[begin] == ':') ++begin;
+  const std::size_t colon = line.find(':', begin);
+  if (colon == std::string_view::npos) return;
+  const std::string_view keyword = line.substr(begin, colon - begin);
+  const std::string_view value = withoutLineFeed(line.substr(colon + 1));
+  if (equalsIgnoringCase(keyword, "set type")) {
+    layout.setType = leadingNumber(value);
+  } else if (equalsIgnoringCase(keyword, "fingering")) {
+    layout.fingering = normaliseFingering(value);
+  }
+}
+
+}  // namespace
+
+std::string normaliseFingering(std::string_view value) {
+  std::string name;
+  for (char c : value) {
+    if (c != ' ') name.push_back(c);
+  }
+  if (name.empty()) {
+    name = "Qwerty";
+  } else if (!equalsIgnoringCase(name, "Pyojun") && !equalsIgnoringCase(name, "Gong") &&
+             !equalsIgnoringCase(name, "Gong3")) {
+    name = "Unknown";
+  }
+  if (name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+  return name;
+}
+
+void applyLayoutLine(std::string_view line, LayoutRecord& layout) {
+  const std::size_t zero = line.find('\0');
+  if (zero != std::string_view::npos) line = line.substr(0, zero);
+  const int number = leadingNumber(line);
+  if (number != 0) {
+    applyCategoryLine(number, line, layout);
+  } else if (line.starts_with("//")) {
+    return;
+  } else {
+    applyKeywordLine(line, layout);
+  }
+}
+
+void applyLayoutText(std::string_view text, LayoutRecord& layout) {
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t length = std::min(kLinePieceLength, text.size() - begin);
+    const std::size_t lineFeed = text.substr(begin, length).find('\n');
+    if (lineFeed != std::string_view::npos) length = lineFeed + 1;
+    applyLayoutLine(text.substr(begin, length), layout);
+    begin += length;
+  }
+}
+
+bool readLayoutFile(const std::string& path, LayoutRecord& layout) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  TextModeState mode;
+  std::string text;
+  char buffer[1 << 14];
+  bool ok = true;
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    translateTextMode(mode, buffer, static_cast<std::size_t>(got), text);
+    if (mode.ended) break;
+  }
+  ::close(fd);
+  if (!ok) return false;
+  finishTextMode(mode, text);
+  applyLayoutText(text, layout);
+  return true;
+}
+
+std::vector<LayoutRecord> loadLayouts(const std::string& directory, std::FILE* messages) {
+  const Listing listing = listLayoutFiles(directory);
+  std::vector<LayoutRecord> layouts;
+  if (const char* message = listingMessage(listing.status)) {
+    std::fputs(message, messages);
+    return layouts;
+  }
+  layouts.reserve(listing.names.size());
+  for (const std::string& name : listing.names) {
+    LayoutRecord& layout = layouts.emplace_back();
+    layout.fileName = name;
+    const std::string path = directory + "/" + name;
+    LayoutRecord filled;
+    filled.fileName = name;
+    if (readLayoutFile(path, filled)) {
+      layout = std::move(filled);
+    } else {
+      std::fprintf(messages, "Cannot open keyboard layout file: %s\n", path.c_str());
+      layout.fileName.clear();
+    }
+  }
+  return layouts;
+}
+
+}  // namespace kbeval
