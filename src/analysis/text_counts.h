@@ -18,6 +18,8 @@ struct TextCounts {
   Count digitCount = 0;  // "0" to "9", also in signCount[0..9]
   Count enterCount = 0;
   Count spaceCount = 0;
+
+  bool operator==(const TextCounts&) const = default;
 };
 
 // The six pair tables of the combination report, [row][column].
@@ -28,6 +30,8 @@ struct CombinationCounts {
   std::array<std::array<Count, kKeyListSize>, kKeyListSize> dahKeyFreq{};
   std::array<std::array<Count, kKeyListSize>, kKeyListSize> dahHolKeyFreq{};
   std::array<std::array<Count, kKeyListSize>, kKeyListSize> holDahKeyFreq{};
+
+  bool operator==(const CombinationCounts&) const = default;
 };
 
 }  // namespace kbeval

@@ -31,6 +31,8 @@ struct KeystrokeCounts {
   std::array<std::array<Count, kRunBuckets>, 2> oneHandRuns{};  // hand, run length - 1
   std::array<std::array<Count, kRunBuckets>, kFingerSlots> sameFingerRuns{};  // slot, repeats
   std::array<std::array<Count, kRunBuckets>, kFingerSlots> sameKeyRuns{};     // slot, repeats
+
+  bool operator==(const KeystrokeCounts&) const = default;
 };
 
 inline Count leftTotal(const KeystrokeCounts& c) {
@@ -50,6 +52,8 @@ struct EvaluationState {
   Count leftRunLength = 0, rightRunLength = 0;
   Count leftSameFingerRun = 0, rightSameFingerRun = 0;
   Count sameKeyRepeat = 0;  // repeats of the current same-key run
+
+  bool operator==(const EvaluationState&) const = default;
 };
 
 // Evaluates a piece of key stream against `table` (set up for the layout).
