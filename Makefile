@@ -19,10 +19,17 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 sanitize:
-	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DKBEVAL_SANITIZE=ON"
+	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DKBEVAL_SANITIZE=ON -DKBEVAL_WERROR=ON"
 
 bench: build
 	bench/run
 
 clean:
 	rm -rf build build-sanitize
+
+# Regenerates examples/keyboard/*.txt from libhangul-data (apt-get install libhangul-data).
+.PHONY: layouts
+layouts:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) --target kbeval-import -j $(JOBS)
+	tools/import/regenerate $(BUILD)/kbeval-import
