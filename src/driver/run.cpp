@@ -23,10 +23,9 @@ namespace {
 
 // One layout being evaluated while the text streams by.
 struct Evaluation {
-  const LayoutRecord* layout;
-  KeyTable keyTable{};
-  EvaluationState state;
-  std::unique_ptr<KeystrokeCounts> counts = std::make_unique<KeystrokeCounts>();
+  const LayoutRecord* layout = nullptr;
+  EvaluationTables tables;
+  std::unique_ptr<EvaluationState> state = std::make_unique<EvaluationState>();
 };
 
 struct FileCloser {
@@ -64,7 +63,7 @@ void evaluatePiece(std::vector<Transcriber>& transcribers, std::vector<Evaluatio
   for (std::size_t i = 0; i < transcribers.size(); ++i) {
     Transcriber& t = transcribers[i];
     Evaluation& e = evaluations[i];
-    evaluateKeys(e.keyTable, e.state, t.keyStream.data(), t.keyStreamLength, *e.counts);
+    evaluateKeys(e.tables, *e.state, t.keyStream.data(), t.keyStreamLength);
     t.keyStreamLength = 0;
   }
 }
@@ -124,7 +123,9 @@ int runKbeval(const RunOptions& options, const std::string& keyboardDirectory, s
     transcribers.push_back(makeTranscriber(layout));
     Evaluation& e = evaluations.emplace_back();
     e.layout = &layout;
-    setupKeyTable(layout, e.keyTable);
+    KeyTable keys{};
+    setupKeyTable(layout, keys);
+    e.tables = makeEvaluationTables(keys);
   }
 
   TextCounts textCounts;
@@ -162,7 +163,8 @@ int runKbeval(const RunOptions& options, const std::string& keyboardDirectory, s
       if (layout.setType != setType) continue;
       std::fprintf(out, "\n*** Result of %s (%d Sets, %s Fingering) ***\n\n",
                    displayName(layout.fileName).c_str(), layout.setType, layout.fingering.c_str());
-      printKeystrokeReport(*evaluations[i].counts, transcribers[i].untreatedCount, out);
+      const KeystrokeCounts counts = keystrokeCounts(evaluations[i].tables, *evaluations[i].state);
+      printKeystrokeReport(counts, transcribers[i].untreatedCount, out);
     }
   }
   std::fflush(out);

@@ -12,7 +12,7 @@ constexpr int kRightShiftSlot = 9;
 constexpr int kShiftRow = 2;
 constexpr int kNoFinger = -1;
 
-// What a keystroke means for the counters, worked out once per byte value.
+// A keystroke's key data in the form the counters use.
 struct Stroke {
   int hand;        // -1 left, +1 right (thumb, Enter and keys without data too)
   int finger;      // finger slot 0..9
@@ -33,144 +33,207 @@ Stroke strokeOf(const KeyInfo& key) {
   return s;
 }
 
+// What the key before leaves behind for the next keystroke.
+struct Before {
+  int finger = kNoFinger;
+  int shiftSlot = -1;
+  int shiftHand = 0;
+};
+
+Before beforeOf(const KeyTable& keys, int previous) {
+  if (previous == kNoKey) return {};
+  const Stroke s = strokeOf(keys[previous]);
+  return {s.finger, s.shiftSlot, s.shiftHand};
+}
+
+// Everything one keystroke counts, given the keystroke before it.
+struct Step {
+  Stroke key;
+  bool shiftPressed = false;        // a new press, not a Shift held from before
+  int leftSameFinger = kNoFinger;   // finger slot, if the left hand repeats a finger
+  int rightSameFinger = kNoFinger;  // likewise for the right hand
+  int keyAfterShiftHand = 0;        // Shift hand, when the key follows Shift on one finger
+  bool shiftAfterKey = false;       // Shift follows the key before on one finger
+  bool sameKey = false;
+  bool leftRunGoesOn = false;
+  bool rightRunGoesOn = false;
+};
+
+Step stepOf(const KeyTable& keys, int previous, int current) {
+  Step step;
+  const Stroke& s = step.key = strokeOf(keys[current]);
+  const Before before = beforeOf(keys, previous);
+  auto sameFinger = [&step](int hand, int finger) {
+    (hand < 0 ? step.leftSameFinger : step.rightSameFinger) = finger;
+  };
+  // Key after key on one finger, and perhaps on one key.
+  if (before.finger == s.finger) {
+    sameFinger(s.hand, s.finger);
+    step.sameKey = previous == current;
+  }
+  // Key after Shift: the little finger leaves Shift for the key.
+  if (before.shiftHand != 0 && s.finger == before.shiftSlot) {
+    step.keyAfterShiftHand = before.shiftHand;
+    sameFinger(s.hand, s.finger);
+  }
+  if (s.shiftHand != 0) {
+    // Shift after key: the little finger leaves the key for Shift.
+    if (before.finger == s.shiftSlot) {
+      step.shiftAfterKey = true;
+      sameFinger(s.shiftHand, before.finger);
+    }
+    // A Shift still held from the character before is not pressed again.
+    step.shiftPressed = before.shiftHand != s.shiftHand;
+  }
+  // A hand's run goes on with its keys and with its new Shift presses.
+  step.leftRunGoesOn = s.hand < 0 || (s.shiftHand < 0 && before.shiftHand >= 0);
+  step.rightRunGoesOn = s.hand > 0 || (s.shiftHand > 0 && before.shiftHand <= 0);
+  return step;
+}
+
+// Adds `n` keystrokes `current` that followed `previous`, all but their runs.
+void countPair(const KeyTable& keys, int previous, int current, Count n, KeystrokeCounts& c) {
+  const Step step = stepOf(keys, previous, current);
+  const Stroke& s = step.key;
+  const bool isSpace = current == ' ';
+  const bool isEnter = current == '\n';
+  if (isSpace) c.spaceStrokes += n;
+  if (isEnter) c.enterStrokes += n;
+  if (!isEnter) c.generalKeyTable[s.columnSlot][s.row] += n;
+  c.fingerCount[s.finger] += n;
+  c.keyStrokes += n;
+  c.totalKeyTable[s.finger][s.row] += n;
+  if (!isSpace && !isEnter) (s.hand < 0 ? c.leftKeys : c.rightKeys) += n;
+  if (step.shiftPressed) {
+    c.shiftStrokes += n;
+    (s.shiftHand < 0 ? c.leftShifts : c.rightShifts) += n;
+    c.fingerCount[s.shiftSlot] += n;
+    c.totalKeyTable[s.shiftSlot][kShiftRow] += n;
+  }
+  if (step.leftSameFinger != kNoFinger) {
+    c.leftSameFinger += n;
+    c.sameFingerCount[step.leftSameFinger] += n;
+  }
+  if (step.rightSameFinger != kNoFinger) {
+    c.rightSameFinger += n;
+    c.sameFingerCount[step.rightSameFinger] += n;
+  }
+  if (step.keyAfterShiftHand != 0) {
+    (step.keyAfterShiftHand < 0 ? c.leftShiftSameFinger : c.rightShiftSameFinger) += n;
+  }
+  if (step.shiftAfterKey) (s.shiftHand < 0 ? c.leftShiftSameFinger : c.rightShiftSameFinger) += n;
+  if (step.sameKey) {
+    c.sameKeyStrokes += n;
+    (s.hand < 0 ? c.leftSameKey : c.rightSameKey) += n;
+  }
+}
+
 int bucket(Count n) {
   return static_cast<int>(std::min<Count>(n, kRunBuckets - 1));
 }
 
-// A run that grows moves from the bucket before `index` into `index`; a run
-// that starts (index == firstIndex) only enters it.
-void growRun(std::array<Count, kRunBuckets>& histogram, Count index, Count firstIndex) {
-  ++histogram[bucket(index)];
-  if (index > firstIndex) --histogram[bucket(index - 1)];
-}
-
 }  // namespace
 
-void evaluateKeys(const KeyTable& table, EvaluationState& state, const unsigned char* keys,
-                  std::size_t length, KeystrokeCounts& c) {
-  std::array<Stroke, 256> strokes;
-  for (int b = 0; b < 256; ++b) strokes[b] = strokeOf(table[b]);
-
-  for (std::size_t p = 0; p < length; ++p) {
-    const int byte = keys[p];
-    const bool isSpace = byte == ' ';
-    const bool isEnter = byte == '\n';
-    const int previousByte = state.previousByte;
-    state.previousByte = byte;
-    // Runs of spaces or of line feeds count as one stroke.
-    if ((isSpace || isEnter) && byte == previousByte) continue;
-    if (byte == kUntreatedMarker) {
-      state.previousFinger = kNoFinger;
-      state.previousShiftSlot = -1;
-      state.previousShiftHand = 0;
-      state.sameKeyRepeat = 0;
-      continue;
+EvaluationTables makeEvaluationTables(const KeyTable& keys) {
+  EvaluationTables tables;
+  tables.keys = keys;
+  tables.transitions.resize(kKeyPairs);
+  for (int previous = 0; previous <= kNoKey; ++previous) {
+    for (int current = 0; current < 256; ++current) {
+      const Step step = stepOf(keys, previous, current);
+      KeyTransition& t = tables.transitions[previous * 256 + current];
+      t.flags = static_cast<std::uint8_t>(
+          (step.leftRunGoesOn ? kLeftRunGoesOn : 0) | (step.rightRunGoesOn ? kRightRunGoesOn : 0) |
+          (step.leftSameFinger != kNoFinger ? kLeftSameFinger : 0) |
+          (step.rightSameFinger != kNoFinger ? kRightSameFinger : 0) |
+          (step.sameKey ? kSameKey : 0));
+      t.leftFinger = static_cast<std::int8_t>(step.leftSameFinger);
+      t.rightFinger = static_cast<std::int8_t>(step.rightSameFinger);
+      t.keyFinger = static_cast<std::int8_t>(step.key.finger);
     }
-    c.spaceStrokes += isSpace;
-    c.enterStrokes += isEnter;
-
-    const Stroke& s = strokes[byte];
-    const int f = s.finger;
-    if (!isEnter) ++c.generalKeyTable[s.columnSlot][s.row];
-    ++c.fingerCount[f];
-    ++c.keyStrokes;
-    ++c.totalKeyTable[f][s.row];
-    if (!isSpace && !isEnter) (s.hand < 0 ? c.leftKeys : c.rightKeys) += 1;
-
-    if (s.shiftHand != 0) {
-      ++c.shiftStrokes;
-      (s.shiftHand < 0 ? c.leftShifts : c.rightShifts) += 1;
-      ++c.fingerCount[s.shiftSlot];
-      ++c.totalKeyTable[s.shiftSlot][kShiftRow];
-    }
-
-    // The finger each hand repeats at this keystroke, if any.
-    int leftRunFinger = kNoFinger;
-    int rightRunFinger = kNoFinger;
-    auto sameFingerStroke = [&](int hand, int finger) {
-      if (hand < 0) {
-        ++state.leftSameFingerRun;
-        ++c.leftSameFinger;
-        leftRunFinger = finger;
-      } else {
-        ++state.rightSameFingerRun;
-        ++c.rightSameFinger;
-        rightRunFinger = finger;
-      }
-      ++c.sameFingerCount[finger];
-    };
-
-    // Key after key on one finger, and perhaps on one key.
-    bool sameKey = false;
-    if (state.previousFinger == f) {
-      sameFingerStroke(s.hand, f);
-      if (byte == previousByte) {
-        sameKey = true;
-        ++c.sameKeyStrokes;
-        (s.hand < 0 ? c.leftSameKey : c.rightSameKey) += 1;
-        growRun(c.sameKeyRuns[f], state.sameKeyRepeat + 1, 1);
-      }
-    }
-    // Key after Shift on one finger: the little finger leaves Shift for the key.
-    if (state.previousShiftHand != 0 && f == state.previousShiftSlot) {
-      (state.previousShiftHand < 0 ? c.leftShiftSameFinger : c.rightShiftSameFinger) += 1;
-      sameFingerStroke(s.hand, f);
-    }
-    if (s.shiftHand != 0) {
-      // Shift after key on one finger: the little finger leaves the key for Shift.
-      if (state.previousFinger == s.shiftSlot) {
-        (s.shiftHand < 0 ? c.leftShiftSameFinger : c.rightShiftSameFinger) += 1;
-        sameFingerStroke(s.shiftHand, state.previousFinger);
-      }
-      // A Shift still held from the character before is not pressed again.
-      if (state.previousShiftHand == s.shiftHand) {
-        --c.shiftStrokes;
-        (s.shiftHand < 0 ? c.leftShifts : c.rightShifts) -= 1;
-        --c.fingerCount[s.shiftSlot];
-        --c.totalKeyTable[s.shiftSlot][kShiftRow];
-      }
-    }
-
-    // One-hand runs: a hand's run goes on with its keys and its new Shift presses.
-    const bool leftGoesOn = s.hand < 0 || (s.shiftHand < 0 && state.previousShiftHand >= 0);
-    const bool rightGoesOn = s.hand > 0 || (s.shiftHand > 0 && state.previousShiftHand <= 0);
-    if (leftGoesOn) {
-      growRun(c.oneHandRuns[0], state.leftRunLength, 0);
-      ++state.leftRunLength;
-    } else {
-      state.leftRunLength = 0;
-    }
-    if (rightGoesOn) {
-      growRun(c.oneHandRuns[1], state.rightRunLength, 0);
-      ++state.rightRunLength;
-    } else {
-      state.rightRunLength = 0;
-    }
-
-    if (leftRunFinger != kNoFinger) {
-      growRun(c.sameFingerRuns[leftRunFinger], state.leftSameFingerRun, 1);
-    } else {
-      state.leftSameFingerRun = 0;
-    }
-    if (rightRunFinger != kNoFinger) {
-      growRun(c.sameFingerRuns[rightRunFinger], state.rightSameFingerRun, 1);
-    } else {
-      state.rightSameFingerRun = 0;
-    }
-
-    state.previousShiftSlot = s.shiftSlot;
-    state.previousFinger = f;
-    state.previousShiftHand = s.shiftHand;
-    state.sameKeyRepeat = sameKey ? state.sameKeyRepeat + 1 : 0;
   }
+  return tables;
 }
 
-KeystrokeCounts evaluateKeyStream(const KeyTable& table, std::string_view stream) {
-  KeystrokeCounts counts;
+void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const unsigned char* keys,
+                  std::size_t length) {
+  const KeyTransition* transitions = tables.transitions.data();
+  Count* pairs = state.pairCounts.data();
+  int previous = state.previous;
+  for (std::size_t p = 0; p < length; ++p) {
+    const int current = keys[p];
+    if (current == kUntreatedMarker) {
+      previous = kNoKey;
+      continue;
+    }
+    // Runs of spaces or of line feeds count as one stroke.
+    if (current == previous && (current == ' ' || current == '\n')) continue;
+    const std::size_t pair = static_cast<std::size_t>(previous) * 256 + current;
+    ++pairs[pair];
+    const KeyTransition t = transitions[pair];
+    previous = current;
+
+    if (t.flags & kLeftRunGoesOn) {
+      ++state.leftRunLength;
+    } else if (state.leftRunLength != 0) {
+      ++state.endedOneHandRuns[0][bucket(state.leftRunLength - 1)];
+      state.leftRunLength = 0;
+    }
+    if (t.flags & kRightRunGoesOn) {
+      ++state.rightRunLength;
+    } else if (state.rightRunLength != 0) {
+      ++state.endedOneHandRuns[1][bucket(state.rightRunLength - 1)];
+      state.rightRunLength = 0;
+    }
+    if (t.flags & kLeftSameFinger) {
+      if (state.leftSameFingerRun++ == 0) state.leftRunFinger = t.leftFinger;
+    } else if (state.leftSameFingerRun != 0) {
+      ++state.endedSameFingerRuns[state.leftRunFinger][bucket(state.leftSameFingerRun)];
+      state.leftSameFingerRun = 0;
+    }
+    if (t.flags & kRightSameFinger) {
+      if (state.rightSameFingerRun++ == 0) state.rightRunFinger = t.rightFinger;
+    } else if (state.rightSameFingerRun != 0) {
+      ++state.endedSameFingerRuns[state.rightRunFinger][bucket(state.rightSameFingerRun)];
+      state.rightSameFingerRun = 0;
+    }
+    if (t.flags & kSameKey) {
+      if (state.sameKeyRepeat++ == 0) state.sameKeyFinger = t.keyFinger;
+    } else if (state.sameKeyRepeat != 0) {
+      ++state.endedSameKeyRuns[state.sameKeyFinger][bucket(state.sameKeyRepeat)];
+      state.sameKeyRepeat = 0;
+    }
+  }
+  state.previous = previous;
+}
+
+KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state) {
+  KeystrokeCounts c;
+  for (int previous = 0; previous <= kNoKey; ++previous) {
+    for (int current = 0; current < 256; ++current) {
+      const Count n = state.pairCounts[previous * 256 + current];
+      if (n != 0) countPair(tables.keys, previous, current, n, c);
+    }
+  }
+  // Runs still open at the end count at the length they reached.
+  c.oneHandRuns = state.endedOneHandRuns;
+  c.sameFingerRuns = state.endedSameFingerRuns;
+  c.sameKeyRuns = state.endedSameKeyRuns;
+  if (state.leftRunLength != 0) ++c.oneHandRuns[0][bucket(state.leftRunLength - 1)];
+  if (state.rightRunLength != 0) ++c.oneHandRuns[1][bucket(state.rightRunLength - 1)];
+  if (state.leftSameFingerRun != 0)
+    ++c.sameFingerRuns[state.leftRunFinger][bucket(state.leftSameFingerRun)];
+  if (state.rightSameFingerRun != 0)
+    ++c.sameFingerRuns[state.rightRunFinger][bucket(state.rightSameFingerRun)];
+  if (state.sameKeyRepeat != 0) ++c.sameKeyRuns[state.sameKeyFinger][bucket(state.sameKeyRepeat)];
+  return c;
+}
+
+KeystrokeCounts evaluateKeyStream(const KeyTable& keys, std::string_view stream) {
+  const EvaluationTables tables = makeEvaluationTables(keys);
   EvaluationState state;
-  evaluateKeys(table, state, reinterpret_cast<const unsigned char*>(stream.data()), stream.size(),
-               counts);
-  return counts;
+  evaluateKeys(tables, state, reinterpret_cast<const unsigned char*>(stream.data()), stream.size());
+  return keystrokeCounts(tables, state);
 }
 
 }  // namespace kbeval

@@ -1,10 +1,18 @@
-// One layout's keystroke statistics, and the evaluation that fills them from
-// its key stream.
+// One layout's keystroke statistics, and the evaluation that gathers them
+// from its key stream.
+//
+// The walk over the stream does as little as possible per keystroke: it
+// counts each keystroke under the pair (keystroke before, this keystroke) and
+// follows the lengths of the running one-hand, same-finger and same-key runs.
+// Every other counter depends only on that pair, so the full KeystrokeCounts
+// are worked out from the pair counts once, when the report needs them.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "keystrokes/key_table.h"
 #include "layouts/layout_record.h"
@@ -42,25 +50,54 @@ inline Count rightTotal(const KeystrokeCounts& c) {
   return c.rightShifts + c.rightKeys + c.enterStrokes;
 }
 
-// Everything that crosses a keystroke boundary, so that a key stream
-// evaluated in pieces counts exactly as the stream evaluated whole.
+// "No keystroke before": the start of the stream, and after an untreated marker.
+inline constexpr int kNoKey = 256;
+inline constexpr std::size_t kKeyPairs = (kNoKey + 1) * 256;
+
+// What a keystroke does to the runs, given the keystroke before it.
+struct KeyTransition {
+  std::uint8_t flags = 0;       // the k... bits below
+  std::int8_t leftFinger = 0;   // finger slot of the left hand's same-finger stroke
+  std::int8_t rightFinger = 0;  // finger slot of the right hand's same-finger stroke
+  std::int8_t keyFinger = 0;    // finger slot of the key itself
+};
+inline constexpr std::uint8_t kLeftRunGoesOn = 1, kRightRunGoesOn = 2, kLeftSameFinger = 4,
+                              kRightSameFinger = 8, kSameKey = 16;
+
+// A layout's key table and the transitions of every pair of keystrokes.
+struct EvaluationTables {
+  KeyTable keys{};
+  std::vector<KeyTransition> transitions;  // index previous * 256 + current
+};
+
+EvaluationTables makeEvaluationTables(const KeyTable& keys);
+
+// Everything the walk carries from one keystroke to the next, so that a key
+// stream evaluated in pieces counts exactly as the stream evaluated whole.
 struct EvaluationState {
-  int previousFinger = -1;     // finger slot of the last keystroke
-  int previousShiftSlot = -1;  // 0 or 9 when the last keystroke used Shift
-  int previousShiftHand = 0;   // -1, +1, or 0 without Shift
-  int previousByte = -1;       // the stream byte before, whatever it was
+  int previous = kNoKey;  // the keystroke before, or kNoKey
   Count leftRunLength = 0, rightRunLength = 0;
   Count leftSameFingerRun = 0, rightSameFingerRun = 0;
-  Count sameKeyRepeat = 0;  // repeats of the current same-key run
+  int leftRunFinger = 0, rightRunFinger = 0;
+  Count sameKeyRepeat = 0;
+  int sameKeyFinger = 0;
+  std::vector<Count> pairCounts = std::vector<Count>(kKeyPairs);
+  // Runs already ended, in the buckets of KeystrokeCounts.
+  std::array<std::array<Count, kRunBuckets>, 2> endedOneHandRuns{};
+  std::array<std::array<Count, kRunBuckets>, kFingerSlots> endedSameFingerRuns{};
+  std::array<std::array<Count, kRunBuckets>, kFingerSlots> endedSameKeyRuns{};
 
   bool operator==(const EvaluationState&) const = default;
 };
 
-// Evaluates a piece of key stream against `table` (set up for the layout).
-void evaluateKeys(const KeyTable& table, EvaluationState& state, const unsigned char* keys,
-                  std::size_t length, KeystrokeCounts& counts);
+// Walks a piece of key stream.
+void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const unsigned char* keys,
+                  std::size_t length);
 
-// Evaluates a whole key stream from a fresh state.
-KeystrokeCounts evaluateKeyStream(const KeyTable& table, std::string_view stream);
+// The counts of everything walked so far (runs still open count as they stand).
+KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state);
+
+// Evaluates a whole key stream.
+KeystrokeCounts evaluateKeyStream(const KeyTable& keys, std::string_view stream);
 
 }  // namespace kbeval

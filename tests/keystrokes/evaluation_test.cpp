@@ -4,6 +4,7 @@
 #include <string>
 
 #include "keystrokes/keystroke_counts.h"
+#include "keystrokes/reference_evaluation.h"
 
 namespace kbeval {
 namespace {
@@ -200,22 +201,22 @@ TEST(Evaluation, VeryLongRunsStayInsideTheHistograms) {
 void expectPiecesMatchWhole(const std::string& stream, int setType, const char* fingering) {
   KeyTable table{};
   setupKeyTable(setType, fingering, table);
+  const EvaluationTables tables = makeEvaluationTables(table);
   const KeystrokeCounts whole = evaluateKeyStream(table, stream);
   const auto* bytes = reinterpret_cast<const unsigned char*>(stream.data());
   for (std::size_t split = 0; split <= stream.size(); ++split) {
-    KeystrokeCounts counts;
     EvaluationState state;
-    evaluateKeys(table, state, bytes, split, counts);
-    evaluateKeys(table, state, bytes + split, stream.size() - split, counts);
-    ASSERT_EQ(counts, whole) << "split at " << split << " of \"" << stream << "\"";
+    evaluateKeys(tables, state, bytes, split);
+    evaluateKeys(tables, state, bytes + split, stream.size() - split);
+    ASSERT_EQ(keystrokeCounts(tables, state), whole)
+        << "split at " << split << " of \"" << stream << "\"";
   }
   for (std::size_t piece : {1u, 2u, 3u, 7u}) {
-    KeystrokeCounts counts;
     EvaluationState state;
     for (std::size_t at = 0; at < stream.size(); at += piece) {
-      evaluateKeys(table, state, bytes + at, std::min(piece, stream.size() - at), counts);
+      evaluateKeys(tables, state, bytes + at, std::min(piece, stream.size() - at));
     }
-    ASSERT_EQ(counts, whole) << "pieces of " << piece;
+    ASSERT_EQ(keystrokeCounts(tables, state), whole) << "pieces of " << piece;
   }
 }
 
@@ -274,6 +275,38 @@ TEST(Evaluation, HistogramsAccountForEveryStroke) {
     EXPECT_EQ(sameFinger, c.leftSameFinger + c.rightSameFinger);
     // Every keystroke joins its hand's run, every new Shift press the other's.
     EXPECT_EQ(oneHand, c.keyStrokes + c.shiftStrokes);
+  }
+}
+
+}  // namespace
+}  // namespace kbeval
+
+namespace kbeval {
+namespace {
+
+// The fast walk (pair counts and run ends) against the rules walked keystroke
+// by keystroke, on streams full of Shift changes, repeats, markers and spaces.
+TEST(Evaluation, AgreesWithTheKeystrokeByKeystrokeRules) {
+  std::mt19937 random(2026);
+  const std::string dense = "aAqQpP;:zZ/?fFjJcCvV6^ \n\n  \x18\x01\x80";
+  for (int round = 0; round < 400; ++round) {
+    std::string stream;
+    const int length = 1 + static_cast<int>(random() % 200);
+    for (int i = 0; i < length; ++i) {
+      if (round % 4 == 3) {
+        stream.push_back(static_cast<char>(1 + random() % 255));
+      } else {
+        const char c = dense[random() % dense.size()];
+        stream.append(1 + random() % 3, c);  // repeats make long same-key and finger runs
+      }
+    }
+    const char* fingering = (round % 3 == 0) ? "Gong3" : (round % 3 == 1) ? "Pyojun" : "Gong";
+    for (int setType : {2, 3}) {
+      KeyTable table{};
+      setupKeyTable(setType, fingering, table);
+      ASSERT_EQ(evaluateKeyStream(table, stream), reference::referenceEvaluate(table, stream))
+          << "stream of round " << round;
+    }
   }
 }
 
