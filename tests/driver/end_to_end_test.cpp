@@ -1,0 +1,386 @@
+// Runs the built kbeval binary in a fresh directory holding a sample and a
+// keyboard/ directory, and checks its standard output and exit status.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/run.h"
+#include "temp_directory.h"
+
+namespace kbeval {
+namespace {
+
+using namespace std::string_literals;
+using testing::TempDirectory;
+
+struct Outcome {
+  std::string output;
+  int exitStatus = -1;  // -1 when the process did not exit normally (a crash)
+};
+
+// Runs kbeval with `arguments` in `directory`.
+Outcome runKbevalBinary(const TempDirectory& directory, const std::vector<std::string>& arguments) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) std::abort();
+  const pid_t child = fork();
+  if (child < 0) std::abort();
+  if (child == 0) {
+    close(pipeEnds[0]);
+    if (dup2(pipeEnds[1], STDOUT_FILENO) < 0 || chdir(directory.path().c_str()) != 0) _exit(127);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(KBEVAL_BINARY));
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(KBEVAL_BINARY, argv.data());
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  Outcome outcome;
+  char buffer[1 << 14];
+  for (;;) {
+    const ssize_t got = read(pipeEnds[0], buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    outcome.output.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(pipeEnds[0]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) std::abort();
+  }
+  if (WIFEXITED(status)) outcome.exitStatus = WEXITSTATUS(status);
+  return outcome;
+}
+
+std::string readTestData(const std::string& name) {
+  std::ifstream in(std::string(KBEVAL_TEST_DATA) + "/" + name, std::ios::binary);
+  EXPECT_TRUE(in.good()) << name;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The headings of the layout results, in output order.
+std::vector<std::string> headings(const std::string& output) {
+  std::vector<std::string> found;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("*** Result of ")) found.push_back(line);
+  }
+  return found;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A 3-set layout listed before a 2-set one, and a layout with no set type.
+//   a3 (Gong3): ㄱ k, ㅏ f, final ㄱ x, "7" 6, "?" Z
+//   b2:         ㄱ r, ㅏ k, final ㄱ r, "?" ?
+// The sample 가각 7? CR LF (9 bytes) gives the key streams
+//   b2: r k r k r SPACE 0x18 ? LF    (no keys for "7": one untreated character)
+//   a3: k f k f x SPACE 6 Z LF
+void writeSmallCase(const TempDirectory& dir) {
+  dir.write("keyboard/a3.txt",
+            "set type:3\nfingering:gong 3\n1\t\xA4\xA1\tk\n2\t\xA4\xBF\tf\n3\t\xA4\xA1\tx\n"
+            "4\t7\t6\n4\t?\tZ\n");
+  dir.write("keyboard/b2.txt",
+            "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n3\t\xA4\xA1\tr\n4\t?\t?\n");
+  dir.write("keyboard/c0.txt", "1\t\xA4\xA1\tq\n");
+  dir.write("sample.txt", "\x88\x61\x88\x62 7?\r\n");
+}
+
+const std::string kSmallHeadings[] = {"*** Result of b2 (2 Sets, Qwerty Fingering) ***",
+                                      "*** Result of a3 (3 Sets, Gong3 Fingering) ***"};
+
+TEST(EndToEnd, TwoSetThenThreeSetWholeOutput) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_EQ(outcome.output, readTestData("two_layouts.expected"));
+}
+
+TEST(EndToEnd, WithoutSwitchesTheLayoutResultsFollowTheTextReports) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  const std::string expected = readTestData("two_layouts.expected");
+  const std::string results = expected.substr(expected.find('\n') + 1);
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{}, std::vector<std::string>{"sample.txt"}}) {
+    const Outcome outcome = runKbevalBinary(dir, arguments);
+    EXPECT_EQ(outcome.exitStatus, 0);
+    EXPECT_TRUE(startsWith(outcome.output, "Reading 9 bytes\n"));
+    ASSERT_GE(outcome.output.size(), results.size());
+    EXPECT_GT(outcome.output.size(), expected.size());  // the text reports are there
+    EXPECT_EQ(outcome.output.substr(outcome.output.size() - results.size()), results);
+  }
+}
+
+TEST(EndToEnd, SwitchesSelectTheLayoutGroups) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/3"});
+  EXPECT_EQ(headings(outcome.output), std::vector<std::string>{kSmallHeadings[1]});
+  outcome = runKbevalBinary(dir, {"sample.txt", "/2x"});
+  EXPECT_EQ(headings(outcome.output), std::vector<std::string>{kSmallHeadings[0]});
+  outcome = runKbevalBinary(dir, {"sample.txt", "/j"});
+  EXPECT_TRUE(headings(outcome.output).empty());
+  EXPECT_TRUE(startsWith(outcome.output, "Reading 9 bytes\n"));
+  for (const char* nothing : {"/x", "/J"}) {
+    outcome = runKbevalBinary(dir, {"sample.txt", nothing});
+    EXPECT_EQ(outcome.exitStatus, 0);
+    EXPECT_EQ(outcome.output, "Reading 9 bytes\n") << nothing;
+  }
+}
+
+TEST(EndToEndFailures, SampleThatCannotBeOpened) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  dir.makeDirectory("keyboard/x.txt");  // its message must not appear either
+  dir.makeDirectory("folder");
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"missing.txt", "/2", "/3"},
+        {"missing.txt"},
+        {"folder"},
+        {"folder", "/j"},
+        {"/j"},
+        {"keyboard"}}) {
+    const Outcome outcome = runKbevalBinary(dir, arguments);
+    EXPECT_EQ(outcome.output, "Cannot open sample file.\n") << arguments[0];
+    EXPECT_EQ(outcome.exitStatus, 1) << arguments[0];
+  }
+  // No argument: the default sample.txt is missing, or is a directory.
+  TempDirectory empty;
+  Outcome outcome = runKbevalBinary(empty, {});
+  EXPECT_EQ(outcome.output, "Cannot open sample file.\n");
+  EXPECT_EQ(outcome.exitStatus, 1);
+  empty.makeDirectory("sample.txt");
+  outcome = runKbevalBinary(empty, {});
+  EXPECT_EQ(outcome.output, "Cannot open sample file.\n");
+  EXPECT_EQ(outcome.exitStatus, 1);
+}
+
+TEST(EndToEndFailures, NoKeyboardLayoutFile) {
+  TempDirectory missing, empty, file, noMatch;
+  empty.makeDirectory("keyboard");
+  file.write("keyboard", "set type:2\n");
+  noMatch.write("keyboard/a.TXT", "set type:2\n");
+  noMatch.write("keyboard/a.txt.orig", "set type:2\n");
+  for (const TempDirectory* dir : {&missing, &empty, &file, &noMatch}) {
+    dir->write("sample.txt", "\x88\x61\x88\x62 7?\r\n");
+    Outcome outcome = runKbevalBinary(*dir, {"sample.txt", "/2", "/3"});
+    EXPECT_EQ(outcome.output, "Reading 9 bytes\nNo keyboard layout file.\n");
+    EXPECT_EQ(outcome.exitStatus, 0);
+    // The text reports are still printed.
+    outcome = runKbevalBinary(*dir, {"sample.txt", "/j"});
+    EXPECT_TRUE(startsWith(outcome.output, "Reading 9 bytes\nNo keyboard layout file.\n"));
+    EXPECT_GT(outcome.output.size(),
+              std::string("Reading 9 bytes\nNo keyboard layout file.\n").size());
+    EXPECT_EQ(outcome.exitStatus, 0);
+  }
+}
+
+TEST(EndToEndFailures, UnreadableKeyboardDirectory) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not block root";
+  TempDirectory dir;
+  writeSmallCase(dir);
+  ASSERT_EQ(chmod((dir / "keyboard").c_str(), 0), 0);
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  EXPECT_EQ(outcome.output, "Reading 9 bytes\nUnknown error.\n");
+  EXPECT_EQ(outcome.exitStatus, 0);
+}
+
+TEST(EndToEndFailures, LayoutFileThatIsADirectory) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  dir.makeDirectory("keyboard/x.txt");
+  dir.write("keyboard/x.txt/inner.txt", "set type:2\n");
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  const std::string expected = readTestData("two_layouts.expected");
+  const std::size_t firstLine = expected.find('\n') + 1;
+  EXPECT_EQ(outcome.output, expected.substr(0, firstLine) +
+                                "Cannot open keyboard layout file: keyboard/x.txt\n" +
+                                expected.substr(firstLine));
+}
+
+TEST(EndToEndSurvival, EmptySampleAndZeroBytes) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  const std::string expected = readTestData("empty_sample.expected");
+  dir.write("sample.txt", "");
+  Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_EQ(outcome.output, expected);
+
+  // The text ends at its first zero byte: as empty as an empty file.
+  dir.write("sample.txt", std::string(100, '\0') + "\x88\x61 7");
+  outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_EQ(outcome.output, "Reading 104 bytes\n" + expected.substr(expected.find('\n') + 1));
+
+  // Everything else of the run works on all-zero counts.
+  for (const char* name : {"empty.txt", "zeros.txt"}) {
+    dir.write(name, name == "empty.txt"s ? ""s : std::string(100, '\0'));
+    outcome = runKbevalBinary(dir, {name});
+    EXPECT_EQ(outcome.exitStatus, 0) << name;
+    EXPECT_EQ(headings(outcome.output).size(), 2u) << name;
+  }
+}
+
+TEST(EndToEndSurvival, RandomBytesAsSampleAndAsLayout) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  std::mt19937 random(7);
+  std::string bytes(1 << 16, '\0');
+  for (char& c : bytes) {
+    c = static_cast<char>(random() % 255 + 1);
+    if (c == '\x1A') c = '\x1B';  // keep the garbage up to near the end
+  }
+  bytes[60000] = '\x1A';
+  dir.write("sample.txt", bytes);
+  std::string garbage(1 << 14, '\0');
+  for (char& c : garbage) c = static_cast<char>(random() & 0xFF);
+  dir.write("keyboard/g.txt", garbage);
+  // Garbage that is read as a 2-set layout with very strange keys.
+  std::string keys;
+  for (int i = 0; i < 200; ++i) keys += static_cast<char>(random() % 255 + 1);
+  for (char& c : keys) {
+    if (c == '\n' || c == '\x1A') c = 'y';
+  }
+  dir.write("keyboard/h.txt", "set type:2\n1\t\xA4\xA1\t" + keys + "\n2\t\xA4\xBF\t" + keys +
+                                  "\n4\t7\t" + keys + "\n");
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_TRUE(startsWith(outcome.output, "Reading 65536 bytes\n"));
+  const std::vector<std::string> found = headings(outcome.output);
+  EXPECT_NE(std::find(found.begin(), found.end(), kSmallHeadings[0]), found.end());
+  EXPECT_NE(std::find(found.begin(), found.end(), "*** Result of h (2 Sets, Qwerty Fingering) ***"),
+            found.end());
+}
+
+TEST(EndToEndSurvival, LongLines) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  std::string sample;
+  for (int i = 0; i < 5000; ++i) sample += "\x88\x61";  // 가
+  sample += "\r\n" + std::string(10000, 'x');
+  dir.write("sample.txt", sample);
+  dir.write("keyboard/long.txt", "set type:2\n" + std::string(10000, '\t') + "\n1\t\xA4\xA1\tr" +
+                                     std::string(10000, ' ') + "\n");
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_TRUE(startsWith(outcome.output, "Reading 20002 bytes\n"));
+  // b2 types 가 as "rk": 10,000 keys, 5,000 on each hand, and one line feed.
+  // long types it as "r" and the first 293 of the spaces: one space stroke each.
+  EXPECT_NE(outcome.output.find("*** Result of b2 (2 Sets, Qwerty Fingering) ***\n\n"
+                                "General-key stokes(L/R): 10001 (5000/5000)"),
+            std::string::npos);
+  EXPECT_NE(outcome.output.find("*** Result of long (2 Sets, Qwerty Fingering) ***\n\n"
+                                "General-key stokes(L/R): 10001 (5000/0)"),
+            std::string::npos);
+}
+
+TEST(EndToEndSurvival, KeysWithHighAndControlBytes) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  dir.write("keyboard/odd.txt",
+            "set type:2\n1\t\xA4\xA1\t\x80\xFF\x01\x18\x1B\x7F\x0B\n2\t\xA4\xBF\t\xA4\xA1\x18k\n"
+            "4\t?\t\x18\n");
+  dir.write("sample.txt", "\x88\x61\x88\x61 ?\n");
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  const std::size_t heading =
+      outcome.output.find("*** Result of odd (2 Sets, Qwerty Fingering) ***");
+  ASSERT_NE(heading, std::string::npos);
+  // A 0x18 that a layout file gives as a key is not an untreated character.
+  EXPECT_NE(outcome.output.find("Untreated characters: 0\n", heading), std::string::npos);
+}
+
+TEST(EndToEndSurvival, ManyLayoutFilesInNameOrderTwoSetFirst) {
+  TempDirectory dir;
+  dir.write("sample.txt", "\x88\x61 \r\n");
+  auto name = [](int i) {
+    char text[16];
+    std::snprintf(text, sizeof text, "k%03d", i);
+    return std::string(text);
+  };
+  auto setType = [](int i) { return i % 3 == 0 ? 3 : 2; };
+  for (int i = 119; i >= 0; --i) {  // created in reverse order
+    dir.write("keyboard/" + name(i) + ".txt",
+              "set type:" + std::to_string(setType(i)) + "\n1\t\xA4\xA1\tr\n");
+  }
+  std::vector<std::string> expected;
+  for (int group : {2, 3}) {
+    for (int i = 0; i < 120; ++i) {
+      if (setType(i) != group) continue;
+      expected.push_back("*** Result of " + name(i) + " (" + std::to_string(group) +
+                         " Sets, Qwerty Fingering) ***");
+    }
+  }
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_TRUE(startsWith(outcome.output, "Reading 5 bytes\n\n*** Result of k001 "));
+  EXPECT_EQ(headings(outcome.output), expected);
+}
+
+TEST(EndToEndSurvival, ReadingShowsTheSizeOnDisk) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  // Ten bytes on disk; the text is 가 LF, three keys on b2: 0x1A ends it.
+  dir.write("sample.txt", "\x88\x61\r\n\x1A\x88\x61\x88\x61 ");
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  EXPECT_TRUE(startsWith(outcome.output,
+                         "Reading 10 bytes\n\n*** Result of b2 (2 Sets, Qwerty "
+                         "Fingering) ***\n\nGeneral-key stokes(L/R): 3 (1/1)"));
+}
+
+// The run reads the sample in pieces; every piece size must print the same.
+TEST(RunInPieces, OutputDoesNotDependOnThePieceSize) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  dir.makeDirectory("keyboard/x.txt");
+  std::string sample;
+  for (int i = 0; i < 30; ++i) {
+    sample +=
+        "\x88\x61\x88\x62 7?\r\n\x94\x6A\x88\x61\r\r\n\xD9\x3E\xDC\xCF\x88\n\x88"
+        "a  \n\n";
+  }
+  sample += "\r\n\x1A\x88\x61\x88\x61";
+  const std::string path = dir.write("sample.txt", sample);
+  auto run = [&](std::size_t pieceSize) {
+    RunOptions options;
+    options.samplePath = path;
+    options.twoSetResults = options.threeSetResults = true;
+    options.combinationReport = options.jamoReport = true;
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&data, &size);
+    const int status = runKbeval(options, dir / "keyboard", out, pieceSize);
+    std::fclose(out);
+    std::string text(data, size);
+    std::free(data);
+    EXPECT_EQ(status, 0);
+    return text;
+  };
+  const std::string whole = run(1 << 20);
+  EXPECT_EQ(headings(whole).size(), 2u);
+  for (std::size_t pieceSize : {1, 2, 3, 7, 64, 4096}) {
+    EXPECT_EQ(run(pieceSize), whole) << "piece size " << pieceSize;
+  }
+}
+
+}  // namespace
+}  // namespace kbeval
