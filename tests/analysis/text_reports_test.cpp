@@ -314,13 +314,17 @@ struct Grid {
 
 std::string render(const Grid& grid) {
   std::string text = std::string(grid.title) + grid.corner;
-  for (const std::string& column : grid.columns) text += " " + column;
+  for (const std::string& column : grid.columns) {
+    text += ' ';
+    text += column;
+  }
   text += "\n";
   for (const std::string& row : grid.rows) {
     text += row;
     for (const std::string& column : grid.columns) {
       auto found = grid.cells.find({row, column});
-      text += " " + std::to_string(found == grid.cells.end() ? 0 : found->second);
+      text += ' ';
+      text += std::to_string(found == grid.cells.end() ? 0 : found->second);
     }
     text += "\n";
   }

@@ -246,7 +246,7 @@ TEST(LayoutText, LongLinesAreReadInPiecesOf299) {
   EXPECT_EQ(layout.setType, 0);
 
   // A jamo cut in two by the piece boundary matches nothing.
-  layout = load("1" + std::string(296, 'x') + "\t" + g + "\tr\n");
+  layout = load(std::string("1").append(296, 'x') + "\t" + g + "\tr\n");
   EXPECT_TRUE(isUntouched(layout));
 
   // A line of 10,000 characters costs nothing to its neighbours.
