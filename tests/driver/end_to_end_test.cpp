@@ -202,6 +202,22 @@ TEST(EndToEndFailures, UnreadableKeyboardDirectory) {
   EXPECT_EQ(outcome.exitStatus, 0);
 }
 
+TEST(EndToEndFailures, UnreadableSampleAndLayoutFile) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not block root";
+  TempDirectory dir;
+  writeSmallCase(dir);
+  ASSERT_EQ(chmod((dir / "keyboard/a3.txt").c_str(), 0), 0);
+  Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_TRUE(startsWith(outcome.output,
+                         "Reading 9 bytes\nCannot open keyboard layout file: keyboard/a3.txt\n"));
+  EXPECT_EQ(headings(outcome.output), std::vector<std::string>{kSmallHeadings[0]});
+  ASSERT_EQ(chmod((dir / "sample.txt").c_str(), 0), 0);
+  outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  EXPECT_EQ(outcome.output, "Cannot open sample file.\n");
+  EXPECT_EQ(outcome.exitStatus, 1);
+}
+
 TEST(EndToEndFailures, LayoutFileThatIsADirectory) {
   TempDirectory dir;
   writeSmallCase(dir);
@@ -345,6 +361,19 @@ TEST(EndToEndSurvival, ReadingShowsTheSizeOnDisk) {
   EXPECT_TRUE(startsWith(outcome.output,
                          "Reading 10 bytes\n\n*** Result of b2 (2 Sets, Qwerty "
                          "Fingering) ***\n\nGeneral-key stokes(L/R): 3 (1/1)"));
+}
+
+TEST(EndToEndSurvival, SizeBeyondTwoGigabytes) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  // A sparse file of 3 GiB of zero bytes: the text ends at once, the size is printed whole.
+  dir.write("sample.txt", "");
+  ASSERT_EQ(truncate((dir / "sample.txt").c_str(), 3LL << 30), 0);
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  const std::string expected = readTestData("empty_sample.expected");
+  EXPECT_EQ(outcome.output,
+            "Reading 3221225472 bytes\n" + expected.substr(expected.find('\n') + 1));
 }
 
 // The run reads the sample in pieces; every piece size must print the same.
