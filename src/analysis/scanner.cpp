@@ -13,9 +13,6 @@ namespace {
 // and the key stream keep this much slack behind their last byte.
 constexpr std::size_t kCopyWidth = 16;
 
-constexpr unsigned char kApostrophe = 0x27;
-constexpr unsigned char kDoubleQuote = 0x22;
-
 // Sign index of each ASCII byte, or -1.
 constexpr std::array<signed char, 128> makeSignIndex() {
   std::array<signed char, 128> index{};
@@ -48,7 +45,7 @@ bool isQuote(int symbol, std::string_view a, std::string_view b) {
 KeyPiece addPiece(std::string& pool, std::string_view bytes, bool untreated) {
   KeyPiece piece;
   piece.offset = static_cast<std::uint32_t>(pool.size());
-  piece.length = static_cast<std::uint32_t>(bytes.size());
+  piece.length = static_cast<std::uint16_t>(bytes.size());
   piece.untreated = untreated ? 1 : 0;
   pool.append(bytes);
   return piece;
@@ -60,27 +57,37 @@ KeyPiece addKeysOrMarker(std::string& pool, const std::string& keys) {
   return addPiece(pool, keys, false);
 }
 
-struct Appender {
-  unsigned char* out;
-  const char* pool;
+std::uint16_t twoByteCode(unsigned b1, unsigned b2) {
+  return static_cast<std::uint16_t>((b1 << 8) | b2);
+}
 
-  void append(const KeyPiece& piece) {
-    const char* from = pool + piece.offset;
+// Room for `characters` more characters in the transcriber's key stream.
+void reserveKeyStream(Transcriber& t, std::size_t characters) {
+  const std::size_t needed = t.keyStreamLength + characters * t.longestPiece + kCopyWidth;
+  if (t.keyStream.size() < needed) t.keyStream.resize(std::max(needed, 2 * t.keyStream.size()));
+}
+
+// Appends the keys of every character to the transcriber's key stream.
+void transcribe(const std::vector<std::uint16_t>& characters, Transcriber& t) {
+  reserveKeyStream(t, characters.size());
+  const KeyPiece* pieces = t.pieces.data();
+  const char* pool = t.pool.data();
+  unsigned char* const begin = t.keyStream.data() + t.keyStreamLength;
+  unsigned char* out = begin;
+  Count untreated = 0;
+  for (const std::uint16_t character : characters) {
+    const KeyPiece piece = pieces[character];
+    // One fixed-size move when the piece fits: no call, no branch on its length.
     if (piece.length <= kCopyWidth) {
-      std::memcpy(out, from, kCopyWidth);
+      std::memcpy(out, pool + piece.offset, kCopyWidth);
     } else {
-      std::memcpy(out, from, piece.length);
+      std::memcpy(out, pool + piece.offset, piece.length);
     }
     out += piece.length;
+    untreated += piece.untreated;
   }
-};
-
-// Room for `textLength` more text bytes in the transcriber's key stream.
-void reserveKeyStream(Transcriber& t, std::size_t textLength) {
-  // A two-byte character appends at most three pieces, a one-byte character one.
-  const std::size_t perByte = (3 * t.longestPiece + 1) / 2 + 1;
-  const std::size_t needed = t.keyStreamLength + textLength * perByte + kCopyWidth;
-  if (t.keyStream.size() < needed) t.keyStream.resize(std::max(needed, 2 * t.keyStream.size()));
+  t.keyStreamLength += static_cast<std::size_t>(out - begin);
+  t.untreatedCount += untreated;
 }
 
 }  // namespace
@@ -88,48 +95,56 @@ void reserveKeyStream(Transcriber& t, std::size_t textLength) {
 Transcriber makeTranscriber(const LayoutRecord& layout) {
   Transcriber t;
   std::string& pool = t.pool;
-  for (int c = 0; c < 128; ++c) t.asciiPieces[c] = addPiece(pool, {}, false);
-  t.asciiPieces[' '] = addPiece(pool, " ", false);
-  t.asciiPieces['\n'] = addPiece(pool, "\n", false);
+  t.pieces.assign(kCharacterCodes, addPiece(pool, {}, false));
+  t.pieces[' '] = addPiece(pool, " ", false);
+  t.pieces['\n'] = addPiece(pool, "\n", false);
   for (int s = 0; s < kSignCount; ++s) {
-    t.asciiPieces[static_cast<unsigned char>(SignChars[s])] =
-        addKeysOrMarker(pool, layout.signKeys[s]);
+    t.pieces[static_cast<unsigned char>(SignChars[s])] = addKeysOrMarker(pool, layout.signKeys[s]);
   }
-  for (int i = 0; i < kInitialCodes; ++i)
-    t.initialPieces[i] = addPiece(pool, layout.initialKeys[i], false);
-  for (int m = 0; m < kMedialCodes; ++m)
-    t.medialPieces[m] = addPiece(pool, layout.medialKeys[m], false);
-  for (int f = 0; f < kFinalCodes; ++f)
-    t.finalPieces[f] = addPiece(pool, layout.finalKeys[f], false);
-  for (int k = 0; k < kSymbolCount; ++k) {
+  // Symbols, the first row winning where two share a code.
+  for (int k = kSymbolCount - 1; k >= 0; --k) {
     const std::string& keys = layout.symbolKeys[k];
+    KeyPiece piece;
     // Typographic quotes are typed as the plain quote key, whatever the layout names.
     if (!keys.empty() && isQuote(k, "\xA1\xAE", "\xA1\xAF")) {
-      t.symbolPieces[k] = addPiece(pool, "'", false);
+      piece = addPiece(pool, "'", false);
     } else if (!keys.empty() && isQuote(k, "\xA1\xB0", "\xA1\xB1")) {
-      t.symbolPieces[k] = addPiece(pool, "\"", false);
+      piece = addPiece(pool, "\"", false);
     } else {
-      t.symbolPieces[k] = addKeysOrMarker(pool, keys);
+      piece = addKeysOrMarker(pool, keys);
+    }
+    t.pieces[SymbolCodes[k]] = piece;
+  }
+  // Syllables: the initial, medial and final keys, one after the other. A
+  // layout whose file failed to open types no syllable.
+  if (!layout.fileName.empty()) {
+    std::string keys;
+    for (unsigned b1 = 0x80; b1 < 0xD4; ++b1) {
+      for (unsigned b2 = 0; b2 < 256; ++b2) {
+        const unsigned initial = (b1 >> 2) & 31;
+        const unsigned medial = ((b1 & 3) << 3) | (b2 >> 5);
+        const unsigned final = b2 & 31;
+        if (initial >= kInitialCodes || medial >= kMedialCodes || final >= kFinalCodes) continue;
+        keys = layout.initialKeys[initial];
+        keys += layout.medialKeys[medial];
+        keys += layout.finalKeys[final];
+        if (!keys.empty()) t.pieces[twoByteCode(b1, b2)] = addPiece(pool, keys, false);
+      }
     }
   }
-  t.longestPiece = 1;
-  auto widen = [&t](const auto& keys) {
-    for (const std::string& k : keys) t.longestPiece = std::max(t.longestPiece, k.size());
-  };
-  widen(layout.initialKeys);
-  widen(layout.medialKeys);
-  widen(layout.finalKeys);
-  widen(layout.signKeys);
-  widen(layout.symbolKeys);
+  for (const KeyPiece& piece : t.pieces) {
+    t.longestPiece = std::max<std::size_t>(t.longestPiece, piece.length);
+  }
   pool.append(kCopyWidth, '\0');
-  t.transcribesSyllables = !layout.fileName.empty();
   return t;
 }
 
 void scanText(ScanState& state, const unsigned char* text, std::size_t length, TextCounts& counts,
               CombinationCounts& combinations, std::vector<Transcriber>& transcribers) {
   if (state.stopped || length == 0) return;
-  for (Transcriber& t : transcribers) reserveKeyStream(t, length + 1);
+  std::vector<std::uint16_t>& characters = state.characters;
+  characters.clear();
+  characters.reserve(length + 1);
 
   std::size_t i = 0;
   int lead = state.pendingLeadByte;
@@ -138,7 +153,6 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, T
 
   while (i < length || lead >= 0) {
     unsigned b1;
-    unsigned b2;
     if (lead >= 0) {
       b1 = static_cast<unsigned>(lead);
       lead = -1;
@@ -151,21 +165,17 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, T
       if (b1 < 0x80) {
         if (b1 == ' ') {
           ++counts.spaceCount;
+          characters.push_back(' ');
         } else if (b1 == '\n') {
           ++counts.enterCount;
+          characters.push_back('\n');
         } else {
           const int sign = kSignIndex[b1];
           if (sign >= 0) {
             ++counts.signCount[sign];
             counts.digitCount += sign < 10;
+            characters.push_back(static_cast<std::uint16_t>(b1));
           }
-        }
-        for (Transcriber& t : transcribers) {
-          const KeyPiece& piece = t.asciiPieces[b1];
-          Appender out{t.keyStream.data() + t.keyStreamLength, t.pool.data()};
-          out.append(piece);
-          t.keyStreamLength += piece.length;
-          t.untreatedCount += piece.untreated;
         }
         previousFinal = 0;
         continue;
@@ -176,7 +186,7 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, T
       state.pendingLeadByte = static_cast<int>(b1);
       break;
     }
-    b2 = text[i++];
+    const unsigned b2 = text[i++];
     if (b2 == 0) {  // the text ends inside the code; the lead byte is dropped
       state.stopped = true;
       break;
@@ -187,13 +197,7 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, T
       if (b1 == 0xDC) symbol = kSymbolIndex[256 + b2];
       if (symbol >= 0) {
         ++counts.symbolCount[symbol];
-        for (Transcriber& t : transcribers) {
-          const KeyPiece& piece = t.symbolPieces[symbol];
-          Appender out{t.keyStream.data() + t.keyStreamLength, t.pool.data()};
-          out.append(piece);
-          t.keyStreamLength += piece.length;
-          t.untreatedCount += piece.untreated;
-        }
+        characters.push_back(twoByteCode(b1, b2));
       }
       previousFinal = 0;
       continue;
@@ -210,17 +214,11 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, T
     ++counts.medialCount[medial];
     ++counts.finalCount[final];
     countCombinations(combinations, initial, medial, final, previousFinal);
-    for (Transcriber& t : transcribers) {
-      if (!t.transcribesSyllables) continue;
-      Appender out{t.keyStream.data() + t.keyStreamLength, t.pool.data()};
-      out.append(t.initialPieces[initial]);
-      out.append(t.medialPieces[medial]);
-      out.append(t.finalPieces[final]);
-      t.keyStreamLength = static_cast<std::size_t>(out.out - t.keyStream.data());
-    }
+    characters.push_back(twoByteCode(b1, b2));
     previousFinal = final;
   }
   state.previousFinalCode = previousFinal;
+  for (Transcriber& t : transcribers) transcribe(characters, t);
 }
 
 std::string keyStreamText(const Transcriber& transcriber) {

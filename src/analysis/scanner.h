@@ -22,27 +22,28 @@ struct ScanState {
   int previousFinalCode = 0;  // final code of the syllable just before, else 0
   int pendingLeadByte = -1;   // a lead byte whose trail byte is in the next piece
   bool stopped = false;       // a zero byte ends the text
+  // Scratch: the characters of the current piece that type something, as
+  // character codes (an ASCII byte as itself, a two-byte code as b1 << 8 | b2).
+  std::vector<std::uint16_t> characters;
 };
 
-// A key string ready for appending: `length` bytes at `offset` in the
-// transcriber's byte pool, and whether it is the untreated marker.
+// What one character appends to a key stream: `length` bytes at `offset` in
+// the transcriber's byte pool, and whether that is an untreated marker.
 struct KeyPiece {
   std::uint32_t offset = 0;
-  std::uint32_t length = 0;
-  std::uint32_t untreated = 0;
+  std::uint16_t length = 0;
+  std::uint16_t untreated = 0;
 };
 
-// One layout's transcription: its key strings as pieces, and the key stream
-// produced so far (the caller empties it after consuming it).
+inline constexpr std::size_t kCharacterCodes = 1 << 16;
+
+// One layout's transcription: the keys of every character code, worked out
+// once, and the key stream produced so far (the caller empties it after
+// consuming it).
 struct Transcriber {
-  std::string pool;                         // all piece bytes, padded at the end
-  std::array<KeyPiece, 128> asciiPieces{};  // space, line feed, digits and signs
-  std::array<KeyPiece, kInitialCodes> initialPieces{};
-  std::array<KeyPiece, kMedialCodes> medialPieces{};
-  std::array<KeyPiece, kFinalCodes> finalPieces{};
-  std::array<KeyPiece, kSymbolCount> symbolPieces{};
+  std::string pool;              // all piece bytes, padded at the end
+  std::vector<KeyPiece> pieces;  // by character code
   std::size_t longestPiece = 1;
-  bool transcribesSyllables = true;  // false for a layout whose file failed to open
 
   std::vector<unsigned char> keyStream;  // buffer; only the first keyStreamLength bytes count
   std::size_t keyStreamLength = 0;
@@ -51,7 +52,8 @@ struct Transcriber {
 
 Transcriber makeTranscriber(const LayoutRecord& layout);
 
-// Scans one piece of text. Stops for good at a zero byte.
+// Scans one piece of text: counts it, and appends its keys to every
+// transcriber's key stream. Stops for good at a zero byte.
 void scanText(ScanState& state, const unsigned char* text, std::size_t length, TextCounts& counts,
               CombinationCounts& combinations, std::vector<Transcriber>& transcribers);
 
