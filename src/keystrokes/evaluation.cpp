@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 
 #include "analysis/scanner.h"
 #include "keystrokes/keystroke_counts.h"
@@ -159,8 +160,49 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
                   std::size_t length) {
   const KeyTransition* transitions = tables.transitions.data();
   Count* pairs = state.pairCounts.data();
+  // The run state lives in locals: the pair counts must not be thought to alias it.
   int previous = state.previous;
+  Count leftRun = state.leftRunLength, rightRun = state.rightRunLength;
+  Count leftFingerRun = state.leftSameFingerRun, rightFingerRun = state.rightSameFingerRun;
+  int leftFinger = state.leftRunFinger, rightFinger = state.rightRunFinger;
+  Count keyRepeat = state.sameKeyRepeat;
+  int keyFinger = state.sameKeyFinger;
+  auto& fingerRuns = state.endedSameFingerRuns;
+  auto& keyRuns = state.endedSameKeyRuns;
+
+  // Hands alternate too irregularly for a branch to guess when a one-hand run
+  // ends, so the length of the run before every keystroke is logged and the
+  // log position only moves on when that run did end; the log is sorted into
+  // the histogram after each chunk.
+  constexpr std::size_t kChunk = 4096;
+  std::uint8_t leftEnds[kChunk];
+  std::uint8_t rightEnds[kChunk];
+  std::size_t leftEnded = 0, rightEnded = 0;
+  auto sortRunEnds = [&] {
+    // Four histograms in turn, so that runs of equal length (most are one or
+    // two strokes long) do not wait on each other's increments.
+    for (int hand = 0; hand < 2; ++hand) {
+      const std::uint8_t* ends = hand == 0 ? leftEnds : rightEnds;
+      const std::size_t count = hand == 0 ? leftEnded : rightEnded;
+      std::uint32_t lanes[4][kRunBuckets] = {};
+      std::size_t i = 0;
+      for (; i + 4 <= count; i += 4) {
+        ++lanes[0][ends[i]];
+        ++lanes[1][ends[i + 1]];
+        ++lanes[2][ends[i + 2]];
+        ++lanes[3][ends[i + 3]];
+      }
+      for (; i < count; ++i) ++lanes[0][ends[i]];
+      for (int b = 0; b < kRunBuckets; ++b) {
+        state.endedOneHandRuns[hand][b] += lanes[0][b] + lanes[1][b] + lanes[2][b] + lanes[3][b];
+      }
+    }
+    leftEnded = rightEnded = 0;
+  };
+  constexpr std::uint8_t kFingerFlags = kLeftSameFinger | kRightSameFinger | kSameKey;
+
   for (std::size_t p = 0; p < length; ++p) {
+    if ((p & (kChunk - 1)) == 0) sortRunEnds();
     const int current = keys[p];
     if (current == kUntreatedMarker) {
       previous = kNoKey;
@@ -173,45 +215,56 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
     const KeyTransition t = transitions[pair];
     previous = current;
 
-    if (t.flags & kLeftRunGoesOn) {
-      ++state.leftRunLength;
-    } else if (state.leftRunLength != 0) {
-      ++state.endedOneHandRuns[0][bucket(state.leftRunLength - 1)];
-      state.leftRunLength = 0;
-    }
-    if (t.flags & kRightRunGoesOn) {
-      ++state.rightRunLength;
-    } else if (state.rightRunLength != 0) {
-      ++state.endedOneHandRuns[1][bucket(state.rightRunLength - 1)];
-      state.rightRunLength = 0;
-    }
+    const Count leftOn = t.flags & kLeftRunGoesOn;
+    const Count rightOn = (t.flags & kRightRunGoesOn) >> 1;
+    leftEnds[leftEnded] = static_cast<std::uint8_t>(bucket(leftRun - 1));
+    leftEnded += static_cast<std::size_t>((leftOn ^ 1) & (leftRun != 0));
+    leftRun = (leftRun + 1) & -leftOn;
+    rightEnds[rightEnded] = static_cast<std::uint8_t>(bucket(rightRun - 1));
+    rightEnded += static_cast<std::size_t>((rightOn ^ 1) & (rightRun != 0));
+    rightRun = (rightRun + 1) & -rightOn;
+
+    // Same-finger and same-key strokes are few: skip their bookkeeping
+    // unless this keystroke is one or ends a run of them.
+    if ((t.flags & kFingerFlags) == 0 && (leftFingerRun | rightFingerRun | keyRepeat) == 0)
+      continue;
     if (t.flags & kLeftSameFinger) {
-      if (state.leftSameFingerRun++ == 0) state.leftRunFinger = t.leftFinger;
-    } else if (state.leftSameFingerRun != 0) {
-      ++state.endedSameFingerRuns[state.leftRunFinger][bucket(state.leftSameFingerRun)];
-      state.leftSameFingerRun = 0;
+      if (leftFingerRun++ == 0) leftFinger = t.leftFinger;
+    } else if (leftFingerRun != 0) {
+      ++fingerRuns[leftFinger][bucket(leftFingerRun)];
+      leftFingerRun = 0;
     }
     if (t.flags & kRightSameFinger) {
-      if (state.rightSameFingerRun++ == 0) state.rightRunFinger = t.rightFinger;
-    } else if (state.rightSameFingerRun != 0) {
-      ++state.endedSameFingerRuns[state.rightRunFinger][bucket(state.rightSameFingerRun)];
-      state.rightSameFingerRun = 0;
+      if (rightFingerRun++ == 0) rightFinger = t.rightFinger;
+    } else if (rightFingerRun != 0) {
+      ++fingerRuns[rightFinger][bucket(rightFingerRun)];
+      rightFingerRun = 0;
     }
     if (t.flags & kSameKey) {
-      if (state.sameKeyRepeat++ == 0) state.sameKeyFinger = t.keyFinger;
-    } else if (state.sameKeyRepeat != 0) {
-      ++state.endedSameKeyRuns[state.sameKeyFinger][bucket(state.sameKeyRepeat)];
-      state.sameKeyRepeat = 0;
+      if (keyRepeat++ == 0) keyFinger = t.keyFinger;
+    } else if (keyRepeat != 0) {
+      ++keyRuns[keyFinger][bucket(keyRepeat)];
+      keyRepeat = 0;
     }
   }
+  sortRunEnds();
   state.previous = previous;
+  state.leftRunLength = leftRun;
+  state.rightRunLength = rightRun;
+  state.leftSameFingerRun = leftFingerRun;
+  state.rightSameFingerRun = rightFingerRun;
+  state.leftRunFinger = leftFinger;
+  state.rightRunFinger = rightFinger;
+  state.sameKeyRepeat = keyRepeat;
+  state.sameKeyFinger = keyFinger;
 }
 
 KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state) {
   KeystrokeCounts c;
   for (int previous = 0; previous <= kNoKey; ++previous) {
     for (int current = 0; current < 256; ++current) {
-      const Count n = state.pairCounts[previous * 256 + current];
+      const std::size_t pair = static_cast<std::size_t>(previous) * 256 + current;
+      const Count n = state.pairCounts[pair];
       if (n != 0) countPair(tables.keys, previous, current, n, c);
     }
   }
