@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
@@ -126,6 +127,13 @@ int runKbeval(const RunOptions& options, const std::string& keyboardDirectory, s
     KeyTable keys{};
     setupKeyTable(layout, keys);
     e.tables = makeEvaluationTables(keys);
+  }
+
+  // Layouts with very long key strings read the sample in smaller pieces, so
+  // that no key stream buffer outgrows its budget.
+  constexpr std::size_t kKeyStreamBudget = std::size_t{4} << 20;
+  for (const Transcriber& t : transcribers) {
+    pieceSize = std::min(pieceSize, std::max<std::size_t>(256, kKeyStreamBudget / t.longestPiece));
   }
 
   TextCounts textCounts;
