@@ -96,16 +96,6 @@ TEST(LayoutListing, UnreadableDirectoryIsAnUnknownError) {
   EXPECT_TRUE(loaded.layouts.empty());
 }
 
-TEST(LayoutListing, Messages) {
-  EXPECT_EQ(listingMessage(ListingStatus::ok), nullptr);
-  EXPECT_STREQ(listingMessage(ListingStatus::noMatch), "No keyboard layout file.\n");
-  EXPECT_STREQ(listingMessage(ListingStatus::outOfMemory),
-               "Not enough memory or keyboard layout file name too long.\n");
-  EXPECT_STREQ(listingMessage(ListingStatus::invalidPattern),
-               "Invalid path of keyboard layout file.\n");
-  EXPECT_STREQ(listingMessage(ListingStatus::otherError), "Unknown error.\n");
-}
-
 TEST(LoadLayouts, UnopenableFileIsReportedAndTheOthersAreRead) {
   TempDirectory dir;
   dir.write("keyboard/a.txt", "set type:3\nfingering:gong\n1\t\xA4\xA1\tr\n");
