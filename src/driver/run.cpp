@@ -175,7 +175,11 @@ int runKbeval(const RunOptions& options, const std::string& keyboardDirectory, s
       printKeystrokeReport(counts, transcribers[i].untreatedCount, out);
     }
   }
-  std::fflush(out);
+  // A report that could not be written (a full disk, say) is no success.
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fputs("kbeval: cannot write the output.\n", stderr);
+    return 1;
+  }
   return 0;
 }
 
