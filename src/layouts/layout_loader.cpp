@@ -143,10 +143,12 @@ void applyLayoutText(std::string_view text, LayoutRecord& layout) {
 }
 
 bool readLayoutFile(const std::string& path, LayoutRecord& layout) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO named *.txt would wait for a writer forever;
+  // only regular files (or links to them) are layout files.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
     return false;
   }

@@ -411,5 +411,19 @@ TEST(RunInPieces, OutputDoesNotDependOnThePieceSize) {
   }
 }
 
+// A FIFO named *.txt has no writer: it must be reported, not waited on.
+TEST(EndToEndFailures, LayoutFileThatIsAFifo) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  ASSERT_EQ(mkfifo((dir / "keyboard/f.txt").c_str(), 0600), 0);
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  const std::string expected = readTestData("two_layouts.expected");
+  const std::size_t firstLine = expected.find('\n') + 1;
+  EXPECT_EQ(outcome.output, expected.substr(0, firstLine) +
+                                "Cannot open keyboard layout file: keyboard/f.txt\n" +
+                                expected.substr(firstLine));
+}
+
 }  // namespace
 }  // namespace kbeval
