@@ -62,6 +62,14 @@ static_assert(kFinalKeys[3].first == 1 && !kFinalKeys[3].innerPair);   // final 
 static_assert(kFinalKeys[20].first == 6 && kFinalKeys[20].last == 7);  // ㅄ
 static_assert(kFinalKeys[18].first == 0 && kFinalKeys[1].first == 0);  // unnamed, fill
 
+// Final codes that name a consonant (not 0, the fill code 1, or 18).
+constexpr std::array<bool, kFinalCodes> makeRealFinals() {
+  std::array<bool, kFinalCodes> real{};
+  for (int code = 2; code < kFinalCodes; ++code) real[code] = !FinalNames[code].empty();
+  return real;
+}
+constexpr std::array<bool, kFinalCodes> kIsRealFinal = makeRealFinals();
+
 constexpr bool inRange(int code, int size) {
   return static_cast<unsigned>(code) < static_cast<unsigned>(size);
 }
@@ -79,24 +87,22 @@ void countCombinations(CombinationCounts& counts, int initial, int medial, int f
   const JamoKeys& initialKeys = kInitialKeys[initial];
   const JamoKeys& medialKeys = kMedialKeys[medial];
   const JamoKeys& finalKeys = kFinalKeys[final];
-
-  if (medial != 0) {
-    ++counts.dahHolKeyFreq[initialKeys.first][medialKeys.first];
-    ++counts.cheotGaundeIeum[initial][medial];
-  }
+  // Every condition is added as 0 or 1, so the counts cost no branches.
+  const Count hasMedial = medial != 0;
+  counts.dahHolKeyFreq[initialKeys.first][medialKeys.first] += hasMedial;
+  counts.cheotGaundeIeum[initial][medial] += hasMedial;
   // The fill code 1 (no final) passes: the vowel then meets key 0.
-  if (final != 0) {
-    ++counts.holDahKeyFreq[medialKeys.last][finalKeys.first];
-    ++counts.gaundeGgeutFreq[medial][final];
-    if (finalKeys.innerPair) ++counts.dahKeyFreq[finalKeys.first][finalKeys.last];
-  }
+  const Count hasFinal = final != 0;
+  counts.holDahKeyFreq[medialKeys.last][finalKeys.first] += hasFinal;
+  counts.gaundeGgeutFreq[medial][final] += hasFinal;
+  // Only the eleven compound finals have an inner pair; the others add 0.
+  counts.dahKeyFreq[finalKeys.first][finalKeys.last] += finalKeys.innerPair;
   // Only a real final consonant touches the next initial.
-  if (previousFinal != 0 && !FinalNames[previousFinal].empty()) {
-    const int before = kFinalKeys[previousFinal].last;
-    const int after = initialKeys.first;
-    if (before != 0 && after != 0) ++counts.dahKeyFreq[before][after];
-    ++counts.ggeutCheotIeum[previousFinal][initial];
-  }
+  const Count touches = kIsRealFinal[previousFinal];
+  const int before = kFinalKeys[previousFinal].last;
+  const int after = initialKeys.first;
+  counts.dahKeyFreq[before][after] += touches & (before != 0) & (after != 0);
+  counts.ggeutCheotIeum[previousFinal][initial] += touches;
 }
 
 }  // namespace kbeval

@@ -147,7 +147,11 @@ EvaluationTables makeEvaluationTables(const KeyTable& keys) {
           (step.leftRunGoesOn ? kLeftRunGoesOn : 0) | (step.rightRunGoesOn ? kRightRunGoesOn : 0) |
           (step.leftSameFinger != kNoFinger ? kLeftSameFinger : 0) |
           (step.rightSameFinger != kNoFinger ? kRightSameFinger : 0) |
-          (step.sameKey ? kSameKey : 0));
+          (step.sameKey ? kSameKey : 0) |
+          ((current == kUntreatedMarker ||
+            (current == previous && (current == ' ' || current == '\n')))
+               ? kNoStroke
+               : 0));
       t.leftFinger = static_cast<std::int8_t>(step.leftSameFinger);
       t.rightFinger = static_cast<std::int8_t>(step.rightSameFinger);
       t.keyFinger = static_cast<std::int8_t>(step.key.finger);
@@ -170,84 +174,85 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
   auto& fingerRuns = state.endedSameFingerRuns;
   auto& keyRuns = state.endedSameKeyRuns;
 
-  // Hands alternate too irregularly for a branch to guess when a one-hand run
-  // ends, so the length of the run before every keystroke is logged and the
-  // log position only moves on when that run did end; the log is sorted into
-  // the histogram after each chunk.
+  // Hands alternate too irregularly for a branch to guess where a one-hand run
+  // ends. So at every stroke at which a hand's run does not go on, the length
+  // the run had is logged (255 when there was none), and the log is sorted
+  // into the histogram after each chunk, in four lanes so that runs of equal
+  // length (most are one or two strokes long) do not wait on each other.
   constexpr std::size_t kChunk = 4096;
+  constexpr int kNoRun = 255;
   std::uint8_t leftEnds[kChunk];
   std::uint8_t rightEnds[kChunk];
-  std::size_t leftEnded = 0, rightEnded = 0;
-  auto sortRunEnds = [&] {
-    // Four histograms in turn, so that runs of equal length (most are one or
-    // two strokes long) do not wait on each other's increments.
-    for (int hand = 0; hand < 2; ++hand) {
-      const std::uint8_t* ends = hand == 0 ? leftEnds : rightEnds;
-      const std::size_t count = hand == 0 ? leftEnded : rightEnded;
-      std::uint32_t lanes[4][kRunBuckets] = {};
-      std::size_t i = 0;
-      for (; i + 4 <= count; i += 4) {
-        ++lanes[0][ends[i]];
-        ++lanes[1][ends[i + 1]];
-        ++lanes[2][ends[i + 2]];
-        ++lanes[3][ends[i + 3]];
-      }
-      for (; i < count; ++i) ++lanes[0][ends[i]];
-      for (int b = 0; b < kRunBuckets; ++b) {
-        state.endedOneHandRuns[hand][b] += lanes[0][b] + lanes[1][b] + lanes[2][b] + lanes[3][b];
-      }
+  auto sortRunEnds = [&state](const std::uint8_t* ends, std::size_t count, int hand) {
+    std::uint32_t lanes[4][256] = {};
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+      ++lanes[0][ends[i]];
+      ++lanes[1][ends[i + 1]];
+      ++lanes[2][ends[i + 2]];
+      ++lanes[3][ends[i + 3]];
     }
-    leftEnded = rightEnded = 0;
+    for (; i < count; ++i) ++lanes[0][ends[i]];
+    for (int b = 0; b < kRunBuckets; ++b) {
+      state.endedOneHandRuns[hand][b] += lanes[0][b] + lanes[1][b] + lanes[2][b] + lanes[3][b];
+    }
   };
   constexpr std::uint8_t kFingerFlags = kLeftSameFinger | kRightSameFinger | kSameKey;
+  static_assert(kRunBuckets <= kNoRun);
 
-  for (std::size_t p = 0; p < length; ++p) {
-    if ((p & (kChunk - 1)) == 0) sortRunEnds();
-    const int current = keys[p];
-    if (current == kUntreatedMarker) {
-      previous = kNoKey;
-      continue;
-    }
-    // Runs of spaces or of line feeds count as one stroke.
-    if (current == previous && (current == ' ' || current == '\n')) continue;
-    const std::size_t pair = static_cast<std::size_t>(previous) * 256 + current;
-    ++pairs[pair];
-    const KeyTransition t = transitions[pair];
-    previous = current;
+  for (std::size_t chunk = 0; chunk < length; chunk += kChunk) {
+    const std::size_t chunkEnd = std::min(length, chunk + kChunk);
+    std::size_t leftEnded = 0, rightEnded = 0;
+    for (std::size_t p = chunk; p < chunkEnd; ++p) {
+      const int current = keys[p];
+      const std::size_t pair = static_cast<std::size_t>(previous) * 256 + current;
+      const KeyTransition t = transitions[pair];
+      if (t.flags & kNoStroke) {
+        // A marker breaks the stroke sequence; a repeated space or line feed
+        // is no stroke at all.
+        if (current == kUntreatedMarker) previous = kNoKey;
+        continue;
+      }
+      ++pairs[pair];
+      previous = current;
 
-    const Count leftOn = t.flags & kLeftRunGoesOn;
-    const Count rightOn = (t.flags & kRightRunGoesOn) >> 1;
-    leftEnds[leftEnded] = static_cast<std::uint8_t>(bucket(leftRun - 1));
-    leftEnded += static_cast<std::size_t>((leftOn ^ 1) & (leftRun != 0));
-    leftRun = (leftRun + 1) & -leftOn;
-    rightEnds[rightEnded] = static_cast<std::uint8_t>(bucket(rightRun - 1));
-    rightEnded += static_cast<std::size_t>((rightOn ^ 1) & (rightRun != 0));
-    rightRun = (rightRun + 1) & -rightOn;
+      const unsigned leftOn = t.flags & kLeftRunGoesOn;
+      const unsigned rightOn = (t.flags >> 1) & 1;
+      leftEnds[leftEnded] =
+          static_cast<std::uint8_t>(std::min<Count>(leftRun - 1, kRunBuckets - 1));
+      leftEnded += leftOn ^ 1;
+      leftRun = (leftRun + 1) & -static_cast<Count>(leftOn);
+      rightEnds[rightEnded] =
+          static_cast<std::uint8_t>(std::min<Count>(rightRun - 1, kRunBuckets - 1));
+      rightEnded += rightOn ^ 1;
+      rightRun = (rightRun + 1) & -static_cast<Count>(rightOn);
 
-    // Same-finger and same-key strokes are few: skip their bookkeeping
-    // unless this keystroke is one or ends a run of them.
-    if ((t.flags & kFingerFlags) == 0 && (leftFingerRun | rightFingerRun | keyRepeat) == 0)
-      continue;
-    if (t.flags & kLeftSameFinger) {
-      if (leftFingerRun++ == 0) leftFinger = t.leftFinger;
-    } else if (leftFingerRun != 0) {
-      ++fingerRuns[leftFinger][bucket(leftFingerRun)];
-      leftFingerRun = 0;
+      // Same-finger and same-key strokes are few: skip their bookkeeping
+      // unless this keystroke is one or ends a run of them.
+      if ((t.flags & kFingerFlags) == 0 && (leftFingerRun | rightFingerRun | keyRepeat) == 0)
+        continue;
+      if (t.flags & kLeftSameFinger) {
+        if (leftFingerRun++ == 0) leftFinger = t.leftFinger;
+      } else if (leftFingerRun != 0) {
+        ++fingerRuns[leftFinger][bucket(leftFingerRun)];
+        leftFingerRun = 0;
+      }
+      if (t.flags & kRightSameFinger) {
+        if (rightFingerRun++ == 0) rightFinger = t.rightFinger;
+      } else if (rightFingerRun != 0) {
+        ++fingerRuns[rightFinger][bucket(rightFingerRun)];
+        rightFingerRun = 0;
+      }
+      if (t.flags & kSameKey) {
+        if (keyRepeat++ == 0) keyFinger = t.keyFinger;
+      } else if (keyRepeat != 0) {
+        ++keyRuns[keyFinger][bucket(keyRepeat)];
+        keyRepeat = 0;
+      }
     }
-    if (t.flags & kRightSameFinger) {
-      if (rightFingerRun++ == 0) rightFinger = t.rightFinger;
-    } else if (rightFingerRun != 0) {
-      ++fingerRuns[rightFinger][bucket(rightFingerRun)];
-      rightFingerRun = 0;
-    }
-    if (t.flags & kSameKey) {
-      if (keyRepeat++ == 0) keyFinger = t.keyFinger;
-    } else if (keyRepeat != 0) {
-      ++keyRuns[keyFinger][bucket(keyRepeat)];
-      keyRepeat = 0;
-    }
+    sortRunEnds(leftEnds, leftEnded, 0);
+    sortRunEnds(rightEnds, rightEnded, 1);
   }
-  sortRunEnds();
   state.previous = previous;
   state.leftRunLength = leftRun;
   state.rightRunLength = rightRun;

@@ -62,7 +62,8 @@ struct KeyTransition {
   std::int8_t keyFinger = 0;    // finger slot of the key itself
 };
 inline constexpr std::uint8_t kLeftRunGoesOn = 1, kRightRunGoesOn = 2, kLeftSameFinger = 4,
-                              kRightSameFinger = 8, kSameKey = 16;
+                              kRightSameFinger = 8, kSameKey = 16,
+                              kNoStroke = 32;  // a repeated space or line feed, or the marker
 
 // A layout's key table and the transitions of every pair of keystrokes.
 struct EvaluationTables {
