@@ -171,6 +171,7 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
   int leftFinger = state.leftRunFinger, rightFinger = state.rightRunFinger;
   Count keyRepeat = state.sameKeyRepeat;
   int keyFinger = state.sameKeyFinger;
+  bool fingerRunsGoing = (leftFingerRun | rightFingerRun | keyRepeat) != 0;
   auto& fingerRuns = state.endedSameFingerRuns;
   auto& keyRuns = state.endedSameKeyRuns;
 
@@ -206,8 +207,9 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
     for (std::size_t p = chunk; p < chunkEnd; ++p) {
       const int current = keys[p];
       const std::size_t pair = static_cast<std::size_t>(previous) * 256 + current;
-      const KeyTransition t = transitions[pair];
-      if (t.flags & kNoStroke) {
+      const KeyTransition& t = transitions[pair];
+      const std::uint8_t flags = t.flags;
+      if (flags & kNoStroke) {
         // A marker breaks the stroke sequence; a repeated space or line feed
         // is no stroke at all.
         if (current == kUntreatedMarker) previous = kNoKey;
@@ -216,8 +218,8 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
       ++pairs[pair];
       previous = current;
 
-      const unsigned leftOn = t.flags & kLeftRunGoesOn;
-      const unsigned rightOn = (t.flags >> 1) & 1;
+      const unsigned leftOn = flags & kLeftRunGoesOn;
+      const unsigned rightOn = (flags >> 1) & 1;
       leftEnds[leftEnded] =
           static_cast<std::uint8_t>(std::min<Count>(leftRun - 1, kRunBuckets - 1));
       leftEnded += leftOn ^ 1;
@@ -229,26 +231,26 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
 
       // Same-finger and same-key strokes are few: skip their bookkeeping
       // unless this keystroke is one or ends a run of them.
-      if ((t.flags & kFingerFlags) == 0 && (leftFingerRun | rightFingerRun | keyRepeat) == 0)
-        continue;
-      if (t.flags & kLeftSameFinger) {
+      if ((flags & kFingerFlags) == 0 && !fingerRunsGoing) continue;
+      if (flags & kLeftSameFinger) {
         if (leftFingerRun++ == 0) leftFinger = t.leftFinger;
       } else if (leftFingerRun != 0) {
         ++fingerRuns[leftFinger][bucket(leftFingerRun)];
         leftFingerRun = 0;
       }
-      if (t.flags & kRightSameFinger) {
+      if (flags & kRightSameFinger) {
         if (rightFingerRun++ == 0) rightFinger = t.rightFinger;
       } else if (rightFingerRun != 0) {
         ++fingerRuns[rightFinger][bucket(rightFingerRun)];
         rightFingerRun = 0;
       }
-      if (t.flags & kSameKey) {
+      if (flags & kSameKey) {
         if (keyRepeat++ == 0) keyFinger = t.keyFinger;
       } else if (keyRepeat != 0) {
         ++keyRuns[keyFinger][bucket(keyRepeat)];
         keyRepeat = 0;
       }
+      fingerRunsGoing = (leftFingerRun | rightFingerRun | keyRepeat) != 0;
     }
     sortRunEnds(leftEnds, leftEnded, 0);
     sortRunEnds(rightEnds, rightEnded, 1);
