@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
 #include "temp_directory.h"
 
 namespace kbeval {
@@ -377,40 +376,6 @@ TEST(EndToEndSurvival, SizeBeyondTwoGigabytes) {
 }
 
 // The run reads the sample in pieces; every piece size must print the same.
-TEST(RunInPieces, OutputDoesNotDependOnThePieceSize) {
-  TempDirectory dir;
-  writeSmallCase(dir);
-  dir.makeDirectory("keyboard/x.txt");
-  std::string sample;
-  for (int i = 0; i < 30; ++i) {
-    sample +=
-        "\x88\x61\x88\x62 7?\r\n\x94\x6A\x88\x61\r\r\n\xD9\x3E\xDC\xCF\x88\n\x88"
-        "a  \n\n";
-  }
-  sample += "\r\n\x1A\x88\x61\x88\x61";
-  const std::string path = dir.write("sample.txt", sample);
-  auto run = [&](std::size_t pieceSize) {
-    RunOptions options;
-    options.samplePath = path;
-    options.twoSetResults = options.threeSetResults = true;
-    options.combinationReport = options.jamoReport = true;
-    char* data = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&data, &size);
-    const int status = runKbeval(options, dir / "keyboard", out, pieceSize);
-    std::fclose(out);
-    std::string text(data, size);
-    std::free(data);
-    EXPECT_EQ(status, 0);
-    return text;
-  };
-  const std::string whole = run(1 << 20);
-  EXPECT_EQ(headings(whole).size(), 2u);
-  for (std::size_t pieceSize : {1, 2, 3, 7, 64, 4096}) {
-    EXPECT_EQ(run(pieceSize), whole) << "piece size " << pieceSize;
-  }
-}
-
 // A FIFO named *.txt has no writer: it must be reported, not waited on.
 TEST(EndToEndFailures, LayoutFileThatIsAFifo) {
   TempDirectory dir;

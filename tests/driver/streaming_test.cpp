@@ -82,7 +82,8 @@ TEST(Streaming, OutputIsTheSameForEveryPieceSize) {
       "\t",
   };
   for (int i = 0; i < 3000; ++i) sample += pieces[random() % std::size(pieces)];
-  sample += "\x88";  // a lead byte at the very end
+  sample += "\x88";  // a lead byte, then the end-of-file byte and text never read
+  sample += "\x1A\x88\x61 !";
   w.write("sample.txt", sample);
 
   const std::string whole = runWithPieces(w, 1 << 20);
