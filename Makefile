@@ -12,8 +12,10 @@ build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
-	cd examples && ../$(BUILD)/kbeval sample.txt | iconv -f CP949 -t UTF-8
+# The build's messages go to standard error, so `make run | less` shows the report alone.
+run:
+	@$(MAKE) --no-print-directory build >&2
+	@cd examples && ../$(BUILD)/kbeval sample.txt | iconv -f CP949 -t UTF-8
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
