@@ -29,10 +29,13 @@ struct Evaluation {
   std::unique_ptr<EvaluationState> state = std::make_unique<EvaluationState>();
 };
 
-struct FileCloser {
-  void operator()(const int* fd) const {
-    ::close(*fd);
-    delete fd;
+struct OpenFile {
+  int fd;
+  explicit OpenFile(int descriptor) : fd(descriptor) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd >= 0) ::close(fd);
   }
 };
 
@@ -106,9 +109,9 @@ RunOptions parseCommandLine(int argc, const char* const* argv) {
 int runKbeval(const RunOptions& options, const std::string& keyboardDirectory, std::FILE* out,
               std::size_t pieceSize) {
   if (pieceSize == 0) pieceSize = 1;
-  const int fd = ::open(options.samplePath.c_str(), O_RDONLY | O_CLOEXEC);
+  const OpenFile sample{::open(options.samplePath.c_str(), O_RDONLY | O_CLOEXEC)};
+  const int fd = sample.fd;
   if (fd < 0) return cannotOpenSample(out);
-  const std::unique_ptr<const int, FileCloser> sampleFile(new int(fd));
   struct stat info {};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return cannotOpenSample(out);
 
