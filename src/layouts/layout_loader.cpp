@@ -131,15 +131,31 @@ void applyLayoutLine(std::string_view line, LayoutRecord& layout) {
   }
 }
 
-void applyLayoutText(std::string_view text, LayoutRecord& layout) {
+namespace {
+
+// Applies the line pieces at the start of `text` that are complete (ended by
+// a line feed, or 299 characters long) and returns the bytes they took.
+std::size_t applyCompleteLines(std::string_view text, LayoutRecord& layout) {
   std::size_t begin = 0;
   while (begin < text.size()) {
     std::size_t length = std::min(kLinePieceLength, text.size() - begin);
     const std::size_t lineFeed = text.substr(begin, length).find('\n');
-    if (lineFeed != std::string_view::npos) length = lineFeed + 1;
+    if (lineFeed != std::string_view::npos) {
+      length = lineFeed + 1;
+    } else if (length < kLinePieceLength) {
+      break;
+    }
     applyLayoutLine(text.substr(begin, length), layout);
     begin += length;
   }
+  return begin;
+}
+
+}  // namespace
+
+void applyLayoutText(std::string_view text, LayoutRecord& layout) {
+  const std::size_t used = applyCompleteLines(text, layout);
+  if (used < text.size()) applyLayoutLine(text.substr(used), layout);
 }
 
 bool readLayoutFile(const std::string& path, LayoutRecord& layout) {
@@ -164,7 +180,10 @@ bool readLayoutFile(const std::string& path, LayoutRecord& layout) {
       break;
     }
     if (got == 0) break;
+    // Lines are applied as they complete, so a huge file needs no more
+    // memory than one line piece.
     translateTextMode(mode, buffer, static_cast<std::size_t>(got), text);
+    text.erase(0, applyCompleteLines(text, layout));
     if (mode.ended) break;
   }
   ::close(fd);

@@ -20,6 +20,8 @@ struct LayoutRecord {
   std::array<std::string, kFinalCodes> finalKeys;
   std::array<std::string, kSignCount> signKeys;
   std::array<std::string, kSymbolCount> symbolKeys;
+
+  bool operator==(const LayoutRecord&) const = default;
 };
 
 // The heading's name of a layout: the first dot-free run of its file name

@@ -323,5 +323,41 @@ TEST(ReadLayoutFile, BinaryGarbageNeverStoresAZeroByte) {
   EXPECT_LE(layout.signKeys[12].size(), 295u);  // 299 minus "4<TAB>!<TAB>"
 }
 
+// A file is read in buffers while lines are applied as they complete: lines
+// and CR LF pairs that straddle two buffers must read as in the whole text.
+TEST(ReadLayoutFile, LinesAcrossReadBuffersReadAsInTheWholeText) {
+  std::mt19937 random(3);
+  const std::string parts[] = {"1\t\xA4\xA1\t",
+                               "2\t\xA4\xBF\t",
+                               "3\t\xA4\xAA\t",
+                               "4\t?\t",
+                               "set type:3",
+                               "fingering:gong",
+                               "\r\n",
+                               "\n",
+                               "//",
+                               "\t",
+                               "k",
+                               "R",
+                               std::string(290, 'x'),
+                               "\r"};
+  std::string text;
+  while (text.size() < 200000) text += parts[random() % std::size(parts)];
+  testing::TempDirectory dir;
+  const std::string path = dir.write("big.txt", text);
+
+  LayoutRecord fromFile;
+  ASSERT_TRUE(readLayoutFile(path, fromFile));
+  std::string translated;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    translated.push_back(text[i]);
+  }
+  LayoutRecord whole;
+  applyLayoutText(translated, whole);
+  EXPECT_EQ(fromFile, whole);
+  EXPECT_NE(whole, LayoutRecord{});  // the text did set something
+}
+
 }  // namespace
 }  // namespace kbeval
