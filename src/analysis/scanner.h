@@ -16,8 +16,6 @@
 
 namespace kbeval {
 
-inline constexpr unsigned char kUntreatedMarker = 0x18;
-
 struct ScanState {
   int previousFinalCode = 0;  // final code of the syllable just before, else 0
   int pendingLeadByte = -1;   // a lead byte whose trail byte is in the next piece

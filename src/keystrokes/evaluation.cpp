@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "analysis/scanner.h"
 #include "keystrokes/keystroke_counts.h"
 
 namespace kbeval {

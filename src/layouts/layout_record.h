@@ -11,6 +11,10 @@ namespace kbeval {
 // Counters are 64-bit so that gigabyte corpora never overflow them.
 using Count = long long;
 
+// The key-stream byte that stands for a digit, sign or symbol a layout has no
+// keys for: it breaks the stroke sequence and is counted as untreated.
+inline constexpr unsigned char kUntreatedMarker = 0x18;
+
 struct LayoutRecord {
   std::string fileName;  // entry name without "keyboard/"; empty when the file failed to open
   int setType = 0;       // 2 or 3 for an evaluated layout

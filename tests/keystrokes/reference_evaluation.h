@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "analysis/scanner.h"
 #include "keystrokes/keystroke_counts.h"
 
 namespace kbeval::reference {
