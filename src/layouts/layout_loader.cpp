@@ -158,6 +158,22 @@ void applyLayoutText(std::string_view text, LayoutRecord& layout) {
   if (used < text.size()) applyLayoutLine(text.substr(used), layout);
 }
 
+bool readLayoutBytes(LayoutFileReader& reader, const char* bytes, std::size_t length,
+                     LayoutRecord& layout) {
+  if (reader.mode.ended) return false;
+  // Lines are applied as they complete, so a huge file needs no more memory
+  // than one line piece.
+  translateTextMode(reader.mode, bytes, length, reader.pending);
+  reader.pending.erase(0, applyCompleteLines(reader.pending, layout));
+  return !reader.mode.ended;
+}
+
+void finishLayoutBytes(LayoutFileReader& reader, LayoutRecord& layout) {
+  finishTextMode(reader.mode, reader.pending);
+  applyLayoutText(reader.pending, layout);
+  reader.pending.clear();
+}
+
 bool readLayoutFile(const std::string& path, LayoutRecord& layout) {
   // Without O_NONBLOCK a FIFO named *.txt would wait for a writer forever;
   // only regular files (or links to them) are layout files.
@@ -168,8 +184,7 @@ bool readLayoutFile(const std::string& path, LayoutRecord& layout) {
     ::close(fd);
     return false;
   }
-  TextModeState mode;
-  std::string text;
+  LayoutFileReader reader;
   char buffer[1 << 14];
   bool ok = true;
   for (;;) {
@@ -179,17 +194,11 @@ bool readLayoutFile(const std::string& path, LayoutRecord& layout) {
       ok = false;
       break;
     }
-    if (got == 0) break;
-    // Lines are applied as they complete, so a huge file needs no more
-    // memory than one line piece.
-    translateTextMode(mode, buffer, static_cast<std::size_t>(got), text);
-    text.erase(0, applyCompleteLines(text, layout));
-    if (mode.ended) break;
+    if (got == 0 || !readLayoutBytes(reader, buffer, static_cast<std::size_t>(got), layout)) break;
   }
   ::close(fd);
   if (!ok) return false;
-  finishTextMode(mode, text);
-  applyLayoutText(text, layout);
+  finishLayoutBytes(reader, layout);
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/text_mode.h"
 #include "layouts/layout_record.h"
 
 namespace kbeval {
@@ -23,6 +24,21 @@ void applyLayoutText(std::string_view text, LayoutRecord& layout);
 
 // The fingering name stored for a "fingering:" value.
 std::string normaliseFingering(std::string_view value);
+
+// A layout file read as its bytes arrive: the text-mode translation and the
+// start of a line piece that is not complete yet.
+struct LayoutFileReader {
+  TextModeState mode;
+  std::string pending;
+};
+
+// Applies the lines completed by the next `length` bytes of the file. Returns
+// false once the file's text has ended (a 0x1A byte): what follows is ignored.
+bool readLayoutBytes(LayoutFileReader& reader, const char* bytes, std::size_t length,
+                     LayoutRecord& layout);
+
+// Applies what is left when the file ends.
+void finishLayoutBytes(LayoutFileReader& reader, LayoutRecord& layout);
 
 // Reads "<directory>/<fileName>" into `layout`. Returns false (and prints
 // nothing) when the file cannot be opened or read, or is a directory.

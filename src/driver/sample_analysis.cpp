@@ -1,0 +1,71 @@
+#include "driver/sample_analysis.h"
+
+#include <algorithm>
+
+#include "keystrokes/key_table.h"
+
+namespace kbeval {
+
+namespace {
+
+// Scans the translated piece, then walks and empties every key stream.
+void analyseText(SampleAnalysis& analysis) {
+  scanText(analysis.scan, reinterpret_cast<const unsigned char*>(analysis.text.data()),
+           analysis.text.size(), analysis.textCounts, *analysis.combinations,
+           analysis.transcribers);
+  for (std::size_t i = 0; i < analysis.transcribers.size(); ++i) {
+    Transcriber& t = analysis.transcribers[i];
+    LayoutEvaluation& e = analysis.evaluations[i];
+    evaluateKeys(e.tables, *e.state, t.keyStream.data(), t.keyStreamLength);
+    t.keyStreamLength = 0;
+  }
+}
+
+}  // namespace
+
+SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts) {
+  SampleAnalysis analysis;
+  for (const LayoutRecord* layout : layouts) {
+    analysis.transcribers.push_back(makeTranscriber(*layout));
+    LayoutEvaluation& e = analysis.evaluations.emplace_back();
+    e.layout = layout;
+    KeyTable keys{};
+    setupKeyTable(*layout, keys);
+    e.tables = makeEvaluationTables(keys);
+  }
+  return analysis;
+}
+
+std::size_t samplePieceSize(const SampleAnalysis& analysis, std::size_t wanted) {
+  constexpr std::size_t kKeyStreamBudget = std::size_t{4} << 20;
+  std::size_t size = std::max<std::size_t>(wanted, 1);
+  for (const Transcriber& t : analysis.transcribers) {
+    size = std::min(size, std::max<std::size_t>(256, kKeyStreamBudget / t.longestPiece));
+  }
+  return size;
+}
+
+bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {
+  if (analysis.mode.ended || analysis.scan.stopped) return false;
+  analysis.text.clear();
+  translateTextMode(analysis.mode, bytes, length, analysis.text);
+  analyseText(analysis);
+  return !analysis.mode.ended && !analysis.scan.stopped;
+}
+
+void finishSampleAnalysis(SampleAnalysis& analysis) {
+  analysis.text.clear();
+  finishTextMode(analysis.mode, analysis.text);
+  analyseText(analysis);
+}
+
+KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_t index) {
+  const LayoutEvaluation& e = analysis.evaluations[index];
+  return keystrokeCounts(e.tables, *e.state);
+}
+
+Count layoutUntreatedCount(const SampleAnalysis& analysis, std::size_t index) {
+  return analysis.transcribers[index].untreatedCount;
+}
+
+}  // namespace kbeval

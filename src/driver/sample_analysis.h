@@ -1,0 +1,55 @@
+// The analysis of the sample as its bytes are read: text mode, the scan, and
+// the evaluation of every layout's key stream, piece by piece. Any cut of the
+// file into pieces gives the counts of the file fed whole.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/scanner.h"
+#include "analysis/text_counts.h"
+#include "driver/text_mode.h"
+#include "keystrokes/keystroke_counts.h"
+#include "layouts/layout_record.h"
+
+namespace kbeval {
+
+// One layout being evaluated while the text streams by.
+struct LayoutEvaluation {
+  const LayoutRecord* layout = nullptr;
+  EvaluationTables tables;
+  std::unique_ptr<EvaluationState> state = std::make_unique<EvaluationState>();
+};
+
+struct SampleAnalysis {
+  TextModeState mode;
+  ScanState scan;
+  TextCounts textCounts;
+  std::unique_ptr<CombinationCounts> combinations = std::make_unique<CombinationCounts>();
+  // transcribers[i] writes the key stream that evaluations[i] walks.
+  std::vector<Transcriber> transcribers;
+  std::vector<LayoutEvaluation> evaluations;
+  std::string text;  // scratch: the current piece after text mode
+};
+
+// Sets up the analysis for the layouts to be evaluated (which must outlive it).
+SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts);
+
+// The piece size to read with, at most `wanted`: layouts with very long key
+// strings take smaller pieces, so that no key stream buffer outgrows its budget.
+std::size_t samplePieceSize(const SampleAnalysis& analysis, std::size_t wanted);
+
+// Analyses the next `length` bytes of the sample file. Returns false once the
+// text has ended (a 0x1A or zero byte): the rest of the file is not text.
+bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length);
+
+// Ends the analysis at the end of the file.
+void finishSampleAnalysis(SampleAnalysis& analysis);
+
+// The keystroke counts of layout `index`, and its untreated characters.
+KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_t index);
+Count layoutUntreatedCount(const SampleAnalysis& analysis, std::size_t index);
+
+}  // namespace kbeval
