@@ -1,6 +1,7 @@
 #include "driver/sample_analysis.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "keystrokes/key_table.h"
 
@@ -34,6 +35,18 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
     e.tables = makeEvaluationTables(keys);
   }
   return analysis;
+}
+
+void restartSampleAnalysis(SampleAnalysis& analysis) {
+  analysis.mode = TextModeState{};
+  analysis.scan = ScanState{.characters = std::move(analysis.scan.characters)};
+  analysis.textCounts = TextCounts{};
+  *analysis.combinations = CombinationCounts{};
+  for (Transcriber& t : analysis.transcribers) {
+    t.keyStreamLength = 0;
+    t.untreatedCount = 0;
+  }
+  for (LayoutEvaluation& e : analysis.evaluations) restartEvaluation(*e.state);
 }
 
 std::size_t samplePieceSize(const SampleAnalysis& analysis, std::size_t wanted) {

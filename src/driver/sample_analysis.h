@@ -37,6 +37,10 @@ struct SampleAnalysis {
 // Sets up the analysis for the layouts to be evaluated (which must outlive it).
 SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts);
 
+// Empties the analysis for another sample with the same layouts, keeping the
+// layouts' tables and the memory.
+void restartSampleAnalysis(SampleAnalysis& analysis);
+
 // The piece size to read with, at most `wanted`: layouts with very long key
 // strings take smaller pieces, so that no key stream buffer outgrows its budget.
 std::size_t samplePieceSize(const SampleAnalysis& analysis, std::size_t wanted);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "keystrokes/keystroke_counts.h"
 
@@ -157,6 +158,12 @@ EvaluationTables makeEvaluationTables(const KeyTable& keys) {
     }
   }
   return tables;
+}
+
+void restartEvaluation(EvaluationState& state) {
+  std::vector<Count> pairCounts = std::move(state.pairCounts);
+  std::fill(pairCounts.begin(), pairCounts.end(), 0);
+  state = EvaluationState{.pairCounts = std::move(pairCounts)};
 }
 
 void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const unsigned char* keys,

@@ -91,6 +91,9 @@ struct EvaluationState {
   bool operator==(const EvaluationState&) const = default;
 };
 
+// Empties `state` for a new walk, keeping its memory.
+void restartEvaluation(EvaluationState& state);
+
 // Walks a piece of key stream.
 void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const unsigned char* keys,
                   std::size_t length);

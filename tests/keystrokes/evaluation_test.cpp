@@ -249,6 +249,20 @@ TEST(Evaluation, PiecesCountLikeTheWholeStream) {
   }
 }
 
+// A restarted state must be a fresh one: a field it forgets would carry a run
+// or a count from one walk into the next.
+TEST(Evaluation, RestartedStateIsFresh) {
+  KeyTable keys{};
+  setupKeyTable(2, "Qwerty", keys);
+  const EvaluationTables tables = makeEvaluationTables(keys);
+  EvaluationState state;
+  const std::string stream = "aaa;;PQ  \n\nffff\x18jjj";
+  evaluateKeys(tables, state, reinterpret_cast<const unsigned char*>(stream.data()), stream.size());
+  ASSERT_NE(state, EvaluationState{});
+  restartEvaluation(state);
+  EXPECT_EQ(state, EvaluationState{});
+}
+
 TEST(Evaluation, HistogramsAccountForEveryStroke) {
   // Whatever the stream, buckets never go negative and their weighted sums
   // give the stroke totals.
