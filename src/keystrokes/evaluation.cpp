@@ -275,10 +275,13 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
 KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state) {
   KeystrokeCounts c;
   for (int previous = 0; previous <= kNoKey; ++previous) {
+    const Count* row = state.pairCounts.data() + static_cast<std::size_t>(previous) * 256;
+    // Most keys never come before most others: skip empty rows in one sweep.
+    Count any = 0;
+    for (int current = 0; current < 256; ++current) any |= row[current];
+    if (any == 0) continue;
     for (int current = 0; current < 256; ++current) {
-      const std::size_t pair = static_cast<std::size_t>(previous) * 256 + current;
-      const Count n = state.pairCounts[pair];
-      if (n != 0) countPair(tables.keys, previous, current, n, c);
+      if (row[current] != 0) countPair(tables.keys, previous, current, row[current], c);
     }
   }
   // Runs still open at the end count at the length they reached.
