@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build run test sanitize bench clean
+.PHONY: all build run test sanitize fuzz bench clean
 
 all: build
 
@@ -23,11 +23,18 @@ test: build
 sanitize:
 	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DKBEVAL_SANITIZE=ON -DKBEVAL_WERROR=ON"
 
+# libFuzzer targets (clang, ASan + UBSan): each runs FUZZ_SECONDS from its seeds.
+FUZZ_SECONDS ?= 60
+fuzz:
+	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DKBEVAL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz -j $(JOBS)
+	fuzz/run $(FUZZ_SECONDS)
+
 bench: build
 	bench/run
 
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz
 
 # Regenerates examples/keyboard/*.txt from libhangul-data (apt-get install libhangul-data).
 .PHONY: layouts

@@ -1,0 +1,38 @@
+// What the fuzz targets share: the fixed layouts a fuzzed sample is typed on,
+// a sink for reports, and the checks every set of keystroke counts must pass.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/text_counts.h"
+#include "keystrokes/keystroke_counts.h"
+#include "layouts/layout_record.h"
+
+namespace kbeval::fuzz {
+
+// The shipped 2-set layout, and a hostile 3-set layout whose key strings hold
+// every byte a layout file can put there, 295-byte strings, untreated markers
+// and gaps. Built once; never changed. (Each layout costs the fuzzer a walk
+// and a half-megabyte table reset per input, so there are only two.)
+const std::vector<LayoutRecord>& fixedLayouts();
+std::vector<const LayoutRecord*> fixedLayoutPointers();
+
+// A stream that swallows the reports, so that their printing runs in full.
+std::FILE* nullSink();
+
+// Consistency every KeystrokeCounts must show, whatever the key stream.
+void checkKeystrokeCounts(const KeystrokeCounts& counts);
+
+// The scan written plainly from the rules, character by character: the text
+// counts, and each layout's key stream and untreated count.
+struct PlainScan {
+  TextCounts counts;
+  std::vector<std::string> keyStreams;
+  std::vector<Count> untreated;
+};
+PlainScan plainScan(std::string_view text, const std::vector<const LayoutRecord*>& layouts);
+
+}  // namespace kbeval::fuzz

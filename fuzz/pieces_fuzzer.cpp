@@ -1,0 +1,63 @@
+// A sample file analysed whole and in pieces cut at points the input chooses:
+// every count of the text and of every layout must be the same.
+//
+// Input: one byte n, then n cut points of two bytes each, then the sample.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "driver/sample_analysis.h"
+#include "fuzz_check.h"
+#include "fuzz_support.h"
+
+namespace {
+
+using namespace kbeval;
+
+SampleAnalysis& analysis(int which) {
+  static SampleAnalysis analyses[2] = {startSampleAnalysis(fuzz::fixedLayoutPointers()),
+                                       startSampleAnalysis(fuzz::fixedLayoutPointers())};
+  return analyses[which];
+}
+
+void analysePieces(SampleAnalysis& a, const char* sample, const std::vector<std::size_t>& cuts) {
+  restartSampleAnalysis(a);
+  std::size_t begin = 0;
+  for (std::size_t cut : cuts) {
+    if (!analyseSampleBytes(a, sample + begin, cut - begin)) break;
+    begin = cut;
+  }
+  finishSampleAnalysis(a);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::size_t cutCount = std::min<std::size_t>(data[0] % 16, (size - 1) / 2);
+  const std::size_t header = 1 + 2 * cutCount;
+  const char* sample = reinterpret_cast<const char*>(data) + header;
+  const std::size_t length = size - header;
+
+  std::vector<std::size_t> cuts;
+  for (std::size_t i = 0; i < cutCount; ++i) {
+    const std::size_t point = static_cast<std::size_t>(data[1 + 2 * i]) << 8 | data[2 + 2 * i];
+    cuts.push_back(point % (length + 1));
+  }
+  std::sort(cuts.begin(), cuts.end());
+  cuts.push_back(length);
+
+  SampleAnalysis& whole = analysis(0);
+  SampleAnalysis& pieces = analysis(1);
+  analysePieces(whole, sample, {length});
+  analysePieces(pieces, sample, cuts);
+
+  FUZZ_CHECK(whole.textCounts == pieces.textCounts);
+  FUZZ_CHECK(*whole.combinations == *pieces.combinations);
+  for (std::size_t i = 0; i < whole.evaluations.size(); ++i) {
+    FUZZ_CHECK(layoutUntreatedCount(whole, i) == layoutUntreatedCount(pieces, i));
+    FUZZ_CHECK(*whole.evaluations[i].state == *pieces.evaluations[i].state);
+  }
+  return 0;
+}
