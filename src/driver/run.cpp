@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
@@ -49,6 +50,38 @@ int cannotOpenSample(std::FILE* out) {
   std::fputs("Cannot open sample file.\n", out);
   std::fflush(out);
   return 1;
+}
+
+// Every evaluated layout costs about 1.3 MB while the sample streams by (its
+// transcription table and its pair counts). More layouts than this are
+// evaluated in further passes over the sample, so that thousands of layout
+// files need no more memory than a few dozen.
+constexpr std::size_t kLayoutsPerPass = 32;
+
+// Reads the sample from its start through the analysis. False on a read error.
+bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize) {
+  std::vector<char> buffer(samplePieceSize(analysis, pieceSize));
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0) break;
+    if (!analyseSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got))) break;
+  }
+  finishSampleAnalysis(analysis);
+  return true;
+}
+
+void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
+  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
+    const LayoutRecord& layout = *analysis.evaluations[i].layout;
+    std::fprintf(out, "\n*** Result of %s (%d Sets, %s Fingering) ***\n\n",
+                 displayName(layout.fileName).c_str(), layout.setType, layout.fingering.c_str());
+    printKeystrokeReport(layoutKeystrokeCounts(analysis, i), layoutUntreatedCount(analysis, i),
+                         out);
+  }
 }
 
 }  // namespace
@@ -98,37 +131,38 @@ int runKbeval(const RunOptions& options, const std::string& keyboardDirectory, s
   std::fprintf(held.stream, "Reading %lld bytes\n", static_cast<long long>(info.st_size));
   const std::vector<LayoutRecord> layouts = loadLayouts(keyboardDirectory, held.stream);
 
+  // In the order of the results: every 2-set layout, then every 3-set one.
   std::vector<const LayoutRecord*> evaluated;
-  for (const LayoutRecord& layout : layouts) {
-    if (isEvaluated(layout, options)) evaluated.push_back(&layout);
-  }
-  SampleAnalysis analysis = startSampleAnalysis(evaluated);
-  std::vector<char> buffer(samplePieceSize(analysis, pieceSize));
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return cannotOpenSample(out);
+  for (int setType : {2, 3}) {
+    for (const LayoutRecord& layout : layouts) {
+      if (layout.setType == setType && isEvaluated(layout, options)) evaluated.push_back(&layout);
     }
-    if (got == 0) break;
-    if (!analyseSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got))) break;
   }
-  finishSampleAnalysis(analysis);
+  // A sample that cannot be read again (a pipe) is read once, with every layout.
+  const bool rereadable = ::lseek(fd, 0, SEEK_CUR) == 0;
+  const std::size_t perPass = rereadable ? kLayoutsPerPass : evaluated.size();
 
+  std::size_t done = std::min(perPass, evaluated.size());
+  SampleAnalysis analysis = startSampleAnalysis({evaluated.begin(), evaluated.begin() + done});
+  if (!analyseSampleFile(fd, analysis, pieceSize)) return cannotOpenSample(out);
   std::fflush(held.stream);
   std::fwrite(held.data, 1, held.size, out);
   if (options.jamoReport) printJamoReport(analysis.textCounts, out);
   if (options.combinationReport) printCombinationReport(*analysis.combinations, out);
-  for (int setType : {2, 3}) {
-    for (std::size_t i = 0; i < evaluated.size(); ++i) {
-      const LayoutRecord& layout = *evaluated[i];
-      if (layout.setType != setType) continue;
-      std::fprintf(out, "\n*** Result of %s (%d Sets, %s Fingering) ***\n\n",
-                   displayName(layout.fileName).c_str(), layout.setType, layout.fingering.c_str());
-      printKeystrokeReport(layoutKeystrokeCounts(analysis, i), layoutUntreatedCount(analysis, i),
-                           out);
+  printLayoutResults(analysis, out);
+
+  while (done < evaluated.size()) {
+    const std::size_t end = std::min(done + perPass, evaluated.size());
+    analysis = SampleAnalysis{};  // the last pass's tables go before the next one's come
+    analysis = startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end});
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !analyseSampleFile(fd, analysis, pieceSize)) {
+      std::fputs("kbeval: cannot read the sample file again.\n", stderr);
+      return 1;
     }
+    printLayoutResults(analysis, out);
+    done = end;
   }
+
   // A report that could not be written (a full disk, say) is no success.
   if (std::fflush(out) != 0 || std::ferror(out)) {
     std::fputs("kbeval: cannot write the output.\n", stderr);
