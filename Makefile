@@ -20,13 +20,16 @@ run:
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# Any finding stops the test that hit it, with a stack trace.
+sanitize: export ASAN_OPTIONS = detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
+sanitize: export UBSAN_OPTIONS = print_stacktrace=1
 sanitize:
 	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DKBEVAL_SANITIZE=ON -DKBEVAL_WERROR=ON"
 
 # libFuzzer targets (clang, ASan + UBSan): each runs FUZZ_SECONDS from its seeds.
 FUZZ_SECONDS ?= 60
 fuzz:
-	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DKBEVAL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DKBEVAL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build build-fuzz -j $(JOBS)
 	fuzz/run $(FUZZ_SECONDS)
 
