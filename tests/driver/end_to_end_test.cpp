@@ -2,13 +2,10 @@
 // keyboard/ directory, and checks its standard output and exit status.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -22,46 +19,14 @@ namespace kbeval {
 namespace {
 
 using namespace std::string_literals;
+using testing::Outcome;
+using testing::RunSettings;
 using testing::TempDirectory;
 
-struct Outcome {
-  std::string output;
-  int exitStatus = -1;  // -1 when the process did not exit normally (a crash)
-};
-
 // Runs kbeval with `arguments` in `directory`.
-Outcome runKbevalBinary(const TempDirectory& directory, const std::vector<std::string>& arguments) {
-  int pipeEnds[2];
-  if (pipe(pipeEnds) != 0) std::abort();
-  const pid_t child = fork();
-  if (child < 0) std::abort();
-  if (child == 0) {
-    close(pipeEnds[0]);
-    if (dup2(pipeEnds[1], STDOUT_FILENO) < 0 || chdir(directory.path().c_str()) != 0) _exit(127);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(KBEVAL_BINARY));
-    for (const std::string& argument : arguments)
-      argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execv(KBEVAL_BINARY, argv.data());
-    _exit(127);
-  }
-  close(pipeEnds[1]);
-  Outcome outcome;
-  char buffer[1 << 14];
-  for (;;) {
-    const ssize_t got = read(pipeEnds[0], buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    outcome.output.append(buffer, static_cast<std::size_t>(got));
-  }
-  close(pipeEnds[0]);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) std::abort();
-  }
-  if (WIFEXITED(status)) outcome.exitStatus = WEXITSTATUS(status);
-  return outcome;
+Outcome runKbevalBinary(const TempDirectory& directory, const std::vector<std::string>& arguments,
+                        const RunSettings& settings = {}) {
+  return testing::runProgram(directory, KBEVAL_BINARY, arguments, settings);
 }
 
 std::string readTestData(const std::string& name) {
@@ -191,28 +156,37 @@ TEST(EndToEndFailures, NoKeyboardLayoutFile) {
   }
 }
 
+// Permissions do not stop root: as root, these run kbeval as an unprivileged user.
+RunSettings unprivileged() {
+  RunSettings settings;
+  settings.unprivileged = true;
+  return settings;
+}
+
 TEST(EndToEndFailures, UnreadableKeyboardDirectory) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not block root";
   TempDirectory dir;
   writeSmallCase(dir);
+  if (!testing::canRunUnprivileged(dir, KBEVAL_BINARY))
+    GTEST_SKIP() << "cannot run kbeval as an unprivileged user here";
   ASSERT_EQ(chmod((dir / "keyboard").c_str(), 0), 0);
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"}, unprivileged());
   EXPECT_EQ(outcome.output, "Reading 9 bytes\nUnknown error.\n");
   EXPECT_EQ(outcome.exitStatus, 0);
 }
 
 TEST(EndToEndFailures, UnreadableSampleAndLayoutFile) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not block root";
   TempDirectory dir;
   writeSmallCase(dir);
+  if (!testing::canRunUnprivileged(dir, KBEVAL_BINARY))
+    GTEST_SKIP() << "cannot run kbeval as an unprivileged user here";
   ASSERT_EQ(chmod((dir / "keyboard/a3.txt").c_str(), 0), 0);
-  Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"}, unprivileged());
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_TRUE(startsWith(outcome.output,
                          "Reading 9 bytes\nCannot open keyboard layout file: keyboard/a3.txt\n"));
   EXPECT_EQ(headings(outcome.output), std::vector<std::string>{kSmallHeadings[0]});
   ASSERT_EQ(chmod((dir / "sample.txt").c_str(), 0), 0);
-  outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"}, unprivileged());
   EXPECT_EQ(outcome.output, "Cannot open sample file.\n");
   EXPECT_EQ(outcome.exitStatus, 1);
 }
@@ -375,7 +349,6 @@ TEST(EndToEndSurvival, SizeBeyondTwoGigabytes) {
             "Reading 3221225472 bytes\n" + expected.substr(expected.find('\n') + 1));
 }
 
-// The run reads the sample in pieces; every piece size must print the same.
 // A FIFO named *.txt has no writer: it must be reported, not waited on.
 TEST(EndToEndFailures, LayoutFileThatIsAFifo) {
   TempDirectory dir;
