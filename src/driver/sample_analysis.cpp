@@ -17,7 +17,7 @@ void analyseText(SampleAnalysis& analysis) {
   for (std::size_t i = 0; i < analysis.transcribers.size(); ++i) {
     Transcriber& t = analysis.transcribers[i];
     LayoutEvaluation& e = analysis.evaluations[i];
-    evaluateKeys(e.tables, *e.state, t.keyStream.data(), t.keyStreamLength);
+    evaluateKeys(*e.tables, *e.state, t.keyStream.data(), t.keyStreamLength);
     t.keyStreamLength = 0;
   }
 }
@@ -26,13 +26,23 @@ void analyseText(SampleAnalysis& analysis) {
 
 SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts) {
   SampleAnalysis analysis;
+  // Only the set type and fingering shape the key table, so a handful of
+  // tables serve any number of layouts.
+  std::vector<std::pair<KeyTable, std::shared_ptr<const EvaluationTables>>> shared;
   for (const LayoutRecord* layout : layouts) {
     analysis.transcribers.push_back(makeTranscriber(*layout));
     LayoutEvaluation& e = analysis.evaluations.emplace_back();
     e.layout = layout;
     KeyTable keys{};
     setupKeyTable(*layout, keys);
-    e.tables = makeEvaluationTables(keys);
+    const auto same = std::find_if(shared.begin(), shared.end(),
+                                   [&keys](const auto& entry) { return entry.first == keys; });
+    if (same != shared.end()) {
+      e.tables = same->second;
+    } else {
+      e.tables = std::make_shared<const EvaluationTables>(makeEvaluationTables(keys));
+      shared.emplace_back(keys, e.tables);
+    }
   }
   return analysis;
 }
@@ -74,7 +84,7 @@ void finishSampleAnalysis(SampleAnalysis& analysis) {
 
 KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_t index) {
   const LayoutEvaluation& e = analysis.evaluations[index];
-  return keystrokeCounts(e.tables, *e.state);
+  return keystrokeCounts(*e.tables, *e.state);
 }
 
 Count layoutUntreatedCount(const SampleAnalysis& analysis, std::size_t index) {

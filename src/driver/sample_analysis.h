@@ -19,7 +19,8 @@ namespace kbeval {
 // One layout being evaluated while the text streams by.
 struct LayoutEvaluation {
   const LayoutRecord* layout = nullptr;
-  EvaluationTables tables;
+  // Layouts with the same key geometry share one set of tables.
+  std::shared_ptr<const EvaluationTables> tables;
   std::unique_ptr<EvaluationState> state = std::make_unique<EvaluationState>();
 };
 

@@ -16,6 +16,8 @@ struct KeyInfo {
   std::int8_t finger = 0;  // -5..-2 left little..index, 1 thumb, 2..5 right index..little
   std::int8_t row = 0;     // 1 space bar .. 5 number row; 0 never set
   std::int8_t column = 0;  // counted outward from the middle, left negative
+
+  bool operator==(const KeyInfo&) const = default;
 };
 
 // Indexed by byte. Entries 128-255, control bytes other than the line feed,
