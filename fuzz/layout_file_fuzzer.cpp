@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/text_mode.h"
+#include "text/text_mode.h"
 #include "fuzz_check.h"
 #include "keystrokes/key_table.h"
-#include "layouts/ascii_case.h"
+#include "text/ascii_case.h"
 #include "layouts/layout_loader.h"
 
 namespace {

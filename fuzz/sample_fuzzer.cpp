@@ -10,7 +10,7 @@
 
 #include "analysis/scanner.h"
 #include "analysis/text_reports.h"
-#include "driver/text_mode.h"
+#include "text/text_mode.h"
 #include "fuzz_check.h"
 #include "fuzz_support.h"
 #include "keystrokes/key_table.h"

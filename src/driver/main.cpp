@@ -1,6 +1,7 @@
-#include "driver/run.h"
+#include <cstdio>
+
+#include "driver/command_line.h"
 
 int main(int argc, char** argv) {
-  const kbeval::RunOptions options = kbeval::parseCommandLine(argc, argv);
-  return kbeval::runKbeval(options, "keyboard", stdout);
+  return kbeval::kbevalMain(argc, argv, stdout, stderr);
 }

@@ -86,40 +86,7 @@ void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
 
 }  // namespace
 
-RunOptions parseCommandLine(int argc, const char* const* argv) {
-  RunOptions options;
-  if (argc >= 2) options.samplePath = argv[1];
-  bool sawSwitch = false;
-  for (int i = 2; i < argc; ++i) {
-    const char* argument = argv[i];
-    if (argument[0] != '/') continue;
-    sawSwitch = true;
-    switch (argument[1]) {
-      case '2':
-        options.twoSetResults = true;
-        break;
-      case '3':
-        options.threeSetResults = true;
-        break;
-      case 'i':
-        options.combinationReport = true;
-        break;
-      case 'j':
-        options.jamoReport = true;
-        break;
-      default:
-        break;
-    }
-  }
-  if (!sawSwitch) {
-    options.twoSetResults = options.threeSetResults = true;
-    options.combinationReport = options.jamoReport = true;
-  }
-  return options;
-}
-
-int runKbeval(const RunOptions& options, const std::string& keyboardDirectory, std::FILE* out,
-              std::size_t pieceSize) {
+int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) {
   const OpenFile sample{::open(options.samplePath.c_str(), O_RDONLY | O_CLOEXEC)};
   const int fd = sample.fd;
   if (fd < 0) return cannotOpenSample(out);
@@ -129,7 +96,7 @@ int runKbeval(const RunOptions& options, const std::string& keyboardDirectory, s
   HeldOutput held;
   if (held.stream == nullptr) return cannotOpenSample(out);
   std::fprintf(held.stream, "Reading %lld bytes\n", static_cast<long long>(info.st_size));
-  const std::vector<LayoutRecord> layouts = loadLayouts(keyboardDirectory, held.stream);
+  const std::vector<LayoutRecord> layouts = loadLayouts(options.keyboardDirectory, held.stream);
 
   // In the order of the results: every 2-set layout, then every 3-set one.
   std::vector<const LayoutRecord*> evaluated;

@@ -10,7 +10,7 @@
 
 #include "analysis/scanner.h"
 #include "analysis/text_counts.h"
-#include "driver/text_mode.h"
+#include "text/text_mode.h"
 #include "keystrokes/keystroke_counts.h"
 #include "layouts/layout_record.h"
 

@@ -1,6 +1,6 @@
 #include "keystrokes/key_table.h"
 
-#include "layouts/ascii_case.h"
+#include "text/ascii_case.h"
 
 namespace kbeval {
 

@@ -7,8 +7,8 @@
 #include <climits>
 #include <cstring>
 
-#include "driver/text_mode.h"
-#include "layouts/ascii_case.h"
+#include "text/text_mode.h"
+#include "text/ascii_case.h"
 #include "layouts/keyboard_directory.h"
 
 namespace kbeval {

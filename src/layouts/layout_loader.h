@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/text_mode.h"
+#include "text/text_mode.h"
 #include "layouts/layout_record.h"
 
 namespace kbeval {

@@ -25,10 +25,11 @@ std::string run(const std::string& samplePath, const std::string& keyboard) {
   RunOptions options;
   options.samplePath = samplePath;
   options.twoSetResults = options.threeSetResults = true;
+  options.keyboardDirectory = keyboard;
   char* data = nullptr;
   std::size_t size = 0;
   std::FILE* out = open_memstream(&data, &size);
-  EXPECT_EQ(runKbeval(options, keyboard, out), 0);
+  EXPECT_EQ(runKbeval(options, out), 0);
   std::fclose(out);
   std::string text(data, size);
   std::free(data);

@@ -29,10 +29,11 @@ std::string runWithPieces(const Workspace& w, std::size_t pieceSize) {
   options.samplePath = (w.dir / "sample.txt").string();
   options.twoSetResults = options.threeSetResults = true;
   options.combinationReport = options.jamoReport = true;
+  options.keyboardDirectory = (w.dir / "keyboard").string();
   char* data = nullptr;
   std::size_t size = 0;
   std::FILE* out = open_memstream(&data, &size);
-  const int status = runKbeval(options, (w.dir / "keyboard").string(), out, pieceSize);
+  const int status = runKbeval(options, out, pieceSize);
   std::fclose(out);
   std::string text(data, size);
   std::free(data);

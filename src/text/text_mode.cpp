@@ -1,4 +1,4 @@
-#include "driver/text_mode.h"
+#include "text/text_mode.h"
 
 #include <cstring>
 
