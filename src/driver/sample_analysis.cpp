@@ -91,4 +91,12 @@ Count layoutUntreatedCount(const SampleAnalysis& analysis, std::size_t index) {
   return analysis.transcribers[index].untreatedCount;
 }
 
+std::vector<Count> layoutKeyPairCounts(const SampleAnalysis& analysis, std::size_t index) {
+  return analysis.evaluations[index].state->pairCounts;
+}
+
+const KeyTable& layoutKeyTable(const SampleAnalysis& analysis, std::size_t index) {
+  return analysis.evaluations[index].tables->keys;
+}
+
 }  // namespace kbeval

@@ -10,9 +10,9 @@
 
 #include "analysis/scanner.h"
 #include "analysis/text_counts.h"
-#include "text/text_mode.h"
 #include "keystrokes/keystroke_counts.h"
 #include "layouts/layout_record.h"
+#include "text/text_mode.h"
 
 namespace kbeval {
 
@@ -56,5 +56,12 @@ void finishSampleAnalysis(SampleAnalysis& analysis);
 // The keystroke counts of layout `index`, and its untreated characters.
 KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_t index);
 Count layoutUntreatedCount(const SampleAnalysis& analysis, std::size_t index);
+
+// How often each keystroke of layout `index` followed each other one, indexed
+// previous * 256 + current (previous is kNoKey at the start of the text and
+// after an untreated marker), and the key table it was typed on. Every
+// counter but the run histograms is worked out from these pairs.
+std::vector<Count> layoutKeyPairCounts(const SampleAnalysis& analysis, std::size_t index);
+const KeyTable& layoutKeyTable(const SampleAnalysis& analysis, std::size_t index);
 
 }  // namespace kbeval

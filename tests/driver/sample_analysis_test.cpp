@@ -76,5 +76,31 @@ TEST(SampleAnalysis, EndOfTextStopsTheAnalysis) {
   }
 }
 
+// The pair counts behind the report: 각 ?1? 각 types r k r SPACE ? (marker) ?
+// SPACE r k r; the marker leaves no stroke and the "?" after it follows no key.
+TEST(SampleAnalysis, KeyPairCountsFollowTheStrokes) {
+  const LayoutRecord layout = smallLayout();
+  SampleAnalysis analysis = startSampleAnalysis({&layout});
+  const std::string sample = kSyllable + " ?1? " + kSyllable;
+  analyse(analysis, sample);
+  const std::vector<Count> pairs = layoutKeyPairCounts(analysis, 0);
+  ASSERT_EQ(pairs.size(), kKeyPairs);
+  auto pair = [&pairs](int previous, int current) {
+    return pairs[static_cast<std::size_t>(previous) * 256 + current];
+  };
+  EXPECT_EQ(pair(kNoKey, 'r'), 1);
+  EXPECT_EQ(pair('r', 'k'), 2);
+  EXPECT_EQ(pair('k', 'r'), 2);
+  EXPECT_EQ(pair('r', ' '), 1);
+  EXPECT_EQ(pair(' ', '?'), 1);
+  EXPECT_EQ(pair(kNoKey, '?'), 1);
+  EXPECT_EQ(pair('?', ' '), 1);
+  EXPECT_EQ(pair(' ', 'r'), 1);
+  Count total = 0;
+  for (Count n : pairs) total += n;
+  EXPECT_EQ(total, layoutKeystrokeCounts(analysis, 0).keyStrokes);
+  EXPECT_EQ(layoutKeyTable(analysis, 0)['r'].finger, -2);
+}
+
 }  // namespace
 }  // namespace kbeval

@@ -1,0 +1,40 @@
+// The figures by which layouts are compared, worked out once from the counts
+// that the keystroke report prints, so that the comparison table, the JSON
+// and the HTML report always agree. Shares are percentages (0 to 100), and 0
+// where their denominator is 0.
+#pragma once
+
+#include <string_view>
+
+#include "analysis/text_counts.h"
+#include "keystrokes/keystroke_counts.h"
+
+namespace kbeval {
+
+struct ComparisonFigures {
+  Count keystrokes = 0;      // key presses plus Shift presses (spaces, line feeds as counted)
+  Count syllables = 0;       // Hangul syllables of the text
+  Count textCharacters = 0;  // syllables, digits, signs, symbols, spaces and line feeds
+  double keystrokesPerSyllable = 0;
+  double keystrokesPer100Characters = 0;
+  double shiftShare = 0;     // Shift presses, of keystrokes
+  double leftHandShare = 0;  // of the keystrokes except space, by hand
+  double rightHandShare = 0;
+  double homeRowShare = 0;  // of character keys (General key table, rows 2-5)
+  double numberRowShare = 0;
+  double sameFingerShare = 0;      // same-finger strokes on different keys, of keystrokes
+  double sameKeyShare = 0;         // same-key repeats, of keystrokes
+  double longOneHandRunShare = 0;  // run strokes in one-hand runs of 4 or more
+  int busiestFinger = 0;           // finger slot (0-3 left, 6-9 right)
+  double busiestFingerLoad = 0;    // of the eight fingers' strokes
+  Count untreated = 0;
+};
+
+ComparisonFigures comparisonFigures(const KeystrokeCounts& counts, Count untreated,
+                                    const TextCounts& text);
+
+// "L5".."L2", "R2".."R5" for the finger slots of the eight fingers; "thumb"
+// for slots 4 and 5.
+std::string_view fingerName(int slot);
+
+}  // namespace kbeval
