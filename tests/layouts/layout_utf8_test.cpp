@@ -58,7 +58,7 @@ TEST(Utf8LayoutFile, LinesOfBothEncodingsMix) {
       "set type:3\n"
       "1\t\xE3\x84\xB1\tk\n"                  // ㄱ in UTF-8
       "2\t\xA4\xBF\tf\n"                      // ㅏ in CP949
-      "4\t\xC2\xB7\tM\n"                      // · in UTF-8: two bytes, yet no sign
+      "4\t\xC2\xB7\tM\n"                      // · in UTF-8, no sign (in CP949 a syllable)
       "3\t\xE3\x84\n"                         // a cut UTF-8 ㄱ names nothing
       "3\t\xE3\x84\tx\n"                      // nor with keys
       "1\t\xE3\x84\xB4\tr\xF0\x9F\x98\x80\n"  // ㄴ; the emoji has no CP949 form and stays
