@@ -67,13 +67,38 @@ void convertUtf8Sample(Utf8SampleState& state, const char* piece, std::size_t le
 
   const std::uint32_t* const writes = state.johab->writes.data();
   const int exception = state.johab->asciiException;
+  // Eight ASCII bytes, none of them the exception, are copied whole.
   const bool asciiShortcut = exception >= -1;
-  // A word of eight ASCII bytes, none of them the exception, is copied whole.
   const std::uint64_t exceptionBytes =
       exception >= 0 ? kEveryByte * static_cast<std::uint64_t>(exception) : kHighBits;
   while (in < end) {
+    // Three-byte characters (all of Hangul, the bulk of a Korean text) one
+    // after the other, with the checks that keep out overlong forms and
+    // surrogates.
+    while (end - in >= 3) {
+      const char32_t codePoint = (in[0] & 0x0Fu) << 12 | (in[1] & 0x3Fu) << 6 | (in[2] & 0x3Fu);
+      if ((in[0] & 0xF0u) != 0xE0u || ((in[1] ^ 0x80u) | (in[2] ^ 0x80u)) >= 0x40u ||
+          codePoint < 0x800 || codePoint - 0xD800u < 0x800u)
+        break;
+      o = writeCode(writes, codePoint, o);
+      in += 3;
+      // One ASCII byte after it (a space between words, a full stop) is
+      // taken without a branch: such a change of kind is too frequent and
+      // too irregular to predict.
+      if (end == in) break;
+      const unsigned ascii = *in < 0x80;
+      const std::uint32_t write = writes[*in & 0x7F] & (0u - ascii);
+      o[0] = static_cast<unsigned char>(write);
+      o[1] = static_cast<unsigned char>(write >> 8);
+      o += write >> 16;
+      in += ascii;
+    }
+    if (in == end) break;
     if (*in < 0x80) {
-      if (asciiShortcut) {
+      // An ASCII byte; then a run of
+      // them a word at a time, and the bytes of a word that stopped that.
+      o = writeCode(writes, *in++, o);
+      if (asciiShortcut && in < end && *in < 0x80) {
         while (end - in >= 8) {
           std::uint64_t word;
           std::memcpy(&word, in, 8);
@@ -83,28 +108,10 @@ void convertUtf8Sample(Utf8SampleState& state, const char* piece, std::size_t le
           in += 8;
           o += 8;
         }
-      }
-      // The bytes of a word that had to stop the shortcut, one at a time.
-      const unsigned char* const stop = end - in > 8 ? in + 8 : end;
-      while (in < stop && *in < 0x80) {
-        if (*in == exception || exception == -2) {
-          o = writeCode(writes, *in, o);
-        } else {
-          *o++ = *in;
-        }
-        ++in;
+        const unsigned char* const stop = end - in > 8 ? in + 8 : end;
+        while (in < stop && *in < 0x80) o = writeCode(writes, *in++, o);
       }
       continue;
-    }
-    // Three-byte characters (all of Hangul) are by far the most common:
-    // decoded here, with the checks that keep out overlong forms and surrogates.
-    if (*in - 0xE0u < 0x10u && end - in >= 3 && ((in[1] ^ 0x80u) | (in[2] ^ 0x80u)) < 0x40u) {
-      const char32_t codePoint = (in[0] & 0x0Fu) << 12 | (in[1] & 0x3Fu) << 6 | (in[2] & 0x3Fu);
-      if (codePoint >= 0x800 && codePoint - 0xD800u >= 0x800u) {
-        o = writeCode(writes, codePoint, o);
-        in += 3;
-        continue;
-      }
     }
     const Utf8Char c = decodeUtf8Char(in, static_cast<std::size_t>(end - in));
     if (c.status == Utf8Status::ok) {
