@@ -1,10 +1,12 @@
 # Thin wrapper over CMake. `make run` evaluates the shipped layouts on the
-# shipped sample; `make test` builds and runs every test.
+# shipped sample; `make test` builds and runs every test; `make install`
+# installs under PREFIX (default /usr/local; DESTDIR is honoured too).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 
-.PHONY: all build run test sanitize fuzz bench clean
+.PHONY: all build run test sanitize fuzz bench clean install
 
 all: build
 
@@ -15,7 +17,14 @@ build:
 # The build's messages go to standard error, so `make run | less` shows the report alone.
 run:
 	@$(MAKE) --no-print-directory build >&2
-	@cd examples && ../$(BUILD)/kbeval sample.txt | iconv -f CP949 -t UTF-8
+	@cd examples && ../$(BUILD)/kbeval --output-encoding=utf-8 sample.txt
+
+# The prefix is set when configuring, so that --help and the man page name
+# the directory the layouts are installed in.
+install:
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+	cmake --install $(BUILD)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -37,7 +37,8 @@ constexpr Axis kVowelAxis = makeAxis(HolsoriNames, 1, kKeyListSize - 1, false);
 
 static_assert(kMedialAxis.size == 21 && kInitialAxis.size == 19 && kFinalAxis.size == 28);
 
-void printLabel(std::string_view label, std::FILE* out) {
+void printLabel(std::string_view label, OutputEncoding encoding, std::FILE* out) {
+  label = displayText(label, encoding);
   std::fprintf(out, "%.*s", static_cast<int>(label.size()), label.data());
 }
 
@@ -45,16 +46,16 @@ void printLabel(std::string_view label, std::FILE* out) {
 // counts, each after one space, then an empty line.
 template <typename Cell>
 void printTable(const char* title, const char* corner, const Axis& rows, const Axis& columns,
-                Cell cell, std::FILE* out) {
+                Cell cell, OutputEncoding encoding, std::FILE* out) {
   std::fputs(title, out);
   std::fputs(corner, out);
   for (int k = 0; k < columns.size; ++k) {
     std::fputc(' ', out);
-    printLabel(columns.label[k], out);
+    printLabel(columns.label[k], encoding, out);
   }
   std::fputc('\n', out);
   for (int r = 0; r < rows.size; ++r) {
-    printLabel(rows.label[r], out);
+    printLabel(rows.label[r], encoding, out);
     for (int k = 0; k < columns.size; ++k) {
       std::fprintf(out, " %lld", static_cast<long long>(cell(rows.index[r], columns.index[k])));
     }
@@ -65,34 +66,35 @@ void printTable(const char* title, const char* corner, const Axis& rows, const A
 
 }  // namespace
 
-void printCombinationReport(const CombinationCounts& counts, std::FILE* out) {
+void printCombinationReport(const CombinationCounts& counts, std::FILE* out,
+                            OutputEncoding encoding) {
   printTable(
       "\nCheotsori-Gaungetsori ieum\n", "**", kInitialAxis, kMedialAxis,
-      [&](int r, int k) { return counts.cheotGaundeIeum[r][k]; }, out);
+      [&](int r, int k) { return counts.cheotGaundeIeum[r][k]; }, encoding, out);
   printTable(
       "Dah-Hol sori key combination frequency\n", "+", kConsonantAxis, kVowelAxis,
-      [&](int r, int k) { return counts.dahHolKeyFreq[r][k]; }, out);
+      [&](int r, int k) { return counts.dahHolKeyFreq[r][k]; }, encoding, out);
   printTable(
       "\nGgeutsori-Cheotsori ieum\n", "**", kFinalAxis, kInitialAxis,
-      [&](int r, int k) { return counts.ggeutCheotIeum[r][k]; }, out);
+      [&](int r, int k) { return counts.ggeutCheotIeum[r][k]; }, encoding, out);
   printTable(
       "Dahsori Key Combination Frequncy\n", "*", kConsonantAxis, kConsonantAxis,
-      [&](int r, int k) { return counts.dahKeyFreq[r][k]; }, out);
+      [&](int r, int k) { return counts.dahKeyFreq[r][k]; }, encoding, out);
   // Without order a pair and its reverse are one; the diagonal is not doubled.
   printTable(
       "Dahsori key combination frequency (no order)\n", "x", kConsonantAxis, kConsonantAxis,
       [&](int r, int k) {
         return r == k ? counts.dahKeyFreq[r][r] : counts.dahKeyFreq[r][k] + counts.dahKeyFreq[k][r];
       },
-      out);
+      encoding, out);
   // The last two are stored medial by final and vowel by consonant, and
   // printed turned so that consonants run down and vowels across.
   printTable(
       "Gaunde-Ggeut sori combination frequency\n", "++", kFinalAxis, kMedialAxis,
-      [&](int r, int k) { return counts.gaundeGgeutFreq[k][r]; }, out);
+      [&](int r, int k) { return counts.gaundeGgeutFreq[k][r]; }, encoding, out);
   printTable(
       "Hol-Dah sori key combination frequency\n", "+", kConsonantAxis, kVowelAxis,
-      [&](int r, int k) { return counts.holDahKeyFreq[k][r]; }, out);
+      [&](int r, int k) { return counts.holDahKeyFreq[k][r]; }, encoding, out);
 }
 
 }  // namespace kbeval

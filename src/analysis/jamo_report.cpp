@@ -27,17 +27,18 @@ double percentage(Count count, Count total) {
 // One row per named code, and one for an unnamed code the text produced.
 template <std::size_t N>
 void printJamoRows(const std::array<Count, N>& counts, const std::array<std::string_view, N>& names,
-                   int firstCode, Count total, std::FILE* out) {
+                   int firstCode, Count total, OutputEncoding encoding, std::FILE* out) {
   for (int code = firstCode; code < static_cast<int>(N); ++code) {
     if (names[code].empty() && counts[code] == 0) continue;
-    std::fprintf(out, "%.*s:%9lld (%2.2f%%)\n", static_cast<int>(names[code].size()),
-                 names[code].data(), counts[code], percentage(counts[code], total));
+    const std::string_view name = displayText(names[code], encoding);
+    std::fprintf(out, "%.*s:%9lld (%2.2f%%)\n", static_cast<int>(name.size()), name.data(),
+                 counts[code], percentage(counts[code], total));
   }
 }
 
 }  // namespace
 
-void printJamoReport(const TextCounts& counts, std::FILE* out) {
+void printJamoReport(const TextCounts& counts, std::FILE* out, OutputEncoding encoding) {
   const Count initialTotal = namedTotal(counts.initialCount, InitialNames, 2);
   const Count medialTotal = namedTotal(counts.medialCount, MedialNames, 3);
   const Count finalTotal = namedTotal(counts.finalCount, FinalNames, 2);
@@ -59,13 +60,13 @@ void printJamoReport(const TextCounts& counts, std::FILE* out) {
   std::fprintf(out, "\n");
 
   std::fprintf(out, "Cheot-sori Frequency: %lld\n", initialTotal);
-  printJamoRows(counts.initialCount, InitialNames, 2, initialTotal, out);
+  printJamoRows(counts.initialCount, InitialNames, 2, initialTotal, encoding, out);
   std::fprintf(out, "\n");
   std::fprintf(out, "Gaundet-sori Frequency: %lld\n", medialTotal);
-  printJamoRows(counts.medialCount, MedialNames, 3, medialTotal, out);
+  printJamoRows(counts.medialCount, MedialNames, 3, medialTotal, encoding, out);
   std::fprintf(out, "\n");
   std::fprintf(out, "Ggeut-sori Frequency: %lld\n", finalTotal);
-  printJamoRows(counts.finalCount, FinalNames, 2, finalTotal, out);
+  printJamoRows(counts.finalCount, FinalNames, 2, finalTotal, encoding, out);
   std::fprintf(out, "\n");
 
   std::fprintf(out, "Digits: %lld\n", counts.digitCount);
@@ -78,8 +79,9 @@ void printJamoReport(const TextCounts& counts, std::FILE* out) {
     std::fprintf(out, "%c : %lld\n", SignChars[sign], counts.signCount[sign]);
   }
   for (int symbol = 0; symbol < kSymbolCount; ++symbol) {
-    std::fprintf(out, "%.*s : %lld\n", static_cast<int>(SymbolNames[symbol].size()),
-                 SymbolNames[symbol].data(), counts.symbolCount[symbol]);
+    const std::string_view name = displayText(SymbolNames[symbol], encoding);
+    std::fprintf(out, "%.*s : %lld\n", static_cast<int>(name.size()), name.data(),
+                 counts.symbolCount[symbol]);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "analysis/combinations.h"
 
@@ -68,7 +69,7 @@ void reserveKeyStream(Transcriber& t, std::size_t characters) {
 }
 
 // Appends the keys of every character to the transcriber's key stream.
-void transcribe(const std::vector<std::uint16_t>& characters, Transcriber& t) {
+void transcribe(std::span<const std::uint16_t> characters, Transcriber& t) {
   reserveKeyStream(t, characters.size());
   const KeyPiece* pieces = t.pieces.data();
   const char* pool = t.pool.data();
@@ -142,9 +143,12 @@ Transcriber makeTranscriber(const LayoutRecord& layout) {
 void scanText(ScanState& state, const unsigned char* text, std::size_t length, TextCounts& counts,
               CombinationCounts& combinations, std::vector<Transcriber>& transcribers) {
   if (state.stopped || length == 0) return;
+  // Written through a pointer: a push_back per character was a call per
+  // character in the scan's hot loop. The buffer only ever grows, so it is
+  // not cleared again for every piece.
   std::vector<std::uint16_t>& characters = state.characters;
-  characters.clear();
-  characters.reserve(length + 1);
+  if (characters.size() < length + 1) characters.resize(length + 1);
+  std::uint16_t* next = characters.data();
 
   std::size_t i = 0;
   int lead = state.pendingLeadByte;
@@ -165,16 +169,16 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, T
       if (b1 < 0x80) {
         if (b1 == ' ') {
           ++counts.spaceCount;
-          characters.push_back(' ');
+          *next++ = ' ';
         } else if (b1 == '\n') {
           ++counts.enterCount;
-          characters.push_back('\n');
+          *next++ = '\n';
         } else {
           const int sign = kSignIndex[b1];
           if (sign >= 0) {
             ++counts.signCount[sign];
             counts.digitCount += sign < 10;
-            characters.push_back(static_cast<std::uint16_t>(b1));
+            *next++ = static_cast<std::uint16_t>(b1);
           }
         }
         previousFinal = 0;
@@ -197,7 +201,7 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, T
       if (b1 == 0xDC) symbol = kSymbolIndex[256 + b2];
       if (symbol >= 0) {
         ++counts.symbolCount[symbol];
-        characters.push_back(twoByteCode(b1, b2));
+        *next++ = twoByteCode(b1, b2);
       }
       previousFinal = 0;
       continue;
@@ -214,11 +218,13 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, T
     ++counts.medialCount[medial];
     ++counts.finalCount[final];
     countCombinations(combinations, initial, medial, final, previousFinal);
-    characters.push_back(twoByteCode(b1, b2));
+    *next++ = twoByteCode(b1, b2);
     previousFinal = final;
   }
   state.previousFinalCode = previousFinal;
-  for (Transcriber& t : transcribers) transcribe(characters, t);
+  const std::span<const std::uint16_t> typed(characters.data(),
+                                             static_cast<std::size_t>(next - characters.data()));
+  for (Transcriber& t : transcribers) transcribe(typed, t);
 }
 
 std::string keyStreamText(const Transcriber& transcriber) {

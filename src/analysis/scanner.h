@@ -21,7 +21,8 @@ struct ScanState {
   int pendingLeadByte = -1;   // a lead byte whose trail byte is in the next piece
   bool stopped = false;       // a zero byte ends the text
   // Scratch: the characters of the current piece that type something, as
-  // character codes (an ASCII byte as itself, a two-byte code as b1 << 8 | b2).
+  // character codes (an ASCII byte as itself, a two-byte code as b1 << 8 | b2);
+  // it only grows, and only its start holds the current piece's.
   std::vector<std::uint16_t> characters;
 };
 

@@ -5,10 +5,14 @@
 #include <cstdio>
 
 #include "analysis/text_counts.h"
+#include "text/encodings.h"
 
 namespace kbeval {
 
-void printJamoReport(const TextCounts& counts, std::FILE* out);
-void printCombinationReport(const CombinationCounts& counts, std::FILE* out);
+// Jamo and symbols are printed in `encoding`; everything else is ASCII.
+void printJamoReport(const TextCounts& counts, std::FILE* out,
+                     OutputEncoding encoding = OutputEncoding::cp949);
+void printCombinationReport(const CombinationCounts& counts, std::FILE* out,
+                            OutputEncoding encoding = OutputEncoding::cp949);
 
 }  // namespace kbeval

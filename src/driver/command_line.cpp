@@ -9,6 +9,9 @@
 #ifndef KBEVAL_VERSION
 #define KBEVAL_VERSION "unknown"
 #endif
+#ifndef KBEVAL_LAYOUT_DIR
+#define KBEVAL_LAYOUT_DIR "/usr/local/share/kbeval/keyboard"
+#endif
 
 namespace kbeval {
 
@@ -231,7 +234,9 @@ and row and column use.
 SAMPLE is the text to type: sample.txt when not given, standard input for -.
 The first argument that is not an option is always the sample, even when it
 begins with "/"; a sample whose name begins with "--" is given as ./--NAME or
-after "--".
+after "--". It is read as Johab unless --sample-encoding=utf-8 (or --utf8)
+says UTF-8; a line feed ends a line (CR LF too), and a 0x1A or zero byte ends
+the text.
 
 Switches choose the reports; without any switch all are printed, in this order:
   /j    jamo frequencies of the text
@@ -242,7 +247,10 @@ Only the second character of a switch counts; an unknown switch turns nothing
 on.
 
 Options (anywhere on the line; --NAME=VALUE or --NAME VALUE; "--" ends them):
-      --sample-encoding=ENC  read the sample as johab (default) or utf-8
+      --sample-encoding=ENC  read the sample as johab (default) or utf-8; in
+                             UTF-8, characters Johab lacks are skipped, and so
+                             are bytes that are no character (their number is
+                             given on standard error)
       --output-encoding=ENC  print jamo and symbols in cp949 (default) or utf-8
       --utf8                 both of the above in utf-8
       --keyboards=DIR        take the layouts from DIR instead of ./keyboard
@@ -255,13 +263,17 @@ Options (anywhere on the line; --NAME=VALUE or --NAME VALUE; "--" ends them):
                              pictures and charts to FILE
       --jobs=N               evaluate the layouts on N threads (default: every
                              core this process may run on)
-      --quiet                no progress display on standard error
+      --quiet                no progress display on standard error (it is
+                             shown only on a terminal, for runs of more than
+                             a second)
       --help                 print this help and exit
       --version              print the version and exit
 
 Layouts are the files DIR/*.txt (DIR is ./keyboard unless --keyboards names
 another), taken in byte-wise name order; those of set type 2 and 3 are
-evaluated, every 2-set layout before every 3-set one.
+evaluated, every 2-set layout before every 3-set one. Layout files may give
+jamo and symbols in CP949 or in UTF-8. The shipped layouts are installed in
+)" KBEVAL_LAYOUT_DIR R"(.
 
 Exit status: 0 after a complete run; 1 when the sample cannot be opened or
 read, or an output cannot be written; 2 for a command-line error.

@@ -7,12 +7,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "analysis/text_reports.h"
+#include "driver/progress.h"
 #include "driver/sample_analysis.h"
 #include "keystrokes/keystroke_report.h"
 #include "layouts/layout_loader.h"
+#include "text/charset_tables.h"
 
 namespace kbeval {
 
@@ -59,19 +63,59 @@ int cannotOpenSample(std::FILE* out) {
 constexpr std::size_t kLayoutsPerPass = 32;
 
 // Reads the sample from its start through the analysis. False on a read error.
-bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize) {
+bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize,
+                       Progress& progress) {
   std::vector<char> buffer(samplePieceSize(analysis, pieceSize));
+  std::uint64_t done = 0;
   for (;;) {
     const ssize_t got = ::read(fd, buffer.data(), buffer.size());
     if (got < 0) {
       if (errno == EINTR) continue;
+      clearProgress(progress);
       return false;
     }
     if (got == 0) break;
+    done += static_cast<std::uint64_t>(got);
+    showProgress(progress, done);
     if (!analyseSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got))) break;
   }
   finishSampleAnalysis(analysis);
+  clearProgress(progress);
   return true;
+}
+
+// The sample's name in messages.
+std::string sampleName(const RunOptions& options) {
+  return options.samplePath == "-" ? "standard input" : options.samplePath;
+}
+
+// What standard error says about the sample's encoding after the first pass.
+void reportSampleEncoding(const SampleAnalysis& analysis, const RunOptions& options) {
+  const unsigned long long invalid = analysis.utf8.invalidBytes;
+  if (invalid > 0) {
+    std::fprintf(stderr, "kbeval: %llu invalid UTF-8 byte%s skipped in %s\n", invalid,
+                 invalid == 1 ? "" : "s", sampleName(options).c_str());
+  }
+  if (analysis.looksLikeUtf8) {
+    std::fprintf(stderr,
+                 "kbeval: warning: %s looks like UTF-8 text, but is read as Johab; "
+                 "read it with --sample-encoding=utf-8 (or --utf8)\n",
+                 sampleName(options).c_str());
+  }
+}
+
+// A layout directory named on the command line that is no directory gets a
+// word on standard error besides the usual "No keyboard layout file.".
+void reportMissingKeyboards(const RunOptions& options) {
+  if (options.keyboardDirectory == RunOptions{}.keyboardDirectory) return;
+  struct stat info {};
+  if (::stat(options.keyboardDirectory.c_str(), &info) != 0) {
+    std::fprintf(stderr, "kbeval: --keyboards: %s: %s\n", options.keyboardDirectory.c_str(),
+                 std::strerror(errno));
+  } else if (!S_ISDIR(info.st_mode)) {
+    std::fprintf(stderr, "kbeval: --keyboards: %s: %s\n", options.keyboardDirectory.c_str(),
+                 std::strerror(ENOTDIR));
+  }
 }
 
 void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
@@ -87,15 +131,26 @@ void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
 }  // namespace
 
 int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) {
-  const OpenFile sample{::open(options.samplePath.c_str(), O_RDONLY | O_CLOEXEC)};
-  const int fd = sample.fd;
+  const bool standardInput = options.samplePath == "-";
+  const OpenFile sample{standardInput ? -1
+                                      : ::open(options.samplePath.c_str(), O_RDONLY | O_CLOEXEC)};
+  const int fd = standardInput ? STDIN_FILENO : sample.fd;
   if (fd < 0) return cannotOpenSample(out);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return cannotOpenSample(out);
+  const CharsetTable* utf8ToJohab = nullptr;
+  if (options.sampleEncoding == SampleEncoding::utf8) {
+    utf8ToJohab = johabTable();
+    if (utf8ToJohab == nullptr) {
+      std::fputs("kbeval: cannot read a UTF-8 sample: iconv cannot convert UTF-8 to JOHAB here\n",
+                 stderr);
+      return 1;
+    }
+  }
 
   HeldOutput held;
   if (held.stream == nullptr) return cannotOpenSample(out);
-  std::fprintf(held.stream, "Reading %lld bytes\n", static_cast<long long>(info.st_size));
+  reportMissingKeyboards(options);
   const std::vector<LayoutRecord> layouts = loadLayouts(options.keyboardDirectory, held.stream);
 
   // In the order of the results: every 2-set layout, then every 3-set one.
@@ -108,21 +163,39 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
   // A sample that cannot be read again (a pipe) is read once, with every layout.
   const bool rereadable = ::lseek(fd, 0, SEEK_CUR) == 0;
   const std::size_t perPass = rereadable ? kLayoutsPerPass : evaluated.size();
+  // A regular file shows its size on disk; anything else (a pipe, standard
+  // input) the bytes read from it, which a pipe's size of 0 would not show.
+  const bool regular = S_ISREG(info.st_mode);
+
+  const std::size_t passes = perPass == 0 ? 1 : (evaluated.size() + perPass - 1) / perPass;
+  const bool showsProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
+  Progress progress = startProgress(showsProgress ? stderr : nullptr,
+                                    regular ? static_cast<std::uint64_t>(info.st_size) : 0,
+                                    static_cast<int>(std::max<std::size_t>(passes, 1)));
 
   std::size_t done = std::min(perPass, evaluated.size());
-  SampleAnalysis analysis = startSampleAnalysis({evaluated.begin(), evaluated.begin() + done});
-  if (!analyseSampleFile(fd, analysis, pieceSize)) return cannotOpenSample(out);
+  SampleAnalysis analysis =
+      startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab);
+  if (!analyseSampleFile(fd, analysis, pieceSize, progress)) return cannotOpenSample(out);
+  reportSampleEncoding(analysis, options);
+  std::fprintf(
+      out, "Reading %lld bytes\n",
+      regular ? static_cast<long long>(info.st_size) : static_cast<long long>(analysis.textBytes));
   std::fflush(held.stream);
   std::fwrite(held.data, 1, held.size, out);
-  if (options.jamoReport) printJamoReport(analysis.textCounts, out);
-  if (options.combinationReport) printCombinationReport(*analysis.combinations, out);
+  if (options.jamoReport) printJamoReport(analysis.textCounts, out, options.outputEncoding);
+  if (options.combinationReport)
+    printCombinationReport(*analysis.combinations, out, options.outputEncoding);
   printLayoutResults(analysis, out);
 
   while (done < evaluated.size()) {
     const std::size_t end = std::min(done + perPass, evaluated.size());
     analysis = SampleAnalysis{};  // the last pass's tables go before the next one's come
-    analysis = startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end});
-    if (::lseek(fd, 0, SEEK_SET) != 0 || !analyseSampleFile(fd, analysis, pieceSize)) {
+    analysis =
+        startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end}, utf8ToJohab);
+    std::fflush(out);  // the results so far, before the display comes back
+    ++progress.pass;
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !analyseSampleFile(fd, analysis, pieceSize, progress)) {
       std::fputs("kbeval: cannot read the sample file again.\n", stderr);
       return 1;
     }

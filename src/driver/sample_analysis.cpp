@@ -24,8 +24,10 @@ void analyseText(SampleAnalysis& analysis) {
 
 }  // namespace
 
-SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts) {
+SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts,
+                                   const CharsetTable* utf8ToJohab) {
   SampleAnalysis analysis;
+  analysis.utf8.johab = utf8ToJohab;
   // Only the set type and fingering shape the key table, so a handful of
   // tables serve any number of layouts.
   std::vector<std::pair<KeyTable, std::shared_ptr<const EvaluationTables>>> shared;
@@ -48,6 +50,9 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
 }
 
 void restartSampleAnalysis(SampleAnalysis& analysis) {
+  analysis.utf8 = Utf8SampleState{.johab = analysis.utf8.johab};
+  analysis.textBytes = 0;
+  analysis.looksLikeUtf8 = false;
   analysis.mode = TextModeState{};
   analysis.scan = ScanState{.characters = std::move(analysis.scan.characters)};
   analysis.textCounts = TextCounts{};
@@ -70,13 +75,29 @@ std::size_t samplePieceSize(const SampleAnalysis& analysis, std::size_t wanted) 
 
 bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {
   if (analysis.mode.ended || analysis.scan.stopped) return false;
+  // In Johab and in UTF-8 alike, the text ends at the first 0x1A (text mode)
+  // or zero byte (the scan), and both bytes only ever stand for themselves.
+  const std::size_t textLength = lengthThroughTextEnd(bytes, length);
+  if (analysis.textBytes == 0 && analysis.utf8.johab == nullptr) {
+    constexpr std::size_t kLookedAt = 1 << 16;
+    analysis.looksLikeUtf8 = isPlainlyKoreanUtf8({bytes, std::min(textLength, kLookedAt)});
+  }
+  analysis.textBytes += textLength;
   analysis.text.clear();
-  translateTextMode(analysis.mode, bytes, length, analysis.text);
+  if (analysis.utf8.johab != nullptr) {
+    analysis.converted.clear();
+    convertUtf8Sample(analysis.utf8, bytes, textLength, analysis.converted);
+    translateTextMode(analysis.mode, analysis.converted.data(), analysis.converted.size(),
+                      analysis.text);
+  } else {
+    translateTextMode(analysis.mode, bytes, textLength, analysis.text);
+  }
   analyseText(analysis);
   return !analysis.mode.ended && !analysis.scan.stopped;
 }
 
 void finishSampleAnalysis(SampleAnalysis& analysis) {
+  if (analysis.utf8.johab != nullptr) finishUtf8Sample(analysis.utf8);
   analysis.text.clear();
   finishTextMode(analysis.mode, analysis.text);
   analyseText(analysis);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,7 +13,9 @@
 #include "analysis/text_counts.h"
 #include "keystrokes/keystroke_counts.h"
 #include "layouts/layout_record.h"
+#include "text/charset_tables.h"
 #include "text/text_mode.h"
+#include "text/utf8_sample.h"
 
 namespace kbeval {
 
@@ -25,6 +28,7 @@ struct LayoutEvaluation {
 };
 
 struct SampleAnalysis {
+  Utf8SampleState utf8;  // a UTF-8 sample becomes Johab first (utf8.johab set)
   TextModeState mode;
   ScanState scan;
   TextCounts textCounts;
@@ -32,11 +36,18 @@ struct SampleAnalysis {
   // transcribers[i] writes the key stream that evaluations[i] walks.
   std::vector<Transcriber> transcribers;
   std::vector<LayoutEvaluation> evaluations;
-  std::string text;  // scratch: the current piece after text mode
+  std::string text;       // scratch: the current piece after text mode
+  std::string converted;  // scratch: the current piece of a UTF-8 sample in Johab
+  // Bytes of the sample read as text: all of them, or up to and including
+  // the 0x1A or zero byte that ended the text.
+  std::uint64_t textBytes = 0;
+  bool looksLikeUtf8 = false;  // a Johab sample whose first piece is plainly Korean UTF-8
 };
 
-// Sets up the analysis for the layouts to be evaluated (which must outlive it).
-SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts);
+// Sets up the analysis for the layouts to be evaluated (which must outlive
+// it). With `utf8ToJohab` (johabTable()) the sample is read as UTF-8.
+SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts,
+                                   const CharsetTable* utf8ToJohab = nullptr);
 
 // Empties the analysis for another sample with the same layouts, keeping the
 // layouts' tables and the memory.
@@ -47,7 +58,8 @@ void restartSampleAnalysis(SampleAnalysis& analysis);
 std::size_t samplePieceSize(const SampleAnalysis& analysis, std::size_t wanted);
 
 // Analyses the next `length` bytes of the sample file. Returns false once the
-// text has ended (a 0x1A or zero byte): the rest of the file is not text.
+// text has ended (a 0x1A or zero byte): the rest of the file is not text, and
+// the bytes after the one that ended it are not looked at.
 bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length);
 
 // Ends the analysis at the end of the file.

@@ -4,12 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
-#include "text/text_mode.h"
-#include "text/ascii_case.h"
 #include "layouts/keyboard_directory.h"
+#include "text/ascii_case.h"
+#include "text/charset_tables.h"
+#include "text/text_mode.h"
+#include "text/utf8.h"
 
 namespace kbeval {
 
@@ -131,22 +135,83 @@ void applyLayoutLine(std::string_view line, LayoutRecord& layout) {
   }
 }
 
+std::string_view lineAsCp949(std::string_view line, std::string& scratch) {
+  const bool allAscii = std::all_of(line.begin(), line.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (allAscii || !isValidUtf8(line)) return line;
+  const CharsetTable* cp949 = cp949Table();
+  if (cp949 == nullptr) return line;
+  scratch.clear();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+  for (std::size_t at = 0; at < line.size();) {
+    const Utf8Char c = decodeUtf8Char(bytes + at, line.size() - at);
+    const std::uint16_t code = charsetCode(*cp949, c.codePoint);
+    if (c.codePoint < 0x80 || code == kNoCode) {
+      scratch.append(line.substr(at, static_cast<std::size_t>(c.length)));
+    } else if (code < 0x100) {
+      scratch += static_cast<char>(code);
+    } else {
+      scratch += static_cast<char>(code >> 8);
+      scratch += static_cast<char>(code & 0xFF);
+    }
+    at += static_cast<std::size_t>(c.length);
+  }
+  return scratch;
+}
+
 namespace {
 
-// Applies the line pieces at the start of `text` that are complete (ended by
-// a line feed, or 299 characters long) and returns the bytes they took.
-std::size_t applyCompleteLines(std::string_view text, LayoutRecord& layout) {
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Applies one line in pieces of at most 299 bytes; the last piece may lack
+// a line feed only at the end of the file.
+void applyLinePieces(std::string_view line, LayoutRecord& layout) {
+  while (!line.empty()) {
+    const std::size_t length = std::min(kLinePieceLength, line.size());
+    applyLayoutLine(line.substr(0, length), layout);
+    line.remove_prefix(length);
+  }
+}
+
+// Applies the lines at the start of `text` that are complete (or all of it
+// at the end of the file) and returns the bytes they took.
+std::size_t applyLines(LayoutFileReader& reader, std::string_view text, bool atEnd,
+                       LayoutRecord& layout) {
   std::size_t begin = 0;
+  if (!reader.started) {
+    if (text.size() < kByteOrderMark.size() && kByteOrderMark.starts_with(text) && !atEnd) return 0;
+    if (text.starts_with(kByteOrderMark)) begin = kByteOrderMark.size();
+    reader.started = true;
+  }
   while (begin < text.size()) {
-    std::size_t length = std::min(kLinePieceLength, text.size() - begin);
-    const std::size_t lineFeed = text.substr(begin, length).find('\n');
-    if (lineFeed != std::string_view::npos) {
-      length = lineFeed + 1;
-    } else if (length < kLinePieceLength) {
+    const std::string_view rest = text.substr(begin);
+    if (reader.longLine) {
+      // Pieces of 299 bytes as they stand, up to the line feed that ends the line.
+      std::size_t length = std::min(kLinePieceLength, rest.size());
+      const std::size_t lineFeed = rest.substr(0, length).find('\n');
+      if (lineFeed != std::string_view::npos) {
+        length = lineFeed + 1;
+        reader.longLine = false;
+      } else if (length < kLinePieceLength && !atEnd) {
+        break;
+      }
+      applyLayoutLine(rest.substr(0, length), layout);
+      begin += length;
+      continue;
+    }
+    const std::size_t lineFeed = rest.substr(0, kLongestUtf8Line + 1).find('\n');
+    if (lineFeed == std::string_view::npos) {
+      if (rest.size() > kLongestUtf8Line) {
+        reader.longLine = true;
+        continue;
+      }
+      if (!atEnd) break;
+      applyLinePieces(lineAsCp949(rest, reader.scratch), layout);
+      begin = text.size();
       break;
     }
-    applyLayoutLine(text.substr(begin, length), layout);
-    begin += length;
+    applyLinePieces(lineAsCp949(rest.substr(0, lineFeed + 1), reader.scratch), layout);
+    begin += lineFeed + 1;
   }
   return begin;
 }
@@ -154,23 +219,23 @@ std::size_t applyCompleteLines(std::string_view text, LayoutRecord& layout) {
 }  // namespace
 
 void applyLayoutText(std::string_view text, LayoutRecord& layout) {
-  const std::size_t used = applyCompleteLines(text, layout);
-  if (used < text.size()) applyLayoutLine(text.substr(used), layout);
+  LayoutFileReader reader;
+  applyLines(reader, text, true, layout);
 }
 
 bool readLayoutBytes(LayoutFileReader& reader, const char* bytes, std::size_t length,
                      LayoutRecord& layout) {
   if (reader.mode.ended) return false;
   // Lines are applied as they complete, so a huge file needs no more memory
-  // than one line piece.
+  // than one line of kLongestUtf8Line bytes.
   translateTextMode(reader.mode, bytes, length, reader.pending);
-  reader.pending.erase(0, applyCompleteLines(reader.pending, layout));
+  reader.pending.erase(0, applyLines(reader, reader.pending, false, layout));
   return !reader.mode.ended;
 }
 
 void finishLayoutBytes(LayoutFileReader& reader, LayoutRecord& layout) {
   finishTextMode(reader.mode, reader.pending);
-  applyLayoutText(reader.pending, layout);
+  applyLines(reader, reader.pending, true, layout);
   reader.pending.clear();
 }
 
@@ -213,7 +278,7 @@ std::vector<LayoutRecord> loadLayouts(const std::string& directory, std::FILE* m
   for (const std::string& name : listing.names) {
     LayoutRecord& layout = layouts.emplace_back();
     layout.fileName = name;
-    const std::string path = directory + "/" + name;
+    const std::string path = directory + (directory.ends_with('/') ? "" : "/") + name;
     LayoutRecord filled;
     filled.fileName = name;
     if (readLayoutFile(path, filled)) {

@@ -4,6 +4,14 @@
 // would: at most 299 bytes a piece, a piece ending after its line feed. A zero
 // byte ends a piece's content. Each piece is a category line ("N<TAB>JAMO<TAB>KEYS"),
 // a "//" comment, a "set type:" or "fingering:" keyword line, or ignored.
+//
+// Files are CP949 (jamo and symbols as KS X 1001 codes) or UTF-8, line by
+// line: a line that is well-formed UTF-8 with other than ASCII in it is first
+// turned into CP949, character by character (a character CP949 lacks keeps
+// its UTF-8 bytes), and then cut and read like any other. So a file that
+// `iconv -f CP949 -t UTF-8` made reads exactly as the file it came from, and
+// a file may mix both. Lines longer than kLongestUtf8Line bytes are read as
+// they stand. A UTF-8 byte-order mark at the start of a file is skipped.
 #pragma once
 
 #include <cstdio>
@@ -11,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "text/text_mode.h"
 #include "layouts/layout_record.h"
+#include "text/text_mode.h"
 
 namespace kbeval {
 
@@ -22,6 +30,13 @@ void applyLayoutLine(std::string_view line, LayoutRecord& layout);
 // Applies a whole file's content, already translated from text mode.
 void applyLayoutText(std::string_view text, LayoutRecord& layout);
 
+// The longest line, line feed aside, that can be read as UTF-8.
+inline constexpr std::size_t kLongestUtf8Line = 1 << 16;
+
+// A line as it is read: unchanged, or, when it is well-formed UTF-8 with
+// other than ASCII in it, turned into CP949 in `scratch`.
+std::string_view lineAsCp949(std::string_view line, std::string& scratch);
+
 // The fingering name stored for a "fingering:" value.
 std::string normaliseFingering(std::string_view value);
 
@@ -30,6 +45,9 @@ std::string normaliseFingering(std::string_view value);
 struct LayoutFileReader {
   TextModeState mode;
   std::string pending;
+  bool started = false;   // the byte-order mark, if any, is behind
+  bool longLine = false;  // inside a line too long to be read as UTF-8
+  std::string scratch;    // a line turned into CP949
 };
 
 // Applies the lines completed by the next `length` bytes of the file. Returns

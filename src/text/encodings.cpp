@@ -9,15 +9,15 @@ namespace kbeval {
 
 namespace {
 
-struct Utf8Char {
+struct Utf8Bytes {
   char bytes[4] = {};
   std::uint8_t length = 0;
 
   constexpr std::string_view view() const { return {bytes, length}; }
 };
 
-constexpr Utf8Char encodeUtf8(char32_t c) {
-  Utf8Char u;
+constexpr Utf8Bytes encodeUtf8(char32_t c) {
+  Utf8Bytes u;
   if (c < 0x80) {
     u.bytes[0] = static_cast<char>(c);
     u.length = 1;
@@ -37,12 +37,12 @@ constexpr Utf8Char encodeUtf8(char32_t c) {
 // KS X 1001 row 4 holds the compatibility jamo in Unicode's order:
 // 0xA4A1..0xA4FE are U+3131..U+318E.
 constexpr int kJamoRowLength = 94;
-constexpr std::array<Utf8Char, kJamoRowLength> makeJamoRow() {
-  std::array<Utf8Char, kJamoRowLength> row{};
+constexpr std::array<Utf8Bytes, kJamoRowLength> makeJamoRow() {
+  std::array<Utf8Bytes, kJamoRowLength> row{};
   for (int i = 0; i < kJamoRowLength; ++i) row[i] = encodeUtf8(0x3131 + i);
   return row;
 }
-constexpr std::array<Utf8Char, kJamoRowLength> kJamoRow = makeJamoRow();
+constexpr std::array<Utf8Bytes, kJamoRowLength> kJamoRow = makeJamoRow();
 
 // The two-byte symbols of the symbol table, by their KS X 1001 code.
 struct SymbolChar {
@@ -63,12 +63,12 @@ constexpr SymbolChar kSymbolChars[] = {
 };
 constexpr int kSymbolCharCount = sizeof kSymbolChars / sizeof kSymbolChars[0];
 
-constexpr std::array<Utf8Char, kSymbolCharCount> makeSymbolUtf8() {
-  std::array<Utf8Char, kSymbolCharCount> utf8{};
+constexpr std::array<Utf8Bytes, kSymbolCharCount> makeSymbolUtf8() {
+  std::array<Utf8Bytes, kSymbolCharCount> utf8{};
   for (int i = 0; i < kSymbolCharCount; ++i) utf8[i] = encodeUtf8(kSymbolChars[i].unicode);
   return utf8;
 }
-constexpr std::array<Utf8Char, kSymbolCharCount> kSymbolUtf8 = makeSymbolUtf8();
+constexpr std::array<Utf8Bytes, kSymbolCharCount> kSymbolUtf8 = makeSymbolUtf8();
 
 bool isAscii(std::string_view text) {
   for (char c : text) {

@@ -48,4 +48,15 @@ void finishTextMode(TextModeState& state, std::string& out) {
   state.ended = true;
 }
 
+std::size_t lengthThroughTextEnd(const char* bytes, std::size_t length) {
+  if (length == 0) return 0;
+  const void* endOfFile = std::memchr(bytes, kEndOfFile, length);
+  if (endOfFile != nullptr)
+    length = static_cast<std::size_t>(static_cast<const char*>(endOfFile) - bytes) + 1;
+  const void* zero = std::memchr(bytes, '\0', length);
+  if (zero != nullptr)
+    length = static_cast<std::size_t>(static_cast<const char*>(zero) - bytes) + 1;
+  return length;
+}
+
 }  // namespace kbeval

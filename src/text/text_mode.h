@@ -20,4 +20,8 @@ void translateTextMode(TextModeState& state, const char* piece, std::size_t leng
 // Flushes a carriage return held back at the very end of the file.
 void finishTextMode(TextModeState& state, std::string& out);
 
+// The length of `bytes` up to and including the first byte that ends a
+// sample's text (0x1A, or a zero byte, which ends the scan), or all of it.
+std::size_t lengthThroughTextEnd(const char* bytes, std::size_t length);
+
 }  // namespace kbeval

@@ -109,6 +109,22 @@ TEST(EndToEnd, SwitchesSelectTheLayoutGroups) {
   }
 }
 
+// A file named just ".txt" is a layout file; its heading shows "txt", the
+// run of its name without dots, and it is listed first (dots sort first).
+TEST(EndToEnd, ALayoutFileNamedDotTxt) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  dir.write("keyboard/.txt", "set type:2\n1\t\xA4\xA1\tr\n");
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  EXPECT_EQ(headings(outcome.output),
+            (std::vector<std::string>{"*** Result of txt (2 Sets, Qwerty Fingering) ***",
+                                      kSmallHeadings[0]}));
+  // 가각 typed as r r, then the space and the line feed; 7 and ? are untreated.
+  EXPECT_TRUE(startsWith(outcome.output,
+                         "Reading 9 bytes\n\n*** Result of txt (2 Sets, Qwerty Fingering) ***\n\n"
+                         "General-key stokes(L/R): 4 (2/0)"));
+}
+
 TEST(EndToEndFailures, SampleThatCannotBeOpened) {
   TempDirectory dir;
   writeSmallCase(dir);

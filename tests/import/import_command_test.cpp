@@ -1,6 +1,7 @@
 #include "import_command.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -61,6 +62,35 @@ TEST(ImportCommand, WritesTheLayoutToStandardOutputOrAFile) {
   EXPECT_EQ(toFile.status, kExitOk);
   EXPECT_TRUE(toFile.out.empty());
   EXPECT_EQ(testing::fileContent(output), toStdout.out);
+}
+
+// A UTF-8 layout file is the CP949 one as iconv converts it, and reads the
+// same; a failed write leaves no file behind.
+TEST(ImportCommand, Utf8LayoutFilesAndWholeOutputFiles) {
+  TempDir dir;
+  const std::string input =
+      dir.write("kb.xml", keyboardXml("jaso", item('k', 0x1100) + item('f', 0x1161) +
+                                                  item('x', 0x11A8) + item('Z', 0x00B7)));
+  const CommandRun cp949 = run({"--lossy", input});
+  const CommandRun utf8 = run({"--lossy", "--encoding=utf-8", input});
+  EXPECT_EQ(utf8.status, kExitOk);
+  EXPECT_NE(cp949.out.find("4\t\xA1\xA4\tZ\n"), std::string::npos);
+  const iconv_t converter = iconv_open("UTF-8", "CP949");
+  std::string in = cp949.out, out(in.size() * 2, '\0');
+  char *inPointer = in.data(), *outPointer = out.data();
+  std::size_t inLeft = in.size(), outLeft = out.size();
+  ASSERT_EQ(iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft), 0u);
+  iconv_close(converter);
+  out.resize(out.size() - outLeft);
+  EXPECT_EQ(utf8.out, out);
+  EXPECT_EQ(testing::loadedLayout(utf8.out), testing::loadedLayout(cp949.out));
+
+  EXPECT_EQ(run({"--encoding", "latin1", input}).status, kExitUsage);
+  // A directory in the way: the temporary file beside it is removed again.
+  std::filesystem::create_directory(dir.path / "out");
+  const CommandRun unwritable = run({"--lossy", "--output=" + (dir.path / "out").string(), input});
+  EXPECT_EQ(unwritable.status, kExitFailed);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 2);
 }
 
 TEST(ImportCommand, EachFailureIsOneLineAndANonZeroStatus) {

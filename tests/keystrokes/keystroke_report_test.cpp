@@ -111,6 +111,23 @@ TEST(KeystrokeReport, OnlyRunsUpToTwelveStrokesAndSixRepeatsArePrinted) {
   EXPECT_FALSE(contains(text, " -4: "));
 }
 
+// Runs of more than six repeats count in the totals and the shares but in no
+// term, and the sum after "=" leaves them out: on the left little finger a
+// run of 7 repeats (a x 8) and one of 1 (aa); on the right little finger,
+// ; and p in turn, runs of 6 and 7 repeats on different keys.
+TEST(KeystrokeReport, RunsOfMoreThanSixRepeatsInTheDistributionLines) {
+  const std::string text = report("aaaaaaaajaaj;p;p;p;gp;p;p;p;g");
+  EXPECT_TRUE(contains(text,
+                       "\nContinuous same-key strokes (L/R) : 8 (8/0)\n"
+                       " -5: 1*1 = 1\n"
+                       "\n"
+                       "Total Continuous one-finger strokes : 21 (L:8 R:13)\n"
+                       " -5: 1*1 = 1 (38.1%)\n"
+                       "  5: +6*1 = 6 (61.9%)\n"
+                       "Continuous same-finger strokes involved in L/R shifts : 0/0 \n"))
+      << text;
+}
+
 TEST(KeystrokeReport, DistributionTermsJoinedByPlus) {
   // Runs of 1, 2 and 3 repeats on the left little finger: "aa;aaa;aaaa".
   const std::string text = report("aa;aaa;aaaa");

@@ -143,6 +143,8 @@ TEST(DisplayName, FirstRunWithoutDots) {
   EXPECT_EQ(displayName(".x.txt"), "x");
   EXPECT_EQ(displayName("..x.y.txt"), "x");
   EXPECT_EQ(displayName("3-390.txt"), "3-390");
+  EXPECT_EQ(displayName(".txt"), "txt");  // a file named just ".txt"
+  EXPECT_EQ(displayName("..."), "");
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
 #include "import_command.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "layout_import.h"
 
@@ -10,8 +15,8 @@ namespace kbeval::import {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kbeval-import [--fingering Pyojun|Gong|Gong3|none] [--lossy] [--output FILE] "
-    "KEYBOARD.xml\n";
+    "usage: kbeval-import [--fingering Pyojun|Gong|Gong3|none] [--encoding cp949|utf-8] "
+    "[--lossy] [--output FILE] KEYBOARD.xml\n";
 
 std::string lowerAscii(std::string text) {
   for (char& c : text) {
@@ -60,20 +65,41 @@ int runImportCommand(const std::vector<std::string>& args, std::FILE* out, std::
   std::string fingering;
   std::string output;
   std::string input;
+  OutputEncoding encoding = OutputEncoding::cp949;
   bool lossy = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
+    std::string arg = args[i];
+    // "--name=value" is "--name value".
+    std::optional<std::string> attached;
+    if (arg.starts_with("--") && arg.find('=') != std::string::npos) {
+      attached = arg.substr(arg.find('=') + 1);
+      arg.erase(arg.find('='));
+    }
+    const bool hasValue = attached || i + 1 < args.size();
+    auto value = [&]() -> std::string { return attached ? *attached : args[++i]; };
     if ((arg == "--fingering" || arg == "-f") && hasValue) {
-      const auto value = fingeringOption(args[++i]);
-      if (!value) {
+      const std::string name = value();
+      const auto option = fingeringOption(name);
+      if (!option) {
         std::fprintf(err, "kbeval-import: unknown fingering \"%s\" (Pyojun, Gong, Gong3 or none)\n",
-                     args[i].c_str());
+                     name.c_str());
         return kExitUsage;
       }
-      fingering = *value;
+      fingering = *option;
+    } else if (arg == "--encoding" && hasValue) {
+      const std::string name = value();
+      const auto option = outputEncodingNamed(name);
+      if (!option) {
+        std::fprintf(err, "kbeval-import: unknown encoding \"%s\" (cp949 or utf-8)\n",
+                     name.c_str());
+        return kExitUsage;
+      }
+      encoding = *option;
     } else if ((arg == "--output" || arg == "-o") && hasValue) {
-      output = args[++i];
+      output = value();
+    } else if (attached) {
+      std::fputs(kUsage, err);
+      return kExitUsage;
     } else if (arg == "--lossy") {
       lossy = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -116,8 +142,8 @@ int runImportCommand(const std::vector<std::string>& args, std::FILE* out, std::
     if (!lossy) return kExitFailed;
   }
 
-  const std::string text =
-      formatLayoutFile(imported.layout, {describeSource(input, *read.keyboard), fingering});
+  const std::string text = formatLayoutFile(
+      imported.layout, {describeSource(input, *read.keyboard), fingering, encoding});
   if (output.empty()) {
     if (!writeAll(text, out)) {
       std::fprintf(err, "kbeval-import: cannot write the layout: %s\n", std::strerror(errno));
@@ -125,17 +151,35 @@ int runImportCommand(const std::vector<std::string>& args, std::FILE* out, std::
     }
     return kExitOk;
   }
-  std::FILE* file = std::fopen(output.c_str(), "wb");
-  if (file == nullptr) {
+  // Written beside the target and renamed over it, so that a failure never
+  // leaves a half-written layout file.
+  std::string temporary = output + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) {
     std::fprintf(err, "kbeval-import: %s: cannot write: %s\n", output.c_str(),
                  std::strerror(errno));
     return kExitFailed;
   }
-  const bool written = writeAll(text, file);
-  const int writeErrno = errno;
-  if (std::fclose(file) != 0 || !written) {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  std::FILE* file = ::fdopen(fd, "wb");
+  bool written = file != nullptr && writeAll(text, file);
+  int failure = errno;
+  if (file == nullptr) {
+    ::close(fd);
+  } else if (std::fclose(file) != 0 && written) {
+    written = false;
+    failure = errno;
+  }
+  if (written && ::rename(temporary.c_str(), output.c_str()) != 0) {
+    written = false;
+    failure = errno;
+  }
+  if (!written) {
+    ::unlink(temporary.c_str());
     std::fprintf(err, "kbeval-import: %s: cannot write: %s\n", output.c_str(),
-                 std::strerror(written ? errno : writeErrno));
+                 std::strerror(failure));
     return kExitFailed;
   }
   return kExitOk;

@@ -235,11 +235,11 @@ std::string formatLayoutFile(const ImportedLayout& layout, const LayoutFileOptio
   if (!layout.untypedSigns.empty()) text += "// No key types: " + layout.untypedSigns + "\n";
   text += "set type:" + std::to_string(layout.setType) + "\n";
   if (!options.fingering.empty()) text += "fingering: " + options.fingering + "\n";
-  auto line = [&text](int category, std::string_view name, const std::string& keys) {
+  auto line = [&text, &options](int category, std::string_view name, const std::string& keys) {
     if (name.empty() || keys.empty()) return;
     text += std::to_string(category);
     text += '\t';
-    text += name;
+    text += displayText(name, options.encoding);
     text += '\t';
     text += keys;
     text += '\n';

@@ -9,6 +9,7 @@
 
 #include "hangul_keyboard.h"
 #include "layouts/character_tables.h"
+#include "text/encodings.h"
 
 namespace kbeval::import {
 
@@ -37,11 +38,13 @@ ImportResult importKeyboard(const HangulKeyboard& keyboard);
 struct LayoutFileOptions {
   std::string source;     // what the file was generated from, for the first comment line
   std::string fingering;  // "Pyojun", "Gong", "Gong3", or empty for no fingering line
+  OutputEncoding encoding = OutputEncoding::cp949;  // of the jamo and symbols
 };
 
 // The layout file text: a "//" comment, "set type:", "fingering:" when given,
 // then one tab-separated category line per key string that is not empty.
-// Jamo and symbols are written as KS X 1001 bytes; lines end in a line feed.
+// Jamo and symbols are written as KS X 1001 bytes, or in UTF-8; lines end in
+// a line feed.
 std::string formatLayoutFile(const ImportedLayout& layout, const LayoutFileOptions& options);
 
 }  // namespace kbeval::import
