@@ -40,12 +40,13 @@ void appendCategoryLine(std::string& text, int category, std::string_view name,
   text += line + rest + '\n';
 }
 
+// The loader gives a name to its first entry only; under category 4 a name
+// of one byte is a sign's, never a symbol's.
 template <std::size_t N>
 void appendTable(std::string& text, int category, const std::array<std::string_view, N>& names,
                  const std::array<std::string, N>& keys) {
   for (std::size_t i = 0; i < N; ++i) {
-    // The loader gives a name to its first entry only.
-    bool first = true;
+    bool first = !(category == 4 && names[i].size() == 1);
     for (std::size_t j = 0; j < i; ++j) first = first && names[j] != names[i];
     if (first) appendCategoryLine(text, category, names[i], keys[i]);
   }

@@ -52,6 +52,7 @@ constexpr int kShuffleSwapsPerKey = 8;
 constexpr double kStartHeat = 0.5;
 constexpr double kCooling = 1e-4;
 constexpr int kSamplesForHeat = 64;
+constexpr int kMostDescentRounds = 100000;
 
 }  // namespace
 
@@ -119,8 +120,9 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
     }
   }
 
-  // Steepest descent: the best swap while one helps.
-  for (;;) {
+  // Steepest descent: the best swap while one helps. Every step lowers the
+  // score, so it ends; the bound only guards against a fault.
+  for (int round = 0; round < kMostDescentRounds; ++round) {
     int bestSwap = -1;
     double bestSwapScore = state.score;
     ObjectiveCounts bestSwapCounts;
