@@ -409,11 +409,20 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
         !why.empty()) {
       throw RunFailure{1, "cannot read sample " + o.samplePath + ": " + why};
     }
-    Count strokes = 0;
-    for (const Count n : symbols.pairs) strokes += n;
-    if (strokes == 0) {
+    Count strokes = 0, movableStrokes = 0;
+    std::array<bool, 256> movable{};
+    for (const auto& unit : moves.units) {
+      for (const unsigned char b : unit) movable[b] = b != 0;
+    }
+    for (std::size_t pair = 0; pair < symbols.pairs.size(); ++pair) {
+      strokes += symbols.pairs[pair];
+      if (movable[pair % 256]) movableStrokes += symbols.pairs[pair];
+    }
+    if (movableStrokes == 0) {
       throw RunFailure{1, "sample " + o.samplePath +
-                              " gives no keystroke on the start layout: nothing to optimise"};
+                              (strokes == 0 ? " gives no keystroke on the start layout"
+                                            : " types none of the keys that may move") +
+                              ": nothing to optimise"};
     }
 
     const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, o.weights);
