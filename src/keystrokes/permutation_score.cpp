@@ -86,19 +86,17 @@ Count exactCount(double value) {
   return static_cast<Count>(std::llround(value));
 }
 
-// sum of flow[i] * (to[i] - from[i]). The terms are integers, so the four
-// lanes (which let the compiler use vector registers) add up exactly.
-inline __attribute__((always_inline)) double weightedDifference(const double* flow,
-                                                                const double* to,
-                                                                const double* from, int length) {
-  double lane0 = 0, lane1 = 0, lane2 = 0, lane3 = 0;
-  for (int i = 0; i < length; i += 4) {
-    lane0 += flow[i] * (to[i] - from[i]);
-    lane1 += flow[i + 1] * (to[i + 1] - from[i + 1]);
-    lane2 += flow[i + 2] * (to[i + 2] - from[i + 2]);
-    lane3 += flow[i + 3] * (to[i + 3] - from[i + 3]);
+// sum of flow[t.slot] * t.difference over the terms: integers, so exact.
+inline __attribute__((always_inline)) double sparseSum(const double* flow, const SparseTerm* begin,
+                                                       const SparseTerm* end) {
+  double sum0 = 0, sum1 = 0;
+  const SparseTerm* t = begin;
+  for (; t + 2 <= end; t += 2) {
+    sum0 += flow[t[0].slot] * t[0].difference;
+    sum1 += flow[t[1].slot] * t[1].difference;
   }
-  return (lane0 + lane1) + (lane2 + lane3);
+  if (t < end) sum0 += flow[t->slot] * t->difference;
+  return sum0 + sum1;
 }
 
 void swapRows(std::vector<double>& m, int stride, int x, int y) {
@@ -397,13 +395,32 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
     feature.kind = kind;
     feature.onSkipPairs = kind == kSkipgrams;
     feature.byRow = f;
-    feature.byColumn.assign(cells, 0);
-    for (int a = 0; a < n; ++a) {
-      for (int b = 0; b < n; ++b) {
-        feature.byColumn[static_cast<std::size_t>(b) * s.stride + a] =
-            f[static_cast<std::size_t>(a) * s.stride + b];
+    const auto at = [&f, &s](int a, int b) {
+      return f[static_cast<std::size_t>(a) * s.stride + b];
+    };
+    for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
+      const auto& slots = s.swapSlots[m];
+      for (int i = 0; i < 4; ++i) {
+        const bool moved = i < s.swapSlotCount[m];
+        const int a = slots[i];
+        const int to = moved ? slots[i ^ 1] : a;
+        feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
+        for (int b = 0; moved && b < n; ++b) {
+          if (at(to, b) != at(a, b)) {
+            feature.terms.push_back(
+                {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(at(to, b) - at(a, b))});
+          }
+        }
+        feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
+        for (int b = 0; moved && b < n; ++b) {
+          if (at(b, to) != at(b, a)) {
+            feature.terms.push_back(
+                {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(at(b, to) - at(b, a))});
+          }
+        }
       }
     }
+    feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
     s.features.push_back(std::move(feature));
   }
   return s;
@@ -433,12 +450,8 @@ ScorerState startScorerState(const PermutationScorer& s) {
   return state;
 }
 
-// The dot products take most of a search's time; with AVX2 they take half as long.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-double
-swapScore(const PermutationScorer& s, const ScorerState& state, int swap, ObjectiveCounts& counts) {
+double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
+                 ObjectiveCounts& counts) {
   const auto& slots = s.swapSlots[swap];
   const int moved = s.swapSlotCount[swap];
   // The slot each moved slot's content goes to.
@@ -459,15 +472,15 @@ swapScore(const PermutationScorer& s, const ScorerState& state, int swap, Object
     const std::vector<double>& flow = f.onSkipPairs ? state.skips : state.pairs;
     const std::vector<double>& flowT = f.onSkipPairs ? state.skipsT : state.pairsT;
     double delta = 0;
+    const std::uint32_t* start = f.termStart.data() + static_cast<std::size_t>(swap) * 8;
     for (int i = 0; i < moved; ++i) {
       const int a = slots[i];
       if (state.strokes[a] == 0) continue;  // keys never typed carry no flow
-      const int to = target[i];
       // Row a: the keystrokes after the moved one; column a: those before it.
-      delta += weightedDifference(flow.data() + a * stride, f.byRow.data() + to * stride,
-                                  f.byRow.data() + a * stride, s.stride);
-      delta += weightedDifference(flowT.data() + a * stride, f.byColumn.data() + to * stride,
-                                  f.byColumn.data() + a * stride, s.stride);
+      delta += sparseSum(flow.data() + a * stride, f.terms.data() + start[2 * i],
+                         f.terms.data() + start[2 * i + 1]);
+      delta += sparseSum(flowT.data() + a * stride, f.terms.data() + start[2 * i + 1],
+                         f.terms.data() + start[2 * i + 2]);
     }
     // Pairs of two moved slots were counted in both sums, each time as if the
     // other had stayed: put in what they really become.

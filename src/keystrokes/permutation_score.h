@@ -22,6 +22,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -94,6 +95,11 @@ struct KeyMoveSetResult {
 KeyMoveSetResult makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys,
                                 const KeyMoveOptions& options);
 
+struct SparseTerm {
+  std::uint16_t slot = 0;
+  std::int16_t difference = 0;
+};
+
 // The tables shared by every search over one start layout.
 struct PermutationScorer {
   int slots = 0;                // slot 0 is "no keystroke before"
@@ -108,7 +114,13 @@ struct PermutationScorer {
   struct Feature {
     int kind = 0;  // which count it adds to
     bool onSkipPairs = false;
-    std::vector<double> byRow, byColumn;
+    std::vector<double> byRow;  // by slot pair
+    // Per swap, moved slot and side (its row, then its column): the slots
+    // where the feature differs between the slot and its target. A swap's
+    // change is a sum over these alone, which are few: most features only
+    // see keys of one finger.
+    std::vector<SparseTerm> terms;
+    std::vector<std::uint32_t> termStart;  // (swap * 4 + moved slot) * 2 + side
   };
   std::vector<Feature> features;
   // Counts that depend on the current keystroke alone, by slot.

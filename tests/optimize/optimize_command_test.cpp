@@ -142,7 +142,7 @@ TEST(OptimizeCommand, WrittenLayoutScoresWhatTheRunReported) {
   ASSERT_TRUE(readLayoutFile(directory / "one.txt", best));
   EXPECT_EQ(best.setType, 2);
   ExactEvaluation exact;
-  ASSERT_EQ(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact), "");
+  ASSERT_EQ(evaluateExactly({sample}, SampleEncoding::johab, {&best}, exact), "");
   const ExactResult& r = exact.layouts[0];
   const double score = objectiveScore(
       objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount), kDefaultWeights);

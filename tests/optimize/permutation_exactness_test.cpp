@@ -193,7 +193,7 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     const auto standIns = quoteStandIns(start, keys);
     ASSERT_TRUE(standIns.has_value());
     SymbolCounts symbols;
-    ASSERT_EQ(countSymbols(samplePath, SampleEncoding::johab, start, standIns, symbols), "");
+    ASSERT_EQ(countSymbols({samplePath}, SampleEncoding::johab, start, standIns, symbols), "");
 
     const PermutationScorer scorer =
         makePermutationScorer(keys, symbols, moveSet.moves, kDefaultWeights);
@@ -222,7 +222,7 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     const KeystrokeCounts full = withoutRuns(reference::referenceEvaluate(keys, stream));
     EXPECT_EQ(keyPairKeystrokeCounts(keys, permutedPairCounts(symbols, sigma)), full);
     ExactEvaluation exact;
-    ASSERT_EQ(evaluateExactly(samplePath, SampleEncoding::johab, {&reread}, exact), "");
+    ASSERT_EQ(evaluateExactly({samplePath}, SampleEncoding::johab, {&reread}, exact), "");
     EXPECT_EQ(withoutRuns(exact.layouts[0].keystrokes), full);
 
     const Count skipgrams = plainSkipgrams(keys, stream);
@@ -251,7 +251,7 @@ TEST(PermutationExactness, SearchResultsAreExactAndIndependentOfThreads) {
     const std::string samplePath = directory.write("s.txt", randomText(random, 300));
     SymbolCounts symbols;
     ASSERT_EQ(
-        countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys), symbols),
+        countSymbols({samplePath}, SampleEncoding::johab, start, quoteStandIns(start, keys), symbols),
         "");
     const PermutationScorer scorer =
         makePermutationScorer(keys, symbols, moveSet.moves, kDefaultWeights);

@@ -342,7 +342,7 @@ std::string exactReport(const OptimizeOptions& o, const std::string& samplePath,
   std::vector<const LayoutRecord*> records;
   for (const ShownLayout& s : shown) records.push_back(&s.layout);
   ExactEvaluation exact;
-  if (std::string why = evaluateExactly(samplePath, o.sampleEncoding, records, exact);
+  if (std::string why = evaluateExactly({samplePath}, o.sampleEncoding, records, exact);
       !why.empty()) {
     throw RunFailure{1, "cannot read sample " + samplePath + ": " + why};
   }
@@ -405,7 +405,7 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
     }
 
     SymbolCounts symbols;
-    if (std::string why = countSymbols(o.samplePath, o.sampleEncoding, start, standIns, symbols);
+    if (std::string why = countSymbols({o.samplePath}, o.sampleEncoding, start, standIns, symbols);
         !why.empty()) {
       throw RunFailure{1, "cannot read sample " + o.samplePath + ": " + why};
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -18,10 +19,20 @@ namespace {
 
 constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 
-// Streams the file through the analysis; an error message, or empty.
-std::string analyseFile(const std::string& path, SampleEncoding encoding,
+// Streams the sample through the analysis; an error message, or empty.
+std::string analyseFile(const SampleSource& sample, SampleEncoding encoding,
                         SampleAnalysis& analysis) {
   if (encoding != SampleEncoding::johab) return "reading UTF-8 samples is not available yet";
+  if (sample.bytes != nullptr) {
+    const std::size_t piece = samplePieceSize(analysis, kPieceSize);
+    for (std::size_t at = 0; at < sample.bytes->size(); at += piece) {
+      const std::size_t length = std::min(piece, sample.bytes->size() - at);
+      if (!analyseSampleBytes(analysis, sample.bytes->data() + at, length)) break;
+    }
+    finishSampleAnalysis(analysis);
+    return {};
+  }
+  const std::string& path = sample.path;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::strerror(errno);
   struct stat info {};
@@ -48,7 +59,7 @@ std::string analyseFile(const std::string& path, SampleEncoding encoding,
 
 }  // namespace
 
-std::string countSymbols(const std::string& samplePath, SampleEncoding encoding,
+std::string countSymbols(const SampleSource& sample, SampleEncoding encoding,
                          const LayoutRecord& start, const std::optional<QuoteStandIns>& standIns,
                          SymbolCounts& counts) {
   SampleAnalysis analysis = startSampleAnalysis({&start});
@@ -59,19 +70,19 @@ std::string countSymbols(const std::string& samplePath, SampleEncoding encoding,
     counts.fixedByte[standIns->double_] = '"';
   }
   analysis.evaluations[0].skipPairs = std::make_unique<SkipPairState>();
-  if (std::string error = analyseFile(samplePath, encoding, analysis); !error.empty()) return error;
+  if (std::string error = analyseFile(sample, encoding, analysis); !error.empty()) return error;
   counts.pairs = layoutKeyPairCounts(analysis, 0);
   counts.skipPairs = std::move(analysis.evaluations[0].skipPairs->counts);
   counts.syllables = analysis.textCounts.natnaeCount;
   return {};
 }
 
-std::string evaluateExactly(const std::string& samplePath, SampleEncoding encoding,
+std::string evaluateExactly(const SampleSource& sample, SampleEncoding encoding,
                             const std::vector<const LayoutRecord*>& layouts,
                             ExactEvaluation& evaluation) {
   SampleAnalysis analysis = startSampleAnalysis(layouts);
   for (LayoutEvaluation& e : analysis.evaluations) e.skipPairs = std::make_unique<SkipPairState>();
-  if (std::string error = analyseFile(samplePath, encoding, analysis); !error.empty()) return error;
+  if (std::string error = analyseFile(sample, encoding, analysis); !error.empty()) return error;
   evaluation.text = analysis.textCounts;
   evaluation.layouts.clear();
   for (std::size_t i = 0; i < layouts.size(); ++i) {

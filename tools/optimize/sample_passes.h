@@ -15,9 +15,15 @@
 
 namespace kbeval {
 
+// A sample: a file, or bytes already in memory (for tests and fuzzing).
+struct SampleSource {
+  std::string path;
+  const std::string* bytes = nullptr;  // when set, the sample itself; path only names it
+};
+
 // Counts how the start layout types the sample, the typographic quotes typed
 // as `standIns` when given. Returns an error ("why") when the sample cannot be read.
-std::string countSymbols(const std::string& samplePath, SampleEncoding encoding,
+std::string countSymbols(const SampleSource& sample, SampleEncoding encoding,
                          const LayoutRecord& start, const std::optional<QuoteStandIns>& standIns,
                          SymbolCounts& counts);
 
@@ -35,7 +41,7 @@ struct ExactEvaluation {
 
 // Evaluates every layout on the sample by the full streaming evaluation.
 // Returns an error ("why") when the sample cannot be read.
-std::string evaluateExactly(const std::string& samplePath, SampleEncoding encoding,
+std::string evaluateExactly(const SampleSource& sample, SampleEncoding encoding,
                             const std::vector<const LayoutRecord*>& layouts,
                             ExactEvaluation& evaluation);
 
