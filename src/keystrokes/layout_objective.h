@@ -44,7 +44,7 @@ inline constexpr std::array<std::string_view, kObjectiveTerms> kObjectiveTermNam
 using ObjectiveWeights = std::array<double, kObjectiveTerms>;
 
 // The default weights: the cost of each event against one plain keystroke.
-inline constexpr ObjectiveWeights kDefaultWeights = {0.1, 1.0, 4.0, 0.5, 2.0, 2.0, 0.5, 0.5};
+inline constexpr ObjectiveWeights kDefaultWeights = {0.1, 1.0, 6.0, 0.5, 2.0, 1.0, 0.5, 0.5};
 
 // The comfort band of each finger slot: its largest share of the eight
 // fingers' strokes that costs nothing (thumb slots unused).

@@ -30,8 +30,8 @@ TEST(LayoutObjective, FiguresAndScoreOfHandWorkedCounts) {
   const auto f = objectiveFigures(c);
   const double expected[kObjectiveTerms] = {2.5, 0.1, 0.05, 0.02, 0.04, 0.12, 0.2, 0.6};
   for (int t = 0; t < kObjectiveTerms; ++t) EXPECT_NEAR(f[t], expected[t], 1e-12) << t;
-  // 0.25 + 0.1 + 0.2 + 0.01 + 0.08 + 0.24 + 0.1 + 0.3
-  EXPECT_NEAR(objectiveScore(c, kDefaultWeights), 1.28, 1e-12);
+  // 0.1 * 2.5 + 1 * 0.1 + 6 * 0.05 + 0.5 * 0.02 + 2 * 0.04 + 1 * 0.12 + 0.5 * 0.2 + 0.5 * 0.6
+  EXPECT_NEAR(objectiveScore(c, kDefaultWeights), 1.26, 1e-12);
   ObjectiveWeights onlyRows{};
   onlyRows[kRowsTerm] = 2;
   EXPECT_NEAR(objectiveScore(c, onlyRows), 1.2, 1e-12);

@@ -306,7 +306,7 @@ struct ShownLayout {
   KeyPermutation permutation{};
   double searchScore = 0;
   ObjectiveCounts searchCounts;
-  int reachedBy = 0;  // restarts that ended on this layout
+  int reachedBy = 0;  // restarts that ended on a layout of the same score
 };
 
 std::string objectiveTable(const std::vector<ShownLayout>& shown,
@@ -462,9 +462,11 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
     shown[0].permutation = identityPermutation();
     shown[0].searchCounts = scorer.startCounts;
     shown[0].searchScore = objectiveScore(scorer.startCounts, o.weights);
+    // Layouts of the same score (keys of one finger and row traded, or twin
+    // keys) are one result for the objective: the first is shown.
     for (const RestartResult* r : ranked) {
       auto same = std::find_if(shown.begin() + 1, shown.end(), [r](const ShownLayout& s) {
-        return s.permutation == r->permutation;
+        return s.searchScore == r->score;
       });
       if (same != shown.end()) {
         ++same->reachedBy;
@@ -503,20 +505,18 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
     const std::string weights = formatObjectiveWeights(o.weights);
     appendFormatted(report, "Search: %s\nMoves: %s\nWeights: %s\n", run.c_str(), moveText.c_str(),
                     weights.c_str());
-    appendFormatted(
-        report,
-        "Best score reached by %d of %d restarts (best-1 itself by %d; keys of the same "
-        "finger and row score alike)\n\n",
-        reachedBestScore, o.restarts, shown.size() > 1 ? shown[1].reachedBy : 0);
+    appendFormatted(report, "Best score reached by %d of %d restarts\n\n", reachedBestScore,
+                    o.restarts);
     report += exactReport(o, o.samplePath, shown, true);
     if (!o.validatePath.empty()) {
       report += '\n';
       report += exactReport(o, o.validatePath, shown, false);
     }
-    report += "\nKeys moved (X>Y: what key X typed, key Y types now):\n";
+    report += "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
+              "ended on that layout or one of the same score:\n";
     for (std::size_t i = 1; i < shown.size(); ++i) {
-      appendFormatted(report, "%-12s %s\n", shown[i].name.c_str(),
-                      movedKeys(shown[i].permutation, moves).c_str());
+      appendFormatted(report, "%-12s %s (%d)\n", shown[i].name.c_str(),
+                      movedKeys(shown[i].permutation, moves).c_str(), shown[i].reachedBy);
     }
 
     const ShownLayout& best = shown.size() > 1 ? shown[1] : shown[0];
@@ -654,14 +654,17 @@ The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
                       change already shows under shift, so it weighs little
   shift=1             Shift presses, of keystrokes: each is one more stroke of a
                       little finger
-  same-finger=4       one finger on two different keys in a row, of keystrokes:
-                      the slowest common motion, several times a hand alternation
+  same-finger=6       one finger on two different keys in a row, of keystrokes:
+                      the slowest common motion (the finger must travel between
+                      two presses), so it weighs most
   same-key=0.5        a key pressed again: no travel, only a lift
   skipgram=2          one finger on two different keys with one stroke between
                       (an initial and a final around a vowel): half a same-finger
                       stroke, as the finger has one stroke's time to travel
-  finger-load=2       each finger's share of the eight fingers' strokes beyond
-                      its comfort band (little 8%, ring 11%, middle 16%, index 20%)
+  finger-load=1       each finger's share of the eight fingers' strokes beyond
+                      its comfort band (little 8%, ring 11%, middle 16%, index 20%);
+                      a matter of comfort more than speed, so it weighs as one
+                      keystroke
   hand-balance=0.5    |left - right| of the hands' strokes, of both
   rows=0.5            strokes off the home row, the number row counting twice, of
                       character keys
