@@ -41,14 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!standIns) return 0;
 
   SymbolCounts symbols;
-  FUZZ_CHECK(countSymbols({"sample", &sample}, SampleEncoding::johab, start, standIns, symbols)
-                 .empty());
+  FUZZ_CHECK(
+      countSymbols({"sample", &sample}, SampleEncoding::johab, start, standIns, symbols).empty());
   const PermutationScorer scorer =
       makePermutationScorer(keys, symbols, moveSet.moves, kDefaultWeights);
   SearchSettings settings;
   settings.seed = flags;
-  settings.iterations = 300;
-  settings.restarts = 2;
+  settings.iterations = 200;
+  settings.restarts = 1;
   const std::vector<RestartResult> results = searchLayouts(scorer, settings);
 
   for (const RestartResult& result : results) {
@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(reread == best);
 
     ExactEvaluation exact;
-    FUZZ_CHECK(evaluateExactly({"sample", &sample}, SampleEncoding::johab, {&reread}, exact).empty());
+    FUZZ_CHECK(
+        evaluateExactly({"sample", &sample}, SampleEncoding::johab, {&reread}, exact).empty());
     const ExactResult& r = exact.layouts[0];
     const ObjectiveCounts counts =
         objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount);

@@ -369,28 +369,10 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
   }
   s.startCounts = start;
 
-  // Keep the features some swap can change.
+  // Keep the features some swap can change: where no swap changes any slot
+  // pair, the start total holds for every candidate.
   for (int kind = 0; kind < kKinds; ++kind) {
     const std::vector<double>& f = byRow[kind];
-    bool changes = false;
-    for (std::size_t m = 0; m < s.swapSlots.size() && !changes; ++m) {
-      std::vector<int> image(n);
-      std::iota(image.begin(), image.end(), 0);
-      const auto& slots = s.swapSlots[m];
-      for (int i = 0; i < s.swapSlotCount[m]; i += 2)
-        std::swap(image[slots[i]], image[slots[i + 1]]);
-      for (int i = 0; i < s.swapSlotCount[m] && !changes; ++i) {
-        const int x = slots[i];
-        for (int other = 0; other < n && !changes; ++other) {
-          const auto at = [&](int a, int b) {
-            return f[static_cast<std::size_t>(a) * s.stride + b];
-          };
-          changes = at(image[x], image[other]) != at(x, other) ||
-                    at(image[other], image[x]) != at(other, x);
-        }
-      }
-    }
-    if (!changes) continue;
     PermutationScorer::Feature feature;
     feature.kind = kind;
     feature.onSkipPairs = kind == kSkipgrams;
@@ -421,7 +403,7 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-    s.features.push_back(std::move(feature));
+    if (!feature.terms.empty()) s.features.push_back(std::move(feature));
   }
   return s;
 }

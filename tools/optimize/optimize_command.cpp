@@ -465,9 +465,8 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
     // Layouts of the same score (keys of one finger and row traded, or twin
     // keys) are one result for the objective: the first is shown.
     for (const RestartResult* r : ranked) {
-      auto same = std::find_if(shown.begin() + 1, shown.end(), [r](const ShownLayout& s) {
-        return s.searchScore == r->score;
-      });
+      auto same = std::find_if(shown.begin() + 1, shown.end(),
+                               [r](const ShownLayout& s) { return s.searchScore == r->score; });
       if (same != shown.end()) {
         ++same->reachedBy;
         continue;
@@ -512,8 +511,9 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
       report += '\n';
       report += exactReport(o, o.validatePath, shown, false);
     }
-    report += "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
-              "ended on that layout or one of the same score:\n";
+    report +=
+        "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
+        "ended on that layout or one of the same score:\n";
     for (std::size_t i = 1; i < shown.size(); ++i) {
       appendFormatted(report, "%-12s %s (%d)\n", shown[i].name.c_str(),
                       movedKeys(shown[i].permutation, moves).c_str(), shown[i].reachedBy);
@@ -659,8 +659,8 @@ The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
                       two presses), so it weighs most
   same-key=0.5        a key pressed again: no travel, only a lift
   skipgram=2          one finger on two different keys with one stroke between
-                      (an initial and a final around a vowel): half a same-finger
-                      stroke, as the finger has one stroke's time to travel
+                      (an initial and a final around a vowel): a third of a
+                      same-finger stroke, as the finger has one stroke's time
   finger-load=1       each finger's share of the eight fingers' strokes beyond
                       its comfort band (little 8%, ring 11%, middle 16%, index 20%);
                       a matter of comfort more than speed, so it weighs as one
