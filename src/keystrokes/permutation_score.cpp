@@ -82,8 +82,9 @@ void addFeature(ObjectiveCounts& counts, int kind, Count delta) {
   }
 }
 
+// The doubles hold whole numbers, so the conversion is exact.
 Count exactCount(double value) {
-  return static_cast<Count>(std::llround(value));
+  return static_cast<Count>(value);
 }
 
 // sum of flow[t.slot] * t.difference over the terms: integers, so exact.
@@ -369,8 +370,6 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
   }
   s.startCounts = start;
 
-  // Keep the features some swap can change: where no swap changes any slot
-  // pair, the start total holds for every candidate.
   for (int kind = 0; kind < kKinds; ++kind) {
     const std::vector<double>& f = byRow[kind];
     PermutationScorer::Feature feature;
@@ -380,10 +379,20 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
     const auto at = [&f, &s](int a, int b) {
       return f[static_cast<std::size_t>(a) * s.stride + b];
     };
+    // A feature no swap changes (same-key strokes, say: a permutation keeps
+    // equal keys equal) keeps its start total; the rest get their terms.
+    bool changes = false;
     for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
       const auto& slots = s.swapSlots[m];
+      const int count = s.swapSlotCount[m];
+      auto image = [&slots, count](int slot) {
+        for (int i = 0; i < count; ++i) {
+          if (slots[i] == slot) return slots[i ^ 1];
+        }
+        return slot;
+      };
       for (int i = 0; i < 4; ++i) {
-        const bool moved = i < s.swapSlotCount[m];
+        const bool moved = i < count;
         const int a = slots[i];
         const int to = moved ? slots[i ^ 1] : a;
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
@@ -392,6 +401,7 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
             feature.terms.push_back(
                 {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(at(to, b) - at(a, b))});
           }
+          changes = changes || at(to, image(b)) != at(a, b) || at(image(b), to) != at(b, a);
         }
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
         for (int b = 0; moved && b < n; ++b) {
@@ -403,7 +413,7 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-    if (!feature.terms.empty()) s.features.push_back(std::move(feature));
+    if (changes) s.features.push_back(std::move(feature));
   }
   return s;
 }
@@ -443,12 +453,7 @@ double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
     target[i + 1] = slots[i];
   }
   const std::size_t stride = static_cast<std::size_t>(s.stride);
-  auto imageOf = [&](int slot) {
-    for (int i = 0; i < moved; ++i) {
-      if (slots[i] == slot) return target[i];
-    }
-    return slot;
-  };
+
   counts = state.counts;
   for (const PermutationScorer::Feature& f : s.features) {
     const std::vector<double>& flow = f.onSkipPairs ? state.skips : state.pairs;
@@ -473,8 +478,8 @@ double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
         const double flowAB = flow[a * stride + b];
         if (flowAB == 0) continue;
         const auto at = [&](int x, int y) { return f.byRow[x * stride + y]; };
-        delta += flowAB *
-                 (at(imageOf(a), imageOf(b)) - at(imageOf(a), b) - at(a, imageOf(b)) + at(a, b));
+        delta +=
+            flowAB * (at(target[i], target[j]) - at(target[i], b) - at(a, target[j]) + at(a, b));
       }
     }
     addFeature(counts, f.kind, exactCount(delta));
