@@ -250,9 +250,9 @@ TEST(PermutationExactness, SearchResultsAreExactAndIndependentOfThreads) {
     if (!moveSet.error.empty()) continue;
     const std::string samplePath = directory.write("s.txt", randomText(random, 300));
     SymbolCounts symbols;
-    ASSERT_EQ(
-        countSymbols({samplePath}, SampleEncoding::johab, start, quoteStandIns(start, keys), symbols),
-        "");
+    ASSERT_EQ(countSymbols({samplePath}, SampleEncoding::johab, start, quoteStandIns(start, keys),
+                           symbols),
+              "");
     const PermutationScorer scorer =
         makePermutationScorer(keys, symbols, moveSet.moves, kDefaultWeights);
     SearchSettings settings;

@@ -404,6 +404,14 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
                               "from the quote keys; pin the ' key (--pin \"'\")"};
     }
 
+    // A held-out sample that cannot be read is found out before the search, not after.
+    if (!o.validatePath.empty()) {
+      const int fd = ::open(o.validatePath.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) {
+        throw RunFailure{1, "cannot read sample " + o.validatePath + ": " + std::strerror(errno)};
+      }
+      ::close(fd);
+    }
     SymbolCounts symbols;
     if (std::string why = countSymbols({o.samplePath}, o.sampleEncoding, start, standIns, symbols);
         !why.empty()) {
@@ -626,8 +634,9 @@ Input and output:
   --output=FILE       write the best layout there (through a temporary file);
                       default: standard output, the report following as comments
   --validate=FILE     also evaluate the layouts on this held-out sample
-  --sample-encoding=ENC  read the samples as johab (default) or utf-8
-  --show=N            list the N best distinct layouts found (default 3)
+  --sample-encoding=ENC  read the samples as johab (default) or utf-8 (utf-8
+                      comes with the UTF-8 reading of kbeval's analysis)
+  --show=N            list the best layouts of the N best scores (default 3)
   --quiet             no progress display
 
 The search:
