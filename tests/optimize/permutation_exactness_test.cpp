@@ -268,8 +268,8 @@ TEST(PermutationExactness, SearchResultsAreExactAndIndependentOfThreads) {
       EXPECT_EQ(one[r].permutation, three[r].permutation);
       EXPECT_EQ(one[r].score, three[r].score);
       EXPECT_EQ(one[r].counts, permutedObjectiveCounts(keys, symbols, one[r].permutation));
-      // Descent ends where no swap helps, so no restart ends worse than it began.
-      EXPECT_LE(one[r].score, objectiveScore(scorer.startCounts, kDefaultWeights) + 1e-12);
+      // The start layout is a candidate too: no restart ends worse than it.
+      EXPECT_LE(one[r].score, objectiveScore(scorer.startCounts, kDefaultWeights));
     }
   }
 }

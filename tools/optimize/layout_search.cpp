@@ -73,6 +73,18 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
     return swapScore(scorer, state, swap, counts);
   };
 
+  // The start layout is the first candidate: no restart ends worse than it.
+  std::vector<int> bestOccupant = state.occupant;
+  ObjectiveCounts bestCounts = state.counts;
+  double bestScore = state.score;
+  auto keepIfBest = [&] {
+    if (state.score < bestScore) {
+      bestScore = state.score;
+      bestCounts = state.counts;
+      bestOccupant = state.occupant;
+    }
+  };
+
   // A random start, so that restarts explore apart.
   for (int i = 0; i < kShuffleSwapsPerKey * scorer.slots; ++i) {
     const int swap = random.below(swaps);
@@ -85,17 +97,7 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
   }
   typicalChange /= kSamplesForHeat;
   const double startHeat = std::max(kStartHeat * typicalChange, 1e-12);
-
-  std::vector<int> bestOccupant = state.occupant;
-  ObjectiveCounts bestCounts = state.counts;
-  double bestScore = state.score;
-  auto keepIfBest = [&] {
-    if (state.score < bestScore) {
-      bestScore = state.score;
-      bestCounts = state.counts;
-      bestOccupant = state.occupant;
-    }
-  };
+  keepIfBest();
 
   const Clock::time_point started = Clock::now();
   const double slot = settings.iterations > 0
