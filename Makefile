@@ -44,6 +44,7 @@ fuzz:
 
 bench: build
 	bench/run
+	bench/optimize
 
 clean:
 	rm -rf build build-sanitize build-fuzz

@@ -94,6 +94,11 @@ void transcribe(std::span<const std::uint16_t> characters, Transcriber& t) {
 }  // namespace
 
 Transcriber makeTranscriber(const LayoutRecord& layout) {
+  return makeTranscriber(layout, '\'', '"');
+}
+
+Transcriber makeTranscriber(const LayoutRecord& layout, unsigned char singleQuote,
+                            unsigned char doubleQuote) {
   Transcriber t;
   std::string& pool = t.pool;
   t.pieces.assign(kCharacterCodes, addPiece(pool, {}, false));
@@ -108,9 +113,11 @@ Transcriber makeTranscriber(const LayoutRecord& layout) {
     KeyPiece piece;
     // Typographic quotes are typed as the plain quote key, whatever the layout names.
     if (!keys.empty() && isQuote(k, "\xA1\xAE", "\xA1\xAF")) {
-      piece = addPiece(pool, "'", false);
+      piece =
+          addPiece(pool, std::string_view(reinterpret_cast<const char*>(&singleQuote), 1), false);
     } else if (!keys.empty() && isQuote(k, "\xA1\xB0", "\xA1\xB1")) {
-      piece = addPiece(pool, "\"", false);
+      piece =
+          addPiece(pool, std::string_view(reinterpret_cast<const char*>(&doubleQuote), 1), false);
     } else {
       piece = addKeysOrMarker(pool, keys);
     }

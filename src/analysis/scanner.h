@@ -51,6 +51,11 @@ struct Transcriber {
 
 Transcriber makeTranscriber(const LayoutRecord& layout);
 
+// The same, typing the typographic quotes as the given bytes instead of the
+// plain quote keys, so that a caller can tell them from the layout's own keys.
+Transcriber makeTranscriber(const LayoutRecord& layout, unsigned char singleQuote,
+                            unsigned char doubleQuote);
+
 // Scans one piece of text: counts it, and appends its keys to every
 // transcriber's key stream. Stops for good at a zero byte.
 void scanText(ScanState& state, const unsigned char* text, std::size_t length, TextCounts& counts,

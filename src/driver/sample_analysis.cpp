@@ -18,6 +18,7 @@ void analyseText(SampleAnalysis& analysis) {
     Transcriber& t = analysis.transcribers[i];
     LayoutEvaluation& e = analysis.evaluations[i];
     evaluateKeys(*e.tables, *e.state, t.keyStream.data(), t.keyStreamLength);
+    if (e.skipPairs) countSkipPairs(*e.skipPairs, t.keyStream.data(), t.keyStreamLength);
     t.keyStreamLength = 0;
   }
 }
@@ -61,7 +62,10 @@ void restartSampleAnalysis(SampleAnalysis& analysis) {
     t.keyStreamLength = 0;
     t.untreatedCount = 0;
   }
-  for (LayoutEvaluation& e : analysis.evaluations) restartEvaluation(*e.state);
+  for (LayoutEvaluation& e : analysis.evaluations) {
+    restartEvaluation(*e.state);
+    if (e.skipPairs) *e.skipPairs = SkipPairState{};
+  }
 }
 
 std::size_t samplePieceSize(const SampleAnalysis& analysis, std::size_t wanted) {

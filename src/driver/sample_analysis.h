@@ -12,6 +12,7 @@
 #include "analysis/scanner.h"
 #include "analysis/text_counts.h"
 #include "keystrokes/keystroke_counts.h"
+#include "keystrokes/skip_pairs.h"
 #include "layouts/layout_record.h"
 #include "text/charset_tables.h"
 #include "text/text_mode.h"
@@ -25,6 +26,7 @@ struct LayoutEvaluation {
   // Layouts with the same key geometry share one set of tables.
   std::shared_ptr<const EvaluationTables> tables;
   std::unique_ptr<EvaluationState> state = std::make_unique<EvaluationState>();
+  std::unique_ptr<SkipPairState> skipPairs;  // counted as well where the caller sets it
 };
 
 struct SampleAnalysis {

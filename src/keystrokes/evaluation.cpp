@@ -92,8 +92,9 @@ Step stepOf(const KeyTable& keys, int previous, int current) {
   return step;
 }
 
-// Adds `n` keystrokes `current` that followed `previous`, all but their runs.
-void countPair(const KeyTable& keys, int previous, int current, Count n, KeystrokeCounts& c) {
+}  // namespace
+
+void countKeyPair(const KeyTable& keys, int previous, int current, Count n, KeystrokeCounts& c) {
   const Step step = stepOf(keys, previous, current);
   const Stroke& s = step.key;
   const bool isSpace = current == ' ';
@@ -128,6 +129,8 @@ void countPair(const KeyTable& keys, int previous, int current, Count n, Keystro
     (s.hand < 0 ? c.leftSameKey : c.rightSameKey) += n;
   }
 }
+
+namespace {
 
 int bucket(Count n) {
   return static_cast<int>(std::min<Count>(n, kRunBuckets - 1));
@@ -272,18 +275,23 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
   state.sameKeyFinger = keyFinger;
 }
 
-KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state) {
+KeystrokeCounts keyPairKeystrokeCounts(const KeyTable& keys, const std::vector<Count>& pairCounts) {
   KeystrokeCounts c;
   for (int previous = 0; previous <= kNoKey; ++previous) {
-    const Count* row = state.pairCounts.data() + static_cast<std::size_t>(previous) * 256;
+    const Count* row = pairCounts.data() + static_cast<std::size_t>(previous) * 256;
     // Most keys never come before most others: skip empty rows in one sweep.
     Count any = 0;
     for (int current = 0; current < 256; ++current) any |= row[current];
     if (any == 0) continue;
     for (int current = 0; current < 256; ++current) {
-      if (row[current] != 0) countPair(tables.keys, previous, current, row[current], c);
+      if (row[current] != 0) countKeyPair(keys, previous, current, row[current], c);
     }
   }
+  return c;
+}
+
+KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state) {
+  KeystrokeCounts c = keyPairKeystrokeCounts(tables.keys, state.pairCounts);
   // Runs still open at the end count at the length they reached.
   c.oneHandRuns = state.endedOneHandRuns;
   c.sameFingerRuns = state.endedSameFingerRuns;

@@ -76,6 +76,48 @@ void setupKeyTable(int setType, std::string_view fingering, KeyTable& table) {
   if (setType == 2 && equalsIgnoringCase(fingering, "Pyojun")) place(kPyojunB, 2, table);
 }
 
+namespace {
+
+constexpr std::array<KeyCharacters, kPhysicalKeys> makePhysicalKeys() {
+  std::array<KeyCharacters, kPhysicalKeys> keys{};
+  int n = 0;
+  auto add = [&keys, &n](const auto& row) {
+    for (const KeyPlace& key : row) {
+      keys[n++] = {static_cast<unsigned char>(key.unshifted),
+                   static_cast<unsigned char>(key.shifted)};
+    }
+  };
+  add(kNumberRow);
+  add(kTopRow);
+  add(kHomeRow);
+  add(kBottomRow);
+  add(kSpaceRow);
+  return keys;
+}
+constexpr std::array<KeyCharacters, kPhysicalKeys> kPhysicalKeyCharacters = makePhysicalKeys();
+
+constexpr std::array<signed char, 256> makePhysicalKeyIndex() {
+  std::array<signed char, 256> index{};
+  for (auto& i : index) i = -1;
+  for (int k = 0; k < kPhysicalKeys; ++k) {
+    index[kPhysicalKeyCharacters[k].unshifted] = static_cast<signed char>(k);
+    if (kPhysicalKeyCharacters[k].shifted != 0)
+      index[kPhysicalKeyCharacters[k].shifted] = static_cast<signed char>(k);
+  }
+  return index;
+}
+constexpr std::array<signed char, 256> kPhysicalKeyIndex = makePhysicalKeyIndex();
+
+}  // namespace
+
+int physicalKeyOf(unsigned char character) {
+  return kPhysicalKeyIndex[character];
+}
+
+KeyCharacters physicalKeyCharacters(int key) {
+  return key >= 0 && key < kPhysicalKeys ? kPhysicalKeyCharacters[key] : KeyCharacters{};
+}
+
 void setupKeyTable(const LayoutRecord& layout, KeyTable& table) {
   setupKeyTable(layout.setType, layout.fingering, table);
 }

@@ -29,4 +29,18 @@ using KeyTable = std::array<KeyInfo, 256>;
 void setupKeyTable(const LayoutRecord& layout, KeyTable& table);
 void setupKeyTable(int setType, std::string_view fingering, KeyTable& table);
 
+// The physical keys of the board, whatever the fingering: 0..kPhysicalKeys-1,
+// a key's unshifted and shifted characters sharing one number.
+inline constexpr int kPhysicalKeys = 49;
+
+// The physical key that types `character`, or -1 for a byte no key types.
+int physicalKeyOf(unsigned char character);
+
+// The unshifted and the shifted character of a physical key (0 where it has none).
+struct KeyCharacters {
+  unsigned char unshifted = 0;
+  unsigned char shifted = 0;
+};
+KeyCharacters physicalKeyCharacters(int key);
+
 }  // namespace kbeval

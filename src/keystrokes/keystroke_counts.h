@@ -104,4 +104,13 @@ KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const Evaluation
 // Evaluates a whole key stream.
 KeystrokeCounts evaluateKeyStream(const KeyTable& keys, std::string_view stream);
 
+// Adds `n` keystrokes `current` typed right after `previous` (or kNoKey): every
+// counter but the run histograms, which no single pair decides.
+void countKeyPair(const KeyTable& keys, int previous, int current, Count n,
+                  KeystrokeCounts& counts);
+
+// The counts of a whole table of pair counts (index previous * 256 + current,
+// kKeyPairs entries), run histograms left empty.
+KeystrokeCounts keyPairKeystrokeCounts(const KeyTable& keys, const std::vector<Count>& pairCounts);
+
 }  // namespace kbeval

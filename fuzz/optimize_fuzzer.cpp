@@ -1,0 +1,71 @@
+// Short searches on an arbitrary layout and sample. The input is a layout
+// file, a line "====", and the sample; the first byte also picks the move
+// options. Whatever the search finds, the written layout must read back as
+// itself, and its full evaluation must give exactly the counts and score the
+// search reported for it.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz_check.h"
+#include "keystrokes/key_table.h"
+#include "keystrokes/permutation_score.h"
+#include "layout_search.h"
+#include "layouts/layout_loader.h"
+#include "layouts/layout_writer.h"
+#include "sample_passes.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace kbeval;
+  if (size < 1) return 0;
+  const unsigned flags = data[0];
+  const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
+  const std::size_t cut = input.find("\n====\n");
+  if (cut == std::string_view::npos) return 0;
+  LayoutRecord start;
+  start.fileName = "start.txt";
+  applyLayoutText(input.substr(0, cut + 1), start);
+  if (start.setType != 2 && start.setType != 3) start.setType = 2 + (flags & 1);
+  const std::string sample(input.substr(cut + 6));
+
+  KeyTable keys{};
+  setupKeyTable(start, keys);
+  KeyMoveOptions options;
+  options.keepHands = (flags & 2) == 0;
+  options.swapLevels = (flags & 4) != 0;
+  if (flags & 8) options.allowed = "qwertasdfgzxcvbyuiophjklnm;'\",./1234567890`[]\\=-";
+  const KeyMoveSetResult moveSet = makeKeyMoveSet(start, keys, options);
+  if (!moveSet.error.empty()) return 0;
+  const auto standIns = quoteStandIns(start, keys);
+  if (!standIns) return 0;
+
+  SymbolCounts symbols;
+  FUZZ_CHECK(
+      countSymbols({"sample", &sample}, SampleEncoding::johab, start, standIns, symbols).empty());
+  const PermutationScorer scorer =
+      makePermutationScorer(keys, symbols, moveSet.moves, kDefaultWeights);
+  SearchSettings settings;
+  settings.seed = flags;
+  settings.iterations = 200;
+  settings.restarts = 1;
+  const std::vector<RestartResult> results = searchLayouts(scorer, settings);
+
+  for (const RestartResult& result : results) {
+    const LayoutRecord best = renamedKeys(start, result.permutation);
+    LayoutRecord reread;
+    reread.fileName = start.fileName;
+    applyLayoutText(layoutFileText(best, {"found by a fuzzed search"}), reread);
+    FUZZ_CHECK(reread == best);
+
+    ExactEvaluation exact;
+    FUZZ_CHECK(
+        evaluateExactly({"sample", &sample}, SampleEncoding::johab, {&reread}, exact).empty());
+    const ExactResult& r = exact.layouts[0];
+    const ObjectiveCounts counts =
+        objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount);
+    FUZZ_CHECK(counts == result.counts);
+    FUZZ_CHECK(objectiveScore(counts, kDefaultWeights) == result.score);
+  }
+  return 0;
+}

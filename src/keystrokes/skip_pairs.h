@@ -1,0 +1,36 @@
+// Skip pairs: how often each keystroke came two strokes after each other one,
+// whatever stroke stood between them. They give the same-finger skipgrams
+// (in Hangul typically an initial and a final around a vowel), which no pair
+// of neighbouring keystrokes shows.
+//
+// The strokes are those the walk counts: a repeated space or line feed is no
+// stroke, and an untreated marker breaks the sequence, so no skip pair spans
+// it. Any cut of a key stream into pieces counts as the stream fed whole.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "keystrokes/keystroke_counts.h"
+
+namespace kbeval {
+
+inline constexpr std::size_t kSkipPairs = 256 * 256;
+
+struct SkipPairState {
+  int twoBefore = kNoKey;  // the stroke two strokes back, or kNoKey
+  int before = kNoKey;     // the stroke just before, or kNoKey
+  std::vector<Count> counts = std::vector<Count>(kSkipPairs);  // first * 256 + third
+};
+
+// Counts the skip pairs of a piece of key stream.
+void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t length);
+
+// How many skip pairs are same-finger skipgrams on `keys`: both strokes on one
+// finger (not the thumb, not a key without data) but on different keys.
+Count sameFingerSkipgrams(const KeyTable& keys, const std::vector<Count>& skipPairs);
+
+// Whether the keystroke `first` and the keystroke `third` make a same-finger skipgram.
+bool isSameFingerSkipgram(const KeyTable& keys, int first, int third);
+
+}  // namespace kbeval

@@ -1,0 +1,90 @@
+#include "layouts/layout_writer.h"
+
+#include <cstdio>
+
+namespace kbeval {
+
+namespace {
+
+// The loader reads a line in pieces of at most this many bytes.
+constexpr std::size_t kLinePiece = 299;
+// Comment lines stay well inside one piece, so no tail of one is read as a line.
+constexpr std::size_t kLongestComment = 200;
+
+void renameAll(std::string& keys, const std::array<unsigned char, 256>& rename) {
+  for (char& c : keys) c = static_cast<char>(rename[static_cast<unsigned char>(c)]);
+}
+
+template <std::size_t N>
+void renameTable(std::array<std::string, N>& table, const std::array<unsigned char, 256>& rename) {
+  for (std::string& keys : table) renameAll(keys, rename);
+}
+
+// One category line. Keys that end in a carriage return cannot stand before a
+// line feed (text mode would take the pair for a line end), so such a line
+// fills a whole piece instead: tabs after the number, which the loader skips,
+// and no line feed.
+void appendCategoryLine(std::string& text, int category, std::string_view name,
+                        const std::string& keys) {
+  if (keys.empty() || name.empty()) return;
+  std::string line = std::to_string(category);
+  line += '\t';
+  std::string rest(name);
+  rest += '\t';
+  rest += keys;
+  if (keys.back() == '\r' && line.size() + rest.size() < kLinePiece) {
+    line.append(kLinePiece - line.size() - rest.size(), '\t');
+    text += line + rest;
+    return;
+  }
+  text += line + rest + '\n';
+}
+
+// The loader gives a name to its first entry only; under category 4 a name
+// of one byte is a sign's, never a symbol's.
+template <std::size_t N>
+void appendTable(std::string& text, int category, const std::array<std::string_view, N>& names,
+                 const std::array<std::string, N>& keys) {
+  for (std::size_t i = 0; i < N; ++i) {
+    bool first = !(category == 4 && names[i].size() == 1);
+    for (std::size_t j = 0; j < i; ++j) first = first && names[j] != names[i];
+    if (first) appendCategoryLine(text, category, names[i], keys[i]);
+  }
+}
+
+}  // namespace
+
+LayoutRecord renamedKeys(const LayoutRecord& layout, const std::array<unsigned char, 256>& rename) {
+  LayoutRecord renamed = layout;
+  renameTable(renamed.initialKeys, rename);
+  renameTable(renamed.medialKeys, rename);
+  renameTable(renamed.finalKeys, rename);
+  renameTable(renamed.signKeys, rename);
+  renameTable(renamed.symbolKeys, rename);
+  return renamed;
+}
+
+std::string layoutFileText(const LayoutRecord& layout, const std::vector<std::string>& comments) {
+  std::string text;
+  for (const std::string& comment : comments) {
+    std::string line = "// ";
+    for (const char c : comment.substr(0, kLongestComment)) {
+      const unsigned char byte = static_cast<unsigned char>(c);
+      line += byte < 0x20 || byte == 0x7F ? '?' : c;
+    }
+    text += line + '\n';
+  }
+  text += "set type:" + std::to_string(layout.setType) + '\n';
+  // An empty value is what the loader names "Qwerty"; written out, Qwerty would read as "Unknown".
+  text += "fingering:" + (layout.fingering == "Qwerty" ? std::string() : layout.fingering) + '\n';
+  appendTable(text, 1, InitialNames, layout.initialKeys);
+  appendTable(text, 2, MedialNames, layout.medialKeys);
+  appendTable(text, 3, FinalNames, layout.finalKeys);
+  for (int s = 0; s < kSignCount; ++s) {
+    appendCategoryLine(text, 4, SignChars.substr(s, 1), layout.signKeys[s]);
+  }
+  appendTable(text, 4, SymbolNames, layout.symbolKeys);
+  return text;
+}
+
+}  // namespace kbeval

@@ -1,0 +1,211 @@
+// kbeval-optimize as a user meets it: bad input gets one clear line and a
+// defined exit status, a good run writes a layout that reads back and scores
+// what the run said, and the result does not depend on the thread count.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "keystrokes/key_table.h"
+#include "keystrokes/layout_objective.h"
+#include "layouts/layout_loader.h"
+#include "sample_passes.h"
+#include "temp_directory.h"
+
+namespace kbeval {
+namespace {
+
+using testing::Outcome;
+using testing::TempDirectory;
+
+const std::string kExamples = KBEVAL_EXAMPLES;
+
+Outcome optimize(const TempDirectory& directory, const std::vector<std::string>& arguments) {
+  testing::RunningProgram running =
+      testing::startProgram(directory, KBEVAL_OPTIMIZE_BINARY, arguments);
+  return testing::finishProgram(running);
+}
+
+TEST(OptimizeCommand, BadInputGetsOneLineAndItsExitStatus) {
+  const TempDirectory directory;
+  const std::string start = kExamples + "/keyboard/2-standard.txt";
+  const std::string sample = kExamples + "/sample.txt";
+  directory.write("empty.txt", "");
+  directory.write("letters.txt", "abc def\n");  // letters type nothing
+  directory.write("noset.txt", "fingering: Pyojun\n1\t\xA4\xA1\tr\n");
+  directory.makeDirectory("folder.txt");
+  struct Case {
+    const char* what;
+    std::vector<std::string> arguments;
+    int status;
+    const char* message;  // a part of the one stderr line
+  };
+  const std::vector<Case> cases = {
+      {"no start layout", {sample}, 2, "no start layout given"},
+      {"no sample", {"--start", start}, 2, "no sample given"},
+      {"two samples", {"--start", start, sample, sample}, 2, "one sample only"},
+      {"start missing",
+       {"--start", "missing.txt", sample},
+       1,
+       "cannot read start layout missing.txt: No such file"},
+      {"start is a directory", {"--start", "folder.txt", sample}, 1, "not a regular file"},
+      {"start without set type", {"--start", "noset.txt", sample}, 1, "has no set type 2 or 3"},
+      {"sample missing", {"--start", start, "nothing.txt"}, 1, "cannot read sample nothing.txt"},
+      {"held-out sample missing",
+       {"--start", start, "--validate=gone.txt", sample},
+       1,
+       "cannot read sample gone.txt: No such file"},
+      {"empty sample", {"--start", start, "empty.txt"}, 1, "gives no keystroke"},
+      {"sample without movable keys",
+       {"--start", start, "letters.txt"},
+       1,
+       "types none of the keys that may move"},
+      {"unknown weight",
+       {"--start", start, "--weights", "speed=1", sample},
+       2,
+       "unknown weight 'speed'"},
+      {"negative weight", {"--start", start, "--weights=shift=-1", sample}, 2, "negative"},
+      {"NaN weight", {"--start", start, "--weights=shift=nan", sample}, 2, "not a number"},
+      {"weight without value", {"--start", start, "--weights=shift", sample}, 2, "not name=value"},
+      {"time zero", {"--start", start, "--time", "0", sample}, 2, "--time takes"},
+      {"time and iterations",
+       {"--start", start, "--time=1", "--iterations=5", sample},
+       2,
+       "exclude each other"},
+      {"zero restarts", {"--start", start, "--restarts=0", sample}, 2, "--restarts takes"},
+      {"pins cover every key",
+       {"--start", start, "--pin", "qwertyuiopasdfghjklzxcvbnm", sample},
+       2,
+       "--pin leaves no key to move"},
+      {"pinned and allowed",
+       {"--start", start, "--allow=rf", "--pin=r", sample},
+       2,
+       "both pinned (--pin) and allowed (--allow)"},
+      {"empty allow", {"--start", start, "--allow=", sample}, 2, "--allow names no key"},
+      {"not a key", {"--start", start, "--pin= ", sample}, 2, "is no key that can move"},
+      {"one key left", {"--start", start, "--allow=r", sample}, 2, "only one key may move"},
+      {"hands apart", {"--start", start, "--allow=rk", sample}, 2, "--no-keep-hands"},
+      {"unknown option", {"--start", start, "--colour", sample}, 2, "unknown option"},
+      {"unwritable output",
+       {"--start", start, "--output=folder.txt/x/best.txt", sample},
+       1,
+       "cannot write folder.txt/x/best.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.begin(), {"--iterations=200", "--restarts=2"});
+    const Outcome outcome = optimize(directory, arguments);
+    EXPECT_EQ(outcome.exitStatus, c.status);
+    EXPECT_NE(outcome.errors.find(c.message), std::string::npos) << outcome.errors;
+    EXPECT_EQ(outcome.errors.find('\n'), outcome.errors.size() - 1) << outcome.errors;
+    EXPECT_TRUE(outcome.output.empty()) << outcome.output;
+  }
+}
+
+TEST(OptimizeCommand, HelpGoesToStandardOutput) {
+  const TempDirectory directory;
+  const Outcome outcome = optimize(directory, {"--help"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  for (std::string_view name : kObjectiveTermNames) {
+    EXPECT_NE(outcome.output.find(std::string(name) + "="), std::string::npos) << name;
+  }
+  EXPECT_TRUE(outcome.errors.empty());
+}
+
+// The written layout reads back, its full evaluation gives the score its
+// comment records, and the result is the same on one thread or three.
+TEST(OptimizeCommand, WrittenLayoutScoresWhatTheRunReported) {
+  const TempDirectory directory;
+  const std::string start = kExamples + "/keyboard/2-standard.txt";
+  const std::string sample = kExamples + "/sample.txt";
+  std::vector<std::string> arguments = {"--start",      start,       "--iterations=3000",
+                                        "--restarts=3", "--seed=11", "--quiet"};
+  std::vector<std::string> one = arguments;
+  one.insert(one.end(), {"--jobs=1", "--output=one.txt", sample});
+  std::vector<std::string> three = arguments;
+  three.insert(three.end(), {"--jobs=3", "--output=three.txt", sample});
+  const Outcome first = optimize(directory, one);
+  const Outcome second = optimize(directory, three);
+  ASSERT_EQ(first.exitStatus, 0) << first.errors;
+  ASSERT_EQ(second.exitStatus, 0) << second.errors;
+  EXPECT_EQ(first.output, second.output);
+  std::string written;
+  {
+    std::ifstream in(directory / "one.txt", std::ios::binary);
+    written.assign(std::istreambuf_iterator<char>(in), {});
+    std::ifstream other(directory / "three.txt", std::ios::binary);
+    EXPECT_EQ(written, std::string(std::istreambuf_iterator<char>(other), {}));
+  }
+  // The last stderr line counts the candidates.
+  EXPECT_NE(first.errors.find(" candidates in "), std::string::npos);
+
+  LayoutRecord best;
+  best.fileName = "one.txt";
+  ASSERT_TRUE(readLayoutFile(directory / "one.txt", best));
+  EXPECT_EQ(best.setType, 2);
+  ExactEvaluation exact;
+  ASSERT_EQ(evaluateExactly({sample}, SampleEncoding::johab, {&best}, exact), "");
+  const ExactResult& r = exact.layouts[0];
+  const double score = objectiveScore(
+      objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount), kDefaultWeights);
+  char recorded[64];
+  std::snprintf(recorded, sizeof recorded, "// score %.6f (start ", score);
+  EXPECT_NE(written.find(recorded), std::string::npos) << written.substr(0, 400);
+}
+
+// The UTF-8 form of a sample is searched exactly like the Johab one: the
+// same layout comes out with the same score.
+TEST(OptimizeCommand, Utf8SampleGivesTheSameLayout) {
+  const TempDirectory directory;
+  std::vector<std::string> arguments = {"--start=" + kExamples + "/keyboard/2-standard.txt",
+                                        "--iterations=2000", "--restarts=2", "--quiet"};
+  std::vector<std::string> johab = arguments, utf8 = arguments;
+  johab.insert(johab.end(), {"--output=johab.txt", kExamples + "/sample.txt"});
+  utf8.insert(utf8.end(),
+              {"--sample-encoding=utf-8", "--output=utf8.txt", kExamples + "/sample.utf8.txt"});
+  ASSERT_EQ(optimize(directory, johab).exitStatus, 0);
+  ASSERT_EQ(optimize(directory, utf8).exitStatus, 0);
+  auto layoutLines = [&directory](const char* name) {
+    std::ifstream in(directory / name, std::ios::binary);
+    std::string lines;
+    for (std::string line; std::getline(in, line);) {
+      // The score line ends with the sample's path, which differs.
+      if (line.starts_with("// score")) line = line.substr(0, line.find(" on "));
+      if (!line.starts_with("//") || line.starts_with("// score")) lines += line + "\n";
+    }
+    return lines;
+  };
+  const std::string fromJohab = layoutLines("johab.txt");
+  EXPECT_NE(fromJohab.find("// score"), std::string::npos);
+  EXPECT_EQ(fromJohab, layoutLines("utf8.txt"));
+}
+
+// Without --output, standard output is the layout file itself, the report
+// following as comments.
+TEST(OptimizeCommand, StandardOutputIsALayoutFile) {
+  const TempDirectory directory;
+  const Outcome outcome =
+      optimize(directory, {"--start", kExamples + "/keyboard/3-390.txt", "--iterations=500",
+                           "--restarts=1", "--quiet", kExamples + "/sample.txt"});
+  ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
+  LayoutRecord fromOutput;
+  applyLayoutText(outcome.output, fromOutput);
+  EXPECT_EQ(fromOutput.setType, 3);
+  EXPECT_EQ(fromOutput.fingering, "Gong3");
+  std::size_t lines = 0, commentLines = 0;
+  for (std::size_t begin = 0; begin < outcome.output.size();) {
+    const std::size_t end = outcome.output.find('\n', begin);
+    const std::string line = outcome.output.substr(begin, end - begin);
+    ++lines;
+    commentLines += line.starts_with("//");
+    EXPECT_LT(line.size(), 299u);
+    begin = end + 1;
+  }
+  EXPECT_GT(commentLines, 20u);  // the report came along
+  EXPECT_GT(lines - commentLines, 100u);
+}
+
+}  // namespace
+}  // namespace kbeval

@@ -1,0 +1,59 @@
+// kbeval-optimize: the command line and the whole run.
+//
+// Reads the start layout and the sample, searches for the layout that the
+// keys' permutations make best on the weighted objective, writes it as a
+// layout file and prints the comparison of the start layout and the best
+// layouts found, each evaluated in full on the sample (and on a held-out
+// sample with --validate).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "keystrokes/layout_objective.h"
+#include "text/encodings.h"
+
+namespace kbeval {
+
+inline constexpr long long kDefaultIterations = 200000;
+inline constexpr int kDefaultRestarts = 20;
+inline constexpr int kDefaultShown = 3;
+
+struct OptimizeOptions {
+  std::string samplePath;
+  std::string startPath;
+  std::string outputPath;  // empty: standard output
+  std::string validatePath;
+  std::uint64_t seed = 1;
+  long long iterations = kDefaultIterations;
+  double seconds = 0;  // > 0: run on time instead of iterations
+  int restarts = kDefaultRestarts;
+  unsigned jobs = 0;  // 0: every core the process may use
+  ObjectiveWeights weights = kDefaultWeights;
+  std::string pinned;
+  std::optional<std::string> allowed;
+  bool keepHands = true;
+  bool swapLevels = false;
+  int shown = kDefaultShown;
+  bool quiet = false;
+  SampleEncoding sampleEncoding = SampleEncoding::johab;
+};
+
+enum class OptimizeAction { run, help, version, usageError };
+
+struct OptimizeCommandLine {
+  OptimizeAction action = OptimizeAction::run;
+  OptimizeOptions options;
+  std::string error;  // for usageError: what was wrong, naming the option
+};
+
+OptimizeCommandLine parseOptimizeCommandLine(int argc, const char* const* argv);
+
+const char* optimizeUsageText();
+
+// The whole program. Exit status 0, 1 for a failure of the run, 2 for a usage error.
+int optimizeMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+
+}  // namespace kbeval
