@@ -28,6 +28,7 @@ TEST(Install, TheInstalledKbevalRunsOnTheInstalledLayouts) {
   ASSERT_EQ(install.exitStatus, 0) << install.errors;
   const std::filesystem::path root = prefix.path();
   EXPECT_TRUE(std::filesystem::exists(root / "share/man/man1/kbeval.1"));
+  EXPECT_TRUE(std::filesystem::exists(root / "bin/kbeval-optimize"));
   if (std::filesystem::exists(std::string(KBEVAL_BUILD_DIR) + "/kbeval-import")) {
     EXPECT_TRUE(std::filesystem::exists(root / "bin/kbeval-import"));
     EXPECT_TRUE(std::filesystem::exists(root / "share/man/man1/kbeval-import.1"));
