@@ -24,10 +24,12 @@ struct ComparisonFigures {
   double numberRowShare = 0;
   double sameFingerShare = 0;      // same-finger strokes on different keys, of keystrokes
   double sameKeyShare = 0;         // same-key repeats, of keystrokes
-  double longOneHandRunShare = 0;  // run strokes in one-hand runs of 4 or more
+  double longOneHandRunShare = 0;  // keystrokes made in one-hand runs of 4 or more
   int busiestFinger = 0;           // finger slot (0-3 left, 6-9 right)
   double busiestFingerLoad = 0;    // of the eight fingers' strokes
   Count untreated = 0;
+
+  bool operator==(const ComparisonFigures&) const = default;
 };
 
 ComparisonFigures comparisonFigures(const KeystrokeCounts& counts, Count untreated,
