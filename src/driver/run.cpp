@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/text_reports.h"
+#include "driver/run_views.h"
 #include "driver/sample_analysis.h"
 #include "keystrokes/keystroke_report.h"
 #include "layouts/layout_loader.h"
@@ -87,11 +88,21 @@ void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
 }  // namespace
 
 int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) {
+  // With the JSON on standard output, the messages go to standard error and
+  // the reports, whose numbers the JSON holds, are not printed.
+  const bool reports = options.jsonPath != "-";
+  std::FILE* messages = reports ? out : stderr;
   const OpenFile sample{::open(options.samplePath.c_str(), O_RDONLY | O_CLOEXEC)};
   const int fd = sample.fd;
-  if (fd < 0) return cannotOpenSample(out);
+  if (fd < 0) return cannotOpenSample(messages);
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return cannotOpenSample(out);
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return cannotOpenSample(messages);
+  RunViews views;
+  std::string viewError;
+  if (!startRunViews(options, static_cast<long long>(info.st_size), out, views, viewError)) {
+    std::fprintf(stderr, "kbeval: %s\n", viewError.c_str());
+    return 1;
+  }
 
   HeldOutput held;
   if (held.stream == nullptr) return cannotOpenSample(out);
@@ -111,12 +122,13 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
 
   std::size_t done = std::min(perPass, evaluated.size());
   SampleAnalysis analysis = startSampleAnalysis({evaluated.begin(), evaluated.begin() + done});
-  if (!analyseSampleFile(fd, analysis, pieceSize)) return cannotOpenSample(out);
+  if (!analyseSampleFile(fd, analysis, pieceSize)) return cannotOpenSample(messages);
   std::fflush(held.stream);
-  std::fwrite(held.data, 1, held.size, out);
-  if (options.jamoReport) printJamoReport(analysis.textCounts, out);
-  if (options.combinationReport) printCombinationReport(*analysis.combinations, out);
-  printLayoutResults(analysis, out);
+  std::fwrite(held.data, 1, held.size, messages);
+  if (reports && options.jamoReport) printJamoReport(analysis.textCounts, out);
+  if (reports && options.combinationReport) printCombinationReport(*analysis.combinations, out);
+  if (reports && !options.compare) printLayoutResults(analysis, out);
+  addPassToRunViews(views, analysis);
 
   while (done < evaluated.size()) {
     const std::size_t end = std::min(done + perPass, evaluated.size());
@@ -126,8 +138,13 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
       std::fputs("kbeval: cannot read the sample file again.\n", stderr);
       return 1;
     }
-    printLayoutResults(analysis, out);
+    if (reports && !options.compare) printLayoutResults(analysis, out);
+    addPassToRunViews(views, analysis);
     done = end;
+  }
+  if (!finishRunViews(views, out, viewError)) {
+    std::fprintf(stderr, "kbeval: %s\n", viewError.c_str());
+    return 1;
   }
 
   // A report that could not be written (a full disk, say) is no success.
