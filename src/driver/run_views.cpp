@@ -1,5 +1,7 @@
 #include "driver/run_views.h"
 
+#include <algorithm>
+
 namespace kbeval {
 
 namespace {
@@ -63,9 +65,16 @@ void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis) {
       const LayoutRecord& layout = *f.layout;
       const std::string name = displayName(layout.fileName);
       views.rows.push_back({name, layout.setType, layout.fingering, f.figures});
-      f.worstPairs.sameFinger.resize(std::min(f.worstPairs.sameFinger.size(), kComparedPairs));
-      f.worstPairs.sameKey.resize(std::min(f.worstPairs.sameKey.size(), kComparedPairs));
-      views.pairs.push_back({name, &layout, f.figures.keystrokes, std::move(f.worstPairs)});
+      // Only the pairs shown are kept, so thousands of layouts stay small.
+      const auto shown = [](const std::vector<KeyPairCount>& pairs) {
+        return std::vector<KeyPairCount>(
+            pairs.begin(),
+            pairs.begin() + static_cast<std::ptrdiff_t>(std::min(pairs.size(), kComparedPairs)));
+      };
+      views.pairs.push_back({name,
+                             &layout,
+                             f.figures.keystrokes,
+                             {shown(f.worstPairs.sameFinger), shown(f.worstPairs.sameKey)}});
     }
   }
 }

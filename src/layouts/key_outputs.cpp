@@ -1,23 +1,10 @@
 #include "layouts/key_outputs.h"
 
-#include <array>
 #include <string>
 
 namespace kbeval {
 
 namespace {
-
-template <std::size_t N>
-void addTyped(const std::array<std::string, N>& keyStrings,
-              const std::array<std::string_view, N>& names, KeyOutputKind kind, unsigned char key,
-              std::vector<KeyOutput>& outputs) {
-  for (std::size_t i = 0; i < N; ++i) {
-    const std::string& keys = keyStrings[i];
-    if (keys.size() == 1 && static_cast<unsigned char>(keys[0]) == key && !names[i].empty()) {
-      outputs.push_back({kind, static_cast<int>(i), names[i]});
-    }
-  }
-}
 
 // The key that stands in the key stream for symbol row `row` when the layout
 // has keys for it: ' or " for the four quotes, else the key string itself.
@@ -30,26 +17,51 @@ std::string_view symbolKeys(const LayoutRecord& layout, int row) {
   return keys;
 }
 
-}  // namespace
-
-std::vector<KeyOutput> keyOutputs(const LayoutRecord& layout, unsigned char key) {
-  std::vector<KeyOutput> outputs;
-  addTyped(layout.initialKeys, InitialNames, KeyOutputKind::initial, key, outputs);
-  addTyped(layout.medialKeys, MedialNames, KeyOutputKind::medial, key, outputs);
-  addTyped(layout.finalKeys, FinalNames, KeyOutputKind::final, key, outputs);
+// Calls `found(key, output)` for every entry typed by one key, in the order
+// keyOutputs promises.
+template <typename Found>
+void forEachOneKeyEntry(const LayoutRecord& layout, Found found) {
+  const auto jamo = [&](const auto& keyStrings, const auto& names, KeyOutputKind kind) {
+    for (std::size_t i = 0; i < keyStrings.size(); ++i) {
+      if (keyStrings[i].size() == 1 && !names[i].empty()) {
+        found(static_cast<unsigned char>(keyStrings[i][0]),
+              KeyOutput{kind, static_cast<int>(i), names[i]});
+      }
+    }
+  };
+  jamo(layout.initialKeys, InitialNames, KeyOutputKind::initial);
+  jamo(layout.medialKeys, MedialNames, KeyOutputKind::medial);
+  jamo(layout.finalKeys, FinalNames, KeyOutputKind::final);
   for (int s = 0; s < kSignCount; ++s) {
-    const std::string& keys = layout.signKeys[s];
-    if (keys.size() == 1 && static_cast<unsigned char>(keys[0]) == key) {
-      outputs.push_back({KeyOutputKind::sign, s, SignChars.substr(static_cast<std::size_t>(s), 1)});
+    if (layout.signKeys[s].size() == 1) {
+      found(static_cast<unsigned char>(layout.signKeys[s][0]),
+            KeyOutput{KeyOutputKind::sign, s, SignChars.substr(static_cast<std::size_t>(s), 1)});
     }
   }
   for (int row = 0; row < kSymbolCount; ++row) {
     const std::string_view keys = symbolKeys(layout, row);
-    if (keys.size() == 1 && static_cast<unsigned char>(keys[0]) == key) {
-      outputs.push_back({KeyOutputKind::symbol, row, SymbolNames[row]});
+    if (keys.size() == 1) {
+      found(static_cast<unsigned char>(keys[0]),
+            KeyOutput{KeyOutputKind::symbol, row, SymbolNames[row]});
     }
   }
+}
+
+}  // namespace
+
+std::vector<KeyOutput> keyOutputs(const LayoutRecord& layout, unsigned char key) {
+  std::vector<KeyOutput> outputs;
+  forEachOneKeyEntry(layout, [&](unsigned char k, const KeyOutput& output) {
+    if (k == key) outputs.push_back(output);
+  });
   return outputs;
+}
+
+KeyOutputTable keyOutputTable(const LayoutRecord& layout) {
+  KeyOutputTable table;
+  forEachOneKeyEntry(layout,
+                     [&](unsigned char k, const KeyOutput& output) { table[k].push_back(output); });
+  return table;
 }
 
 }  // namespace kbeval

@@ -4,6 +4,7 @@
 // belong to those keys when the layout types them at all.)
 #pragma once
 
+#include <array>
 #include <string_view>
 #include <vector>
 
@@ -21,5 +22,9 @@ struct KeyOutput {
 
 // In this order: initials, medials, finals, signs, symbols, each by index.
 std::vector<KeyOutput> keyOutputs(const LayoutRecord& layout, unsigned char key);
+
+// keyOutputs of every key byte at once, in one pass over the layout.
+using KeyOutputTable = std::array<std::vector<KeyOutput>, 256>;
+KeyOutputTable keyOutputTable(const LayoutRecord& layout);
 
 }  // namespace kbeval

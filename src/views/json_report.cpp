@@ -120,45 +120,37 @@ Json figuresJson(const ComparisonFigures& f) {
               {"untreated", f.untreated}};
 }
 
-constexpr std::string_view kKindNames[] = {"initial", "medial", "final", "sign", "symbol"};
-
-Json keysJson(const LayoutRecord& layout, const KeyUseTable& use) {
-  Json keys = Json::array();
+// Indexed by key byte: a fixed shape that a heatmap can read directly.
+Json keysJson(const KeyOutputTable& outputs, const KeyUseTable& use) {
+  Json presses = Json::array(), shiftPresses = Json::array(), labels = Json::array();
   for (int key = 0; key < 256; ++key) {
-    const auto byte = static_cast<unsigned char>(key);
-    const std::vector<KeyOutput> outputs = keyOutputs(layout, byte);
-    if (use[key].presses == 0 && use[key].shiftPresses == 0 && outputs.empty()) continue;
-    Json types = Json::array();
-    for (const KeyOutput& o : outputs) {
-      types.push_back(Json{{"kind", kKindNames[static_cast<int>(o.kind)]},
-                           {"index", o.index},
-                           {"text", utf8(o.text)}});
-    }
-    keys.push_back(Json{{"key", keyName(byte)},
-                        {"byte", key},
-                        {"presses", use[key].presses},
-                        {"shiftPresses", use[key].shiftPresses},
-                        {"label", keyLabel(outputs, OutputEncoding::utf8)},
-                        {"types", types}});
+    presses.push_back(use[key].presses);
+    shiftPresses.push_back(use[key].shiftPresses);
+    labels.push_back(keyLabel(outputs[key], OutputEncoding::utf8));
   }
+  Json keys = Json::object();
+  keys["presses"] = std::move(presses);
+  keys["shiftPresses"] = std::move(shiftPresses);
+  keys["labels"] = std::move(labels);
   return keys;
 }
 
-Json pairsJson(const LayoutRecord& layout, const std::vector<KeyPairCount>& pairs,
+Json pairsJson(const KeyOutputTable& outputs, const std::vector<KeyPairCount>& pairs,
                Count keystrokes) {
   Json list = Json::array();
   for (const KeyPairCount& p : pairs) {
-    list.push_back(Json{
-        {"keys", Json::array({keyName(p.first), keyName(p.second)})},
-        {"bytes", Json::array({int{p.first}, int{p.second}})},
-        {"labels", Json::array({keyLabel(keyOutputs(layout, p.first), OutputEncoding::utf8),
-                                keyLabel(keyOutputs(layout, p.second), OutputEncoding::utf8)})},
-        {"times", p.times},
-        {"strokes", p.strokes},
-        {"share", keystrokes == 0
-                      ? 0.0
-                      : static_cast<double>(p.strokes) * 100.0 / static_cast<double>(keystrokes)},
-        {"viaShift", p.viaShift}});
+    Json pair = Json::object();
+    pair["keys"] = Json::array({keyName(p.first), keyName(p.second)});
+    pair["bytes"] = Json::array({int{p.first}, int{p.second}});
+    pair["labels"] = Json::array({keyLabel(outputs[p.first], OutputEncoding::utf8),
+                                  keyLabel(outputs[p.second], OutputEncoding::utf8)});
+    pair["times"] = p.times;
+    pair["strokes"] = p.strokes;
+    pair["share"] = keystrokes == 0
+                        ? 0.0
+                        : static_cast<double>(p.strokes) * 100.0 / static_cast<double>(keystrokes);
+    pair["viaShift"] = p.viaShift;
+    list.push_back(std::move(pair));
   }
   return list;
 }
@@ -197,12 +189,16 @@ std::string jsonLayout(const LayoutFindings& findings, bool first) {
   json["untreatedCount"] = findings.untreated;
   json["counts"] = countsJson(findings.counts);
   json["figures"] = figuresJson(findings.figures);
-  json["keys"] = keysJson(layout, findings.keyUse);
-  json["worstPairs"] = {
-      {"sameFinger",
-       pairsJson(layout, findings.worstPairs.sameFinger, findings.figures.keystrokes)},
-      {"sameKey", pairsJson(layout, findings.worstPairs.sameKey, findings.figures.keystrokes)}};
-  return (first ? "\n" : ",\n") + dumped(json);
+  const KeyOutputTable outputs = keyOutputTable(layout);
+  json["keys"] = keysJson(outputs, findings.keyUse);
+  Json pairs = Json::object();
+  pairs["sameFinger"] =
+      pairsJson(outputs, findings.worstPairs.sameFinger, findings.figures.keystrokes);
+  pairs["sameKey"] = pairsJson(outputs, findings.worstPairs.sameKey, findings.figures.keystrokes);
+  json["worstPairs"] = std::move(pairs);
+  std::string piece = first ? "\n" : ",\n";
+  piece += dumped(json);
+  return piece;
 }
 
 std::string jsonTail() {

@@ -105,10 +105,12 @@ inline ComparisonFigures figuresFromJson(const Json& j) {
 
 inline KeyUseTable keyUseFromJson(const Json& keys) {
   KeyUseTable use{};
-  for (const Json& key : keys) {
-    KeyUse& u = use.at(key.at("byte").get<std::size_t>());
-    key.at("presses").get_to(u.presses);
-    key.at("shiftPresses").get_to(u.shiftPresses);
+  const Json& presses = keys.at("presses");
+  const Json& shiftPresses = keys.at("shiftPresses");
+  if (presses.size() != use.size() || shiftPresses.size() != use.size()) return {};
+  for (std::size_t key = 0; key < use.size(); ++key) {
+    presses[key].get_to(use[key].presses);
+    shiftPresses[key].get_to(use[key].shiftPresses);
   }
   return use;
 }

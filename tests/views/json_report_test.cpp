@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -119,13 +118,12 @@ TEST(JsonReport, WholeDocumentReadsBackEqual) {
     EXPECT_EQ(testing::pairsFromJson(l.at("worstPairs").at("sameFinger")), f.worstPairs.sameFinger);
     EXPECT_EQ(testing::pairsFromJson(l.at("worstPairs").at("sameKey")), f.worstPairs.sameKey);
   }
-  // What the keys type, in UTF-8.
-  const Json& keys = written[0].at("keys");
-  const auto r =
-      std::find_if(keys.begin(), keys.end(), [](const Json& k) { return k["key"] == "r"; });
-  ASSERT_NE(r, keys.end());
-  EXPECT_EQ((*r)["label"], "ㄱ");
-  EXPECT_EQ((*r)["types"].size(), 2u);
+  // What the keys type, in UTF-8, by key byte.
+  const Json& labels = written[0].at("keys").at("labels");
+  ASSERT_EQ(labels.size(), 256u);
+  EXPECT_EQ(labels.at('r'), "ㄱ");
+  EXPECT_EQ(written[1].at("keys").at("labels").at('x'), "ㄱ(final)");
+  EXPECT_EQ(labels.at('x'), "");
 }
 
 }  // namespace
