@@ -325,6 +325,41 @@ TEST(JsonOutput, FileIsReplacedWhole) {
   EXPECT_EQ(strayFiles(dir, {"keyboard", "sample.txt", "out.json"}), std::vector<std::string>{});
 }
 
+// Through a link the JSON goes to the link's target; the link stays.
+TEST(JsonOutput, LinkIsFollowedToItsTarget) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  dir.makeDirectory("real");
+  dir.write("real/target.json", "old");
+  std::filesystem::create_symlink("real/target.json", dir / "out.json");
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "--json=out.json", "/2"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "out.json"));
+  std::ifstream in(dir / "real/target.json");
+  EXPECT_EQ(Json::parse(in).at("layouts").size(), 1u);
+  EXPECT_EQ(strayFiles(dir, {"keyboard", "sample.txt", "out.json", "real"}),
+            std::vector<std::string>{});
+}
+
+// The views keep a small row per layout and write the JSON pass by pass:
+// 400 layouts (13 passes) cost next to nothing beyond the reports. Keeping
+// each layout's full counts until the end would cost about 8 MB here.
+TEST(JsonOutput, ManyLayoutsKeepMemoryFlat) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  const std::string layout =
+      "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n3\t\xA4\xA1\tr\n4\t?\t?\n";
+  for (int i = 0; i < 400; ++i) dir.write("keyboard/m" + std::to_string(1000 + i) + ".txt", layout);
+  const Outcome reports = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  const Outcome views = runKbevalBinary(dir, {"sample.txt", "--compare", "--json=out.json"});
+  ASSERT_EQ(reports.exitStatus, 0);
+  ASSERT_EQ(views.exitStatus, 0);
+  std::ifstream in(dir / "out.json");
+  EXPECT_EQ(Json::parse(in).at("layouts").size(), 402u);
+  EXPECT_LT(views.peakMemoryKiB, reports.peakMemoryKiB + 3 * 1024)
+      << reports.peakMemoryKiB << " KiB for the reports";
+}
+
 // A JSON file that cannot be written: one line on standard error, exit
 // status 1, and no file, half-written or temporary, left behind. A path that
 // cannot be created fails before the sample is read, so nothing is printed.
