@@ -6,6 +6,11 @@ namespace kbeval {
 
 namespace {
 
+std::string cannotWrite(const std::string& path, const std::string& why) {
+  std::string error = "cannot write the JSON file '";
+  return error.append(path).append("': ").append(why);
+}
+
 const char* sampleEncodingName(SampleEncoding encoding) {
   return encoding == SampleEncoding::utf8 ? "utf-8" : "johab";
 }
@@ -27,7 +32,7 @@ bool startRunViews(const RunOptions& options, long long sampleBytes, std::FILE* 
   }
   std::string why;
   if (!openOutputFile(options.jsonPath, views.jsonFile, why)) {
-    error = "cannot write the JSON file '" + options.jsonPath + "': " + why;
+    error = cannotWrite(options.jsonPath, why);
     return false;
   }
   views.jsonStream = views.jsonFile.stream;
@@ -90,7 +95,7 @@ bool finishRunViews(RunViews& views, std::FILE* out, std::string& error) {
   if (views.jsonToStandardOutput) return true;  // checked with the rest of standard output
   std::string why;
   if (!commitOutputFile(views.jsonFile, why)) {
-    error = "cannot write the JSON file '" + views.jsonPath + "': " + why;
+    error = cannotWrite(views.jsonPath, why);
     return false;
   }
   return true;

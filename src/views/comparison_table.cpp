@@ -138,7 +138,8 @@ void printWorstPairs(std::span<const LayoutPairs> layouts, std::size_t howMany,
                howMany);
   // The arrow between two keys is the character table's own, so it prints in
   // either encoding.
-  const std::string arrow = " " + std::string(displayText("\xA1\xE6", encoding)) + " ";
+  std::string arrow = " ";
+  arrow.append(displayText("\xA1\xE6", encoding)).append(" ");
   for (const LayoutPairs& layout : layouts) {
     // A key that types its own sign needs no label: "0", not "0 0".
     const auto key = [&](unsigned char k) {
