@@ -121,11 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(!json.is_discarded());
   FUZZ_CHECK(testing::exactString(json.at("sample"), "path") == sample.path);
   FUZZ_CHECK(json.at("sample").at("bytes").get<Count>() == sample.bytes);
-  FUZZ_CHECK(testing::textFromJson(json.at("text")) == text);
+  FUZZ_CHECK(json.at("text").get<TextCounts>() == text);
   FUZZ_CHECK(json.at("layouts").size() == 1);
   for (const testing::Json& l : json.at("layouts")) {
     FUZZ_CHECK(testing::exactString(l, "fileName") == layout.fileName);
-    FUZZ_CHECK(testing::countsFromJson(l.at("counts")) == c);
+    FUZZ_CHECK(l.at("counts").get<KeystrokeCounts>() == c);
     FUZZ_CHECK(testing::figuresFromJson(l.at("figures")) == f.figures);
     FUZZ_CHECK(testing::keyUseFromJson(l.at("keys")) == f.keyUse);
     FUZZ_CHECK(testing::pairsFromJson(l.at("worstPairs").at("sameFinger")) ==

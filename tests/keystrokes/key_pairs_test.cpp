@@ -65,20 +65,6 @@ TEST(KeyPairs, WorstPairsWorkedByHand) {
   EXPECT_EQ(use[' '].presses, 7);
 }
 
-// A held Shift is pressed once for the whole group of shifted keys; a marker
-// ends what the key before left behind.
-TEST(KeyPairs, ShiftPressesFollowTheHeldShift) {
-  const Walked w = walk(
-      "ABa\x18"
-      "AB");
-  const KeyUseTable use = keyUse(w.keys, w.pairCounts);
-  EXPECT_EQ(use['A'].presses, 2);
-  EXPECT_EQ(use['A'].shiftPresses, 2);  // once at the start, once after a
-  EXPECT_EQ(use['B'].presses, 2);
-  EXPECT_EQ(use['B'].shiftPresses, 0);  // the right Shift is still held from A
-  EXPECT_EQ(use['a'].shiftPresses, 0);
-}
-
 // Keystroke by keystroke, independently of the pair counts: a key is pressed
 // wherever it stands in the stream except in a run of spaces or line feeds
 // and as the marker; it needs a Shift press when it is shifted and the

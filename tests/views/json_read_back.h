@@ -1,6 +1,7 @@
 // Reads the JSON document of a run back into the structs it was written
-// from, field by field as docs/json.md names them, so that a test can demand
-// that what was written reads back equal.
+// from, by the field names docs/json.md gives, so that a test can demand that
+// what was written reads back equal. A field the writer left out makes the
+// reading throw.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -10,7 +11,20 @@
 #include "keystrokes/key_pairs.h"
 #include "views/comparison_figures.h"
 
-namespace kbeval::testing {
+namespace kbeval {
+
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(TextCounts, natnaeCount, initialCount, medialCount, finalCount,
+                                   signCount, symbolCount, digitCount, enterCount, spaceCount)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(CombinationCounts, cheotGaundeIeum, gaundeGgeutFreq,
+                                   ggeutCheotIeum, dahKeyFreq, dahHolKeyFreq, holDahKeyFreq)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(KeystrokeCounts, keyStrokes, leftKeys, rightKeys, shiftStrokes,
+                                   leftShifts, rightShifts, enterStrokes, spaceStrokes, fingerCount,
+                                   totalKeyTable, generalKeyTable, sameFingerCount, leftSameFinger,
+                                   rightSameFinger, leftShiftSameFinger, rightShiftSameFinger,
+                                   sameKeyStrokes, leftSameKey, rightSameKey, oneHandRuns,
+                                   sameFingerRuns, sameKeyRuns)
+
+namespace testing {
 
 using Json = nlohmann::json;
 
@@ -27,106 +41,51 @@ inline std::string exactString(const Json& object, const std::string& field) {
   return text;
 }
 
-inline TextCounts textFromJson(const Json& j) {
-  TextCounts t;
-  j.at("natnaeCount").get_to(t.natnaeCount);
-  j.at("initialCount").get_to(t.initialCount);
-  j.at("medialCount").get_to(t.medialCount);
-  j.at("finalCount").get_to(t.finalCount);
-  j.at("signCount").get_to(t.signCount);
-  j.at("symbolCount").get_to(t.symbolCount);
-  j.at("digitCount").get_to(t.digitCount);
-  j.at("enterCount").get_to(t.enterCount);
-  j.at("spaceCount").get_to(t.spaceCount);
-  return t;
-}
-
-inline CombinationCounts combinationsFromJson(const Json& j) {
-  CombinationCounts c;
-  j.at("cheotGaundeIeum").get_to(c.cheotGaundeIeum);
-  j.at("gaundeGgeutFreq").get_to(c.gaundeGgeutFreq);
-  j.at("ggeutCheotIeum").get_to(c.ggeutCheotIeum);
-  j.at("dahKeyFreq").get_to(c.dahKeyFreq);
-  j.at("dahHolKeyFreq").get_to(c.dahHolKeyFreq);
-  j.at("holDahKeyFreq").get_to(c.holDahKeyFreq);
-  return c;
-}
-
-inline KeystrokeCounts countsFromJson(const Json& j) {
-  KeystrokeCounts c;
-  j.at("keyStrokes").get_to(c.keyStrokes);
-  j.at("leftKeys").get_to(c.leftKeys);
-  j.at("rightKeys").get_to(c.rightKeys);
-  j.at("shiftStrokes").get_to(c.shiftStrokes);
-  j.at("leftShifts").get_to(c.leftShifts);
-  j.at("rightShifts").get_to(c.rightShifts);
-  j.at("enterStrokes").get_to(c.enterStrokes);
-  j.at("spaceStrokes").get_to(c.spaceStrokes);
-  j.at("fingerCount").get_to(c.fingerCount);
-  j.at("totalKeyTable").get_to(c.totalKeyTable);
-  j.at("generalKeyTable").get_to(c.generalKeyTable);
-  j.at("sameFingerCount").get_to(c.sameFingerCount);
-  j.at("leftSameFinger").get_to(c.leftSameFinger);
-  j.at("rightSameFinger").get_to(c.rightSameFinger);
-  j.at("leftShiftSameFinger").get_to(c.leftShiftSameFinger);
-  j.at("rightShiftSameFinger").get_to(c.rightShiftSameFinger);
-  j.at("sameKeyStrokes").get_to(c.sameKeyStrokes);
-  j.at("leftSameKey").get_to(c.leftSameKey);
-  j.at("rightSameKey").get_to(c.rightSameKey);
-  j.at("oneHandRuns").get_to(c.oneHandRuns);
-  j.at("sameFingerRuns").get_to(c.sameFingerRuns);
-  j.at("sameKeyRuns").get_to(c.sameKeyRuns);
-  return c;
-}
-
+// The busiest finger is written by name.
 inline ComparisonFigures figuresFromJson(const Json& j) {
   ComparisonFigures f;
-  j.at("keystrokes").get_to(f.keystrokes);
-  j.at("syllables").get_to(f.syllables);
-  j.at("textCharacters").get_to(f.textCharacters);
-  j.at("keystrokesPerSyllable").get_to(f.keystrokesPerSyllable);
-  j.at("keystrokesPer100Characters").get_to(f.keystrokesPer100Characters);
-  j.at("shiftShare").get_to(f.shiftShare);
-  j.at("leftHandShare").get_to(f.leftHandShare);
-  j.at("rightHandShare").get_to(f.rightHandShare);
-  j.at("homeRowShare").get_to(f.homeRowShare);
-  j.at("numberRowShare").get_to(f.numberRowShare);
-  j.at("sameFingerShare").get_to(f.sameFingerShare);
-  j.at("sameKeyShare").get_to(f.sameKeyShare);
-  j.at("longOneHandRunShare").get_to(f.longOneHandRunShare);
-  const std::string busiest = j.at("busiestFinger").get<std::string>();
-  for (int slot = 0; slot < kFingerSlots; ++slot) {
-    if (slot != 4 && slot != 5 && fingerName(slot) == busiest) f.busiestFinger = slot;
+  for (auto [field, value] : {std::pair{"keystrokes", &f.keystrokes},
+                              {"syllables", &f.syllables},
+                              {"textCharacters", &f.textCharacters},
+                              {"untreated", &f.untreated}}) {
+    j.at(field).get_to(*value);
   }
-  j.at("busiestFingerLoad").get_to(f.busiestFingerLoad);
-  j.at("untreated").get_to(f.untreated);
+  for (auto [field, value] : {std::pair{"keystrokesPerSyllable", &f.keystrokesPerSyllable},
+                              {"keystrokesPer100Characters", &f.keystrokesPer100Characters},
+                              {"shiftShare", &f.shiftShare},
+                              {"leftHandShare", &f.leftHandShare},
+                              {"rightHandShare", &f.rightHandShare},
+                              {"homeRowShare", &f.homeRowShare},
+                              {"numberRowShare", &f.numberRowShare},
+                              {"sameFingerShare", &f.sameFingerShare},
+                              {"sameKeyShare", &f.sameKeyShare},
+                              {"longOneHandRunShare", &f.longOneHandRunShare},
+                              {"busiestFingerLoad", &f.busiestFingerLoad}}) {
+    j.at(field).get_to(*value);
+  }
+  for (int slot = 0; slot < kFingerSlots; ++slot) {
+    if (slot != 4 && slot != 5 && fingerName(slot) == j.at("busiestFinger")) f.busiestFinger = slot;
+  }
   return f;
 }
 
 inline KeyUseTable keyUseFromJson(const Json& keys) {
   KeyUseTable use{};
-  const Json& presses = keys.at("presses");
-  const Json& shiftPresses = keys.at("shiftPresses");
-  if (presses.size() != use.size() || shiftPresses.size() != use.size()) return {};
-  for (std::size_t key = 0; key < use.size(); ++key) {
-    presses[key].get_to(use[key].presses);
-    shiftPresses[key].get_to(use[key].shiftPresses);
-  }
+  const auto presses = keys.at("presses").get<std::array<Count, 256>>();
+  const auto shiftPresses = keys.at("shiftPresses").get<std::array<Count, 256>>();
+  for (std::size_t key = 0; key < use.size(); ++key) use[key] = {presses[key], shiftPresses[key]};
   return use;
 }
 
 inline std::vector<KeyPairCount> pairsFromJson(const Json& pairs) {
   std::vector<KeyPairCount> list;
   for (const Json& p : pairs) {
-    KeyPairCount pair;
-    pair.first = p.at("bytes").at(0).get<unsigned char>();
-    pair.second = p.at("bytes").at(1).get<unsigned char>();
-    p.at("times").get_to(pair.times);
-    p.at("strokes").get_to(pair.strokes);
-    p.at("viaShift").get_to(pair.viaShift);
-    list.push_back(pair);
+    list.push_back({p.at("bytes").at(0).get<unsigned char>(),
+                    p.at("bytes").at(1).get<unsigned char>(), p.at("times").get<Count>(),
+                    p.at("strokes").get<Count>(), p.at("viaShift").get<bool>()});
   }
   return list;
 }
 
-}  // namespace kbeval::testing
+}  // namespace testing
+}  // namespace kbeval

@@ -94,8 +94,8 @@ TEST(JsonReport, WholeDocumentReadsBackEqual) {
   EXPECT_EQ(json.at("sample").at("path"), "sa\xEF\xBF\xBDmple.txt");  // U+FFFD for the bad byte
   EXPECT_EQ(json.at("sample").at("bytes"), sample.bytes);
   EXPECT_EQ(json.at("sample").at("encoding"), "johab");
-  EXPECT_EQ(testing::textFromJson(json.at("text")), text);
-  EXPECT_EQ(testing::combinationsFromJson(json.at("combinations")), combinations);
+  EXPECT_EQ(json.at("text").get<TextCounts>(), text);
+  EXPECT_EQ(json.at("combinations").get<CombinationCounts>(), combinations);
   EXPECT_EQ(json.at("names").at("initial").at(2), "ㄱ");
   EXPECT_EQ(json.at("names").at("symbol").at(7), "”");
 
@@ -109,7 +109,7 @@ TEST(JsonReport, WholeDocumentReadsBackEqual) {
     EXPECT_EQ(l.at("setType"), f.layout->setType);
     EXPECT_EQ(l.at("fingering"), f.layout->fingering);
     EXPECT_EQ(l.at("untreatedCount"), f.untreated);
-    EXPECT_EQ(testing::countsFromJson(l.at("counts")), f.counts);
+    EXPECT_EQ(l.at("counts").get<KeystrokeCounts>(), f.counts);
     EXPECT_EQ(l.at("counts").at("leftTotal"), leftTotal(f.counts));
     EXPECT_EQ(l.at("counts").at("rightTotal"), rightTotal(f.counts));
     // Shares too read back to the very bit.
