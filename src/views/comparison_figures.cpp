@@ -73,6 +73,10 @@ ComparisonFigures comparisonFigures(const KeystrokeCounts& c, Count untreated,
   return f;
 }
 
+double pairShare(const KeyPairCount& pair, Count keystrokes) {
+  return percentOf(pair.strokes, keystrokes);
+}
+
 std::string_view fingerName(int slot) {
   constexpr std::string_view kNames[kFingerSlots] = {"L5",    "L4", "L3", "L2", "thumb",
                                                      "thumb", "R2", "R3", "R4", "R5"};

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "analysis/text_counts.h"
+#include "keystrokes/key_pairs.h"
 #include "keystrokes/keystroke_counts.h"
 
 namespace kbeval {
@@ -34,6 +35,10 @@ struct ComparisonFigures {
 
 ComparisonFigures comparisonFigures(const KeystrokeCounts& counts, Count untreated,
                                     const TextCounts& text);
+
+// A worst pair's strokes as a share of the layout's `keystrokes` (the
+// figures' keystrokes).
+double pairShare(const KeyPairCount& pair, Count keystrokes);
 
 // "L5".."L2", "R2".."R5" for the finger slots of the eight fingers; "thumb"
 // for slots 4 and 5.

@@ -154,10 +154,7 @@ void printWorstPairs(std::span<const LayoutPairs> layouts, std::size_t howMany,
       for (std::size_t i = 0; i < std::min(howMany, pairs.size()); ++i) {
         const KeyPairCount& p = pairs[i];
         if (i > 0) std::fprintf(out, "  %-12s", "");
-        const double share = layout.keystrokes == 0 ? 0.0
-                                                    : static_cast<double>(p.strokes) * 100.0 /
-                                                          static_cast<double>(layout.keystrokes);
-        std::fprintf(out, "%9lld %6.2f%%  ", p.strokes, share);
+        std::fprintf(out, "%9lld %6.2f%%  ", p.strokes, pairShare(p, layout.keystrokes));
         std::string keys = key(p.first);
         if (bothKeys) keys += arrow + key(p.second);
         if (p.viaShift) keys += "  (with Shift)";

@@ -146,9 +146,7 @@ Json pairsJson(const KeyOutputTable& outputs, const std::vector<KeyPairCount>& p
                                   keyLabel(outputs[p.second], OutputEncoding::utf8)});
     pair["times"] = p.times;
     pair["strokes"] = p.strokes;
-    pair["share"] = keystrokes == 0
-                        ? 0.0
-                        : static_cast<double>(p.strokes) * 100.0 / static_cast<double>(keystrokes);
+    pair["share"] = pairShare(p, keystrokes);
     pair["viaShift"] = p.viaShift;
     list.push_back(std::move(pair));
   }
