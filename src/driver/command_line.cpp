@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/run.h"
+#include "views/json_report.h"
 
 #ifndef KBEVAL_VERSION
 #define KBEVAL_VERSION "unknown"
@@ -72,7 +73,10 @@ const OptionSpec* findOption(std::string_view name, std::string& error) {
 }
 
 std::string quoted(std::string_view text) {
-  return "'" + std::string(text) + "'";
+  std::string result(1, '\'');
+  result.append(text);
+  result.push_back('\'');
+  return result;
 }
 
 // Applies one option with its value; false (and `error` set) for a bad value.
@@ -125,6 +129,10 @@ bool applyOption(const OptionSpec& spec, std::string_view value, RunOptions& opt
       return true;
     case OptionId::json:
     case OptionId::html:
+      if (spec.id == OptionId::json && !jsonAvailable()) {
+        error = option + " is not available: this kbeval was built without nlohmann-json";
+        return false;
+      }
       if (value.empty()) {
         error = option + " needs a file name";
         return false;
@@ -142,7 +150,8 @@ bool applyOption(const OptionSpec& spec, std::string_view value, RunOptions& opt
 }
 
 // The "/" switches: only the second character counts; without any switch
-// everything is on.
+// everything is on. --compare compares layouts: all of them unless "/2" or
+// "/3" chooses, and the text reports only when "/i" or "/j" asks for them.
 void applySwitches(const std::vector<std::string_view>& switches, RunOptions& options) {
   bool sawSwitch = false;
   for (std::string_view argument : switches) {
@@ -165,7 +174,11 @@ void applySwitches(const std::vector<std::string_view>& switches, RunOptions& op
         break;
     }
   }
-  if (!sawSwitch) {
+  if (options.compare) {
+    if (!options.twoSetResults && !options.threeSetResults) {
+      options.twoSetResults = options.threeSetResults = true;
+    }
+  } else if (!sawSwitch) {
     options.twoSetResults = options.threeSetResults = true;
     options.combinationReport = options.jamoReport = true;
   }
@@ -255,10 +268,13 @@ Options (anywhere on the line; --NAME=VALUE or --NAME VALUE; "--" ends them):
       --utf8                 both of the above in utf-8
       --keyboards=DIR        take the layouts from DIR instead of ./keyboard
       --compare              print one table comparing the layouts, and their
-                             worst key pairs, instead of the keystroke reports
+                             worst key pairs, instead of the keystroke reports:
+                             all layouts unless /2 or /3 chooses, and the text
+                             reports before it only when /i or /j asks
       --json=FILE            write every number of the run as JSON to FILE
-                             (- for standard output, which then holds nothing
-                             else)
+                             (- for standard output, which then holds the JSON
+                             alone: messages go to standard error, and no
+                             report is printed)
       --html=FILE            write a self-contained HTML report with keyboard
                              pictures and charts to FILE
       --jobs=N               evaluate the layouts on N threads (default: every

@@ -13,6 +13,7 @@
 
 #include "analysis/text_reports.h"
 #include "driver/progress.h"
+#include "driver/run_views.h"
 #include "driver/sample_analysis.h"
 #include "keystrokes/keystroke_report.h"
 #include "layouts/layout_loader.h"
@@ -131,13 +132,17 @@ void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
 }  // namespace
 
 int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) {
+  // With the JSON on standard output, the messages go to standard error and
+  // the reports, whose numbers the JSON holds, are not printed.
+  const bool reports = options.jsonPath != "-";
+  std::FILE* messages = reports ? out : stderr;
   const bool standardInput = options.samplePath == "-";
   const OpenFile sample{standardInput ? -1
                                       : ::open(options.samplePath.c_str(), O_RDONLY | O_CLOEXEC)};
   const int fd = standardInput ? STDIN_FILENO : sample.fd;
-  if (fd < 0) return cannotOpenSample(out);
+  if (fd < 0) return cannotOpenSample(messages);
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return cannotOpenSample(out);
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return cannotOpenSample(messages);
   const CharsetTable* utf8ToJohab = nullptr;
   if (options.sampleEncoding == SampleEncoding::utf8) {
     utf8ToJohab = johabTable();
@@ -147,9 +152,15 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
       return 1;
     }
   }
+  RunViews views;
+  std::string viewError;
+  if (!startRunViews(options, static_cast<long long>(info.st_size), out, views, viewError)) {
+    std::fprintf(stderr, "kbeval: %s\n", viewError.c_str());
+    return 1;
+  }
 
   HeldOutput held;
-  if (held.stream == nullptr) return cannotOpenSample(out);
+  if (held.stream == nullptr) return cannotOpenSample(messages);
   reportMissingKeyboards(options);
   const std::vector<LayoutRecord> layouts = loadLayouts(options.keyboardDirectory, held.stream);
 
@@ -176,17 +187,20 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
   std::size_t done = std::min(perPass, evaluated.size());
   SampleAnalysis analysis =
       startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab);
-  if (!analyseSampleFile(fd, analysis, pieceSize, progress)) return cannotOpenSample(out);
+  if (!analyseSampleFile(fd, analysis, pieceSize, progress)) return cannotOpenSample(messages);
   reportSampleEncoding(analysis, options);
-  std::fprintf(
-      out, "Reading %lld bytes\n",
-      regular ? static_cast<long long>(info.st_size) : static_cast<long long>(analysis.textBytes));
+  const long long sampleBytes =
+      regular ? static_cast<long long>(info.st_size) : static_cast<long long>(analysis.textBytes);
+  std::fprintf(messages, "Reading %lld bytes\n", sampleBytes);
+  views.sample.bytes = sampleBytes;
   std::fflush(held.stream);
-  std::fwrite(held.data, 1, held.size, out);
-  if (options.jamoReport) printJamoReport(analysis.textCounts, out, options.outputEncoding);
-  if (options.combinationReport)
+  std::fwrite(held.data, 1, held.size, messages);
+  if (reports && options.jamoReport)
+    printJamoReport(analysis.textCounts, out, options.outputEncoding);
+  if (reports && options.combinationReport)
     printCombinationReport(*analysis.combinations, out, options.outputEncoding);
-  printLayoutResults(analysis, out);
+  if (reports && !options.compare) printLayoutResults(analysis, out);
+  addPassToRunViews(views, analysis);
 
   while (done < evaluated.size()) {
     const std::size_t end = std::min(done + perPass, evaluated.size());
@@ -199,8 +213,13 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
       std::fputs("kbeval: cannot read the sample file again.\n", stderr);
       return 1;
     }
-    printLayoutResults(analysis, out);
+    if (reports && !options.compare) printLayoutResults(analysis, out);
+    addPassToRunViews(views, analysis);
     done = end;
+  }
+  if (!finishRunViews(views, out, viewError)) {
+    std::fprintf(stderr, "kbeval: %s\n", viewError.c_str());
+    return 1;
   }
 
   // A report that could not be written (a full disk, say) is no success.

@@ -306,6 +306,17 @@ KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const Evaluation
   return c;
 }
 
+PairStrokes pairStrokes(const KeyTable& keys, int previous, int current) {
+  const Step step = stepOf(keys, previous, current);
+  PairStrokes p;
+  p.sameFinger =
+      (step.leftSameFinger != kNoFinger ? 1 : 0) + (step.rightSameFinger != kNoFinger ? 1 : 0);
+  p.sameKey = step.sameKey;
+  p.shiftPressed = step.shiftPressed;
+  p.viaShift = step.keyAfterShiftHand != 0 || step.shiftAfterKey;
+  return p;
+}
+
 KeystrokeCounts evaluateKeyStream(const KeyTable& keys, std::string_view stream) {
   const EvaluationTables tables = makeEvaluationTables(keys);
   EvaluationState state;

@@ -113,4 +113,15 @@ void countKeyPair(const KeyTable& keys, int previous, int current, Count n,
 // kKeyPairs entries), run histograms left empty.
 KeystrokeCounts keyPairKeystrokeCounts(const KeyTable& keys, const std::vector<Count>& pairCounts);
 
+// What one keystroke `current` typed right after `previous` (kNoKey at the
+// start and after an untreated marker) adds to the same-finger, same-key and
+// Shift counters: the rules of the walk, for one pair.
+struct PairStrokes {
+  int sameFinger = 0;         // same-finger strokes, one per hand at most (same-key included)
+  bool sameKey = false;       // the very key again
+  bool shiftPressed = false;  // a new Shift press is made for `current`
+  bool viaShift = false;      // a Shift key takes part in a same-finger stroke
+};
+PairStrokes pairStrokes(const KeyTable& keys, int previous, int current);
+
 }  // namespace kbeval

@@ -50,15 +50,17 @@ ComparisonFigures comparisonFigures(const KeystrokeCounts& c, Count untreated,
       percentOf(c.leftSameFinger + c.rightSameFinger - c.sameKeyStrokes, f.keystrokes);
   f.sameKeyShare = percentOf(c.sameKeyStrokes, f.keystrokes);
 
-  Count runStrokes = 0, longRunStrokes = 0;
+  // Every keystroke joins its hand's run and every Shift press the other
+  // hand's, so the runs hold exactly the keystrokes. The long runs are what
+  // the short ones leave: runs longer than the histogram share its last
+  // bucket, so counting the long ones from it would come out short.
+  Count shortRunStrokes = 0;
   for (const auto& runs : c.oneHandRuns) {
-    for (int length = 1; length <= kRunBuckets; ++length) {
-      const Count strokes = length * runs[length - 1];
-      runStrokes += strokes;
-      if (length >= kShortestLongRun) longRunStrokes += strokes;
+    for (int length = 1; length < kShortestLongRun; ++length) {
+      shortRunStrokes += length * runs[length - 1];
     }
   }
-  f.longOneHandRunShare = percentOf(longRunStrokes, runStrokes);
+  f.longOneHandRunShare = percentOf(f.keystrokes - shortRunStrokes, f.keystrokes);
 
   Count fingerStrokes = 0;
   f.busiestFinger = kEightFingers[0];
@@ -69,6 +71,10 @@ ComparisonFigures comparisonFigures(const KeystrokeCounts& c, Count untreated,
   f.busiestFingerLoad = percentOf(c.fingerCount[f.busiestFinger], fingerStrokes);
   f.untreated = untreated;
   return f;
+}
+
+double pairShare(const KeyPairCount& pair, Count keystrokes) {
+  return percentOf(pair.strokes, keystrokes);
 }
 
 std::string_view fingerName(int slot) {

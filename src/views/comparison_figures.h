@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "analysis/text_counts.h"
+#include "keystrokes/key_pairs.h"
 #include "keystrokes/keystroke_counts.h"
 
 namespace kbeval {
@@ -24,14 +25,20 @@ struct ComparisonFigures {
   double numberRowShare = 0;
   double sameFingerShare = 0;      // same-finger strokes on different keys, of keystrokes
   double sameKeyShare = 0;         // same-key repeats, of keystrokes
-  double longOneHandRunShare = 0;  // run strokes in one-hand runs of 4 or more
+  double longOneHandRunShare = 0;  // keystrokes made in one-hand runs of 4 or more
   int busiestFinger = 0;           // finger slot (0-3 left, 6-9 right)
   double busiestFingerLoad = 0;    // of the eight fingers' strokes
   Count untreated = 0;
+
+  bool operator==(const ComparisonFigures&) const = default;
 };
 
 ComparisonFigures comparisonFigures(const KeystrokeCounts& counts, Count untreated,
                                     const TextCounts& text);
+
+// A worst pair's strokes as a share of the layout's `keystrokes` (the
+// figures' keystrokes).
+double pairShare(const KeyPairCount& pair, Count keystrokes);
 
 // "L5".."L2", "R2".."R5" for the finger slots of the eight fingers; "thumb"
 // for slots 4 and 5.

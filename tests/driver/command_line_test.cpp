@@ -83,7 +83,8 @@ TEST(CommandLine, LongOptionsStandAnywhereAndTakeTheirValueEitherWay) {
   EXPECT_TRUE(options.compare);
   EXPECT_EQ(options.sampleEncoding, SampleEncoding::utf8);
   EXPECT_EQ(options.outputEncoding, OutputEncoding::cp949);
-  EXPECT_EQ(on(options), "23ij");
+  // --compare without switches compares every layout and leaves the text reports out.
+  EXPECT_EQ(on(options), "23");
   // "--" ends the options: what follows is the sample and the switches.
   options = parse({"--quiet", "--", "--help", "/j", "--version"});
   EXPECT_TRUE(options.quiet);

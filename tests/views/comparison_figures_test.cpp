@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace kbeval {
 namespace {
 
@@ -39,6 +41,17 @@ TEST(ComparisonFigures, HandWorkedSmallText) {
   EXPECT_EQ(fingerName(f.busiestFinger), "L2");
   EXPECT_DOUBLE_EQ(f.busiestFingerLoad, 600.0 / 11);
   EXPECT_EQ(f.untreated, 3);
+}
+
+// 250 strokes of q in one left-hand run, then j: the run is longer than the
+// histogram holds, and still all of its 250 strokes are in a run of 4 or more.
+TEST(ComparisonFigures, RunsLongerThanTheHistogramCountWhole) {
+  KeyTable table{};
+  setupKeyTable(2, "Qwerty", table);
+  const KeystrokeCounts counts = evaluateKeyStream(table, std::string(250, 'q') + "j");
+  const ComparisonFigures f = comparisonFigures(counts, 0, TextCounts{});
+  EXPECT_EQ(f.keystrokes, 251);
+  EXPECT_DOUBLE_EQ(f.longOneHandRunShare, 25000.0 / 251);
 }
 
 TEST(ComparisonFigures, NothingTypedGivesZerosNotNaN) {

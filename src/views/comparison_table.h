@@ -1,0 +1,44 @@
+// The comparison of layouts at a glance: one table row of comparison figures
+// per layout with a one-line legend per column, and per layout the pairs of
+// keystrokes that cost the most same-finger and same-key strokes.
+//
+// Columns are as wide as their widest cell, so long layout names and any
+// number of rows stay aligned; names are measured in terminal columns (a
+// Hangul syllable in UTF-8 takes two), and control bytes in them show as "?".
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <span>
+#include <string>
+
+#include "keystrokes/key_pairs.h"
+#include "layouts/layout_record.h"
+#include "text/encodings.h"
+#include "views/comparison_figures.h"
+
+namespace kbeval {
+
+struct ComparisonRow {
+  std::string name;
+  int setType = 0;
+  std::string fingering;
+  ComparisonFigures figures;
+};
+
+// The table, in the order of `rows`, then its legend.
+void printComparisonTable(std::span<const ComparisonRow> rows, std::FILE* out);
+
+struct LayoutPairs {
+  std::string name;
+  const LayoutRecord* layout = nullptr;  // what its keys type
+  Count keystrokes = 0;                  // the figures' keystrokes, for the shares
+  WorstPairs pairs;
+};
+
+// Per layout, the first `howMany` pairs of each kind, with what their keys
+// type printed in `encoding`.
+void printWorstPairs(std::span<const LayoutPairs> layouts, std::size_t howMany,
+                     OutputEncoding encoding, std::FILE* out);
+
+}  // namespace kbeval

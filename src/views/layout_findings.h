@@ -1,0 +1,25 @@
+// Everything the views show about one evaluated layout, gathered once after
+// its evaluation: its counts as the keystroke report prints them, the figures
+// worked out from them, its per-key counts and its worst pairs.
+#pragma once
+
+#include "keystrokes/key_pairs.h"
+#include "keystrokes/keystroke_counts.h"
+#include "layouts/layout_record.h"
+#include "views/comparison_figures.h"
+
+namespace kbeval {
+
+// Pairs of each kind kept per layout: the JSON holds them all, --compare shows the first few.
+inline constexpr std::size_t kWorstPairsKept = 10;
+
+struct LayoutFindings {
+  const LayoutRecord* layout = nullptr;  // file name, set type, fingering, key strings
+  KeystrokeCounts counts;
+  Count untreated = 0;
+  ComparisonFigures figures;
+  KeyUseTable keyUse{};
+  WorstPairs worstPairs;  // at most kWorstPairsKept of each kind
+};
+
+}  // namespace kbeval

@@ -1,0 +1,127 @@
+// --compare, run as the built binary on a small case worked out by hand.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "temp_directory.h"
+
+namespace kbeval {
+namespace {
+
+using testing::Outcome;
+using testing::TempDirectory;
+
+Outcome runKbevalBinary(const TempDirectory& dir, const std::vector<std::string>& arguments) {
+  return testing::runProgram(dir, KBEVAL_BINARY, arguments);
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> all;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) all.push_back(line);
+  return all;
+}
+
+// a3 (3-set, Gong3): ㄱ k, ㅏ f, final ㄱ x, "7" 6, "?" Z; b2 (2-set, Qwerty):
+// ㄱ r, ㅏ k, final ㄱ r, "?" ?; c0 has no set type. The sample 가각 7? CR LF
+// (2 syllables, 1 digit, 1 sign, 1 space, 1 line feed: 6 characters) is typed
+//   b2: r k r k r SPACE (no 7) ? LF   8 keys + a left Shift for ?     = 9
+//   a3: k f k f x SPACE 6 Z LF        9 keys + a right Shift for Z   = 10
+// b2: hands (Shift and Enter counted) L r r r + Shift = 4, R k k ? LF = 4;
+//   character-key rows: r r r top, k k home, ? bottom: home 2 of 6;
+//   ? then LF on the right little finger: 1 same-finger stroke;
+//   left runs 1 1 1 1, right runs 1 1 3: none of 4 or more;
+//   fingers: L2 r r r = 3 of L5 1 (Shift), L2 3, R3 2, R5 2 (?, LF) = 8.
+// a3 (Gong3: x on the middle finger, 6 on the left index): L f f x 6 Z = 5,
+//   R k k + Shift + LF = 4; rows k k f f home, x Z bottom, 6 number: 4 and 1
+//   of 7; LF after the right Shift held for Z on the right little finger: 1
+//   same-finger stroke, with Shift; left runs 1 2 2, right 1 1 1 2; fingers:
+//   L4 Z, L3 x, L2 f f 6 = 3, R3 k k, R5 Shift LF = 9 in all.
+void writeSmallCase(const TempDirectory& dir) {
+  dir.write("keyboard/a3.txt",
+            "set type:3\nfingering:gong 3\n1\t\xA4\xA1\tk\n2\t\xA4\xBF\tf\n3\t\xA4\xA1\tx\n"
+            "4\t7\t6\n4\t?\tZ\n");
+  dir.write("keyboard/b2.txt",
+            "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n3\t\xA4\xA1\tr\n4\t?\t?\n");
+  dir.write("keyboard/c0.txt", "1\t\xA4\xA1\tq\n");
+  dir.write("sample.txt", "\x88\x61\x88\x62 7?\r\n");
+}
+
+const std::vector<std::string> kTable = {
+    "Layout  Set  Fingering  Keys/syl  Keys/100  Shift%  Left/Right  Home%  NumRow%  SameFgr%  "
+    "SameKey%  Run4+%   Busiest  Untreated",
+    "------  ---  ---------  --------  --------  ------  ----------  -----  -------  --------  "
+    "--------  ------  --------  ---------",
+    "b2        2  Qwerty         4.50     150.0   11.11   50.0/50.0   33.3      0.0     11.11  "
+    "    0.00    0.00  L2 37.5%          1",
+    "a3        3  Gong3          5.00     166.7   10.00   55.6/44.4   57.1     14.3     10.00  "
+    "    0.00    0.00  L2 33.3%          0",
+};
+constexpr std::size_t kLegendLines = 14;
+
+TEST(Compare, TableAndPairsWorkedByHand) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "--compare"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_EQ(outcome.errors, "");
+  const std::vector<std::string> out = lines(outcome.output);
+  ASSERT_EQ(out.size(), 2 + kTable.size() + 1 + kLegendLines + 11) << outcome.output;
+  EXPECT_EQ(out[0], "Reading 9 bytes");
+  EXPECT_EQ(out[1], "");
+  for (std::size_t i = 0; i < kTable.size(); ++i) EXPECT_EQ(out[2 + i], kTable[i]);
+  EXPECT_EQ(out[2 + kTable.size()], "");
+  const std::vector<std::string> pairs(out.end() - 11, out.end());
+  const std::vector<std::string> expected = {
+      "",
+      "Most frequent same-finger pairs of different keys and same-key repeats (top 3):",
+      "strokes, % of keystrokes, the keys in typing order and what each types",
+      "",
+      "b2",
+      "  same finger         1  11.11%  ? \xA1\xE6 Enter",  // the arrow in CP949
+      "  same key      none",
+      "",
+      "a3",
+      "  same finger         1  10.00%  Z ? \xA1\xE6 Enter  (with Shift)",
+      "  same key      none",
+  };
+  EXPECT_EQ(pairs, expected);
+}
+
+// --compare compares every layout unless /2 or /3 chooses, and prints the
+// text reports only when /i or /j asks; never a keystroke report.
+TEST(Compare, SwitchesChooseLayoutsAndTextReports) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  struct Case {
+    std::vector<std::string> arguments;
+    bool jamoReport;
+    bool twoSetRow;
+    bool threeSetRow;
+  };
+  const Case cases[] = {
+      {{"sample.txt", "--compare"}, false, true, true},
+      {{"--compare", "sample.txt", "/j"}, true, true, true},
+      {{"sample.txt", "/3", "--compare"}, false, false, true},
+      {{"sample.txt", "/2", "/j", "--compare"}, true, true, false},
+      {{"sample.txt", "/x", "--compare"}, false, true, true},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = runKbevalBinary(dir, c.arguments);
+    const std::string& text = outcome.output;
+    const std::string which = c.arguments.back();
+    EXPECT_EQ(outcome.exitStatus, 0) << which;
+    EXPECT_EQ(text.find("*** Result of"), std::string::npos) << which;
+    EXPECT_EQ(text.find("Hangeul Natnae:") != std::string::npos, c.jamoReport) << which;
+    EXPECT_EQ(text.find("\n" + kTable[2] + "\n") != std::string::npos, c.twoSetRow) << which;
+    EXPECT_EQ(text.find("\n" + kTable[3] + "\n") != std::string::npos, c.threeSetRow) << which;
+    if (c.jamoReport) {
+      EXPECT_LT(text.find("Hangeul Natnae:"), text.find(kTable[0])) << which;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kbeval

@@ -1,0 +1,79 @@
+#include "views/comparison_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace kbeval {
+namespace {
+
+template <typename Print>
+std::string printed(Print print) {
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&data, &size);
+  print(out);
+  std::fclose(out);
+  std::string text(data, size);
+  std::free(data);
+  return text;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> all;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) all.push_back(line);
+  return all;
+}
+
+// Two rows worked out by hand: a UTF-8 name of four syllables (eight
+// columns), and a name of 24 columns, which sizes the first column: two
+// CP949 syllables (not UTF-8: a column per byte), 19 ASCII characters and a
+// control byte that shows as "?"; its layout typed nothing.
+TEST(ComparisonTable, ColumnsAsWideAsTheirWidestCell) {
+  ComparisonFigures f;
+  f.keystrokesPerSyllable = 2.3456;
+  f.keystrokesPer100Characters = 180.04;
+  f.shiftShare = 3.2;
+  f.leftHandShare = 54.71;
+  f.rightHandShare = 45.29;
+  f.homeRowShare = 47.44;
+  f.numberRowShare = 1.26;
+  f.sameFingerShare = 2.641;
+  f.sameKeyShare = 1.052;
+  f.longOneHandRunShare = 3.861;
+  f.busiestFinger = 3;
+  f.busiestFingerLoad = 20.33;
+  f.untreated = 83;
+  const ComparisonRow rows[] = {{"한글자판", 2, "Pyojun", f},
+                                {"\xB0\xA1\xB3\xAA-longer-layout-name\x01", 3, "Gong3", {}}};
+  const std::vector<std::string> table =
+      lines(printed([&](std::FILE* out) { printComparisonTable(rows, out); }));
+  ASSERT_GE(table.size(), 5u);
+  EXPECT_EQ(table[0],
+            "Layout                    Set  Fingering  Keys/syl  Keys/100  Shift%  Left/Right  "
+            "Home%  NumRow%  SameFgr%  SameKey%  Run4+%   Busiest  Untreated");
+  EXPECT_EQ(table[1],
+            "------------------------  ---  ---------  --------  --------  ------  ----------  "
+            "-----  -------  --------  --------  ------  --------  ---------");
+  EXPECT_EQ(table[2],
+            "한글자판                    2  Pyojun         2.35     180.0    3.20   54.7/45.3  "
+            " 47.4      1.3      2.64      1.05    3.86  L2 20.3%         83");
+  EXPECT_EQ(table[3],
+            "\xB0\xA1\xB3\xAA-longer-layout-name?    3  Gong3          0.00       0.0    0.00     "
+            "0.0/0.0  "
+            "  0.0      0.0      0.00      0.00    0.00         -          0");
+  // An empty line, then one legend line per column, led by its header.
+  EXPECT_EQ(table[4], "");
+  const char* headers[] = {"Layout",   "Set",        "Fingering", "Keys/syl", "Keys/100",
+                           "Shift%",   "Left/Right", "Home%",     "NumRow%",  "SameFgr%",
+                           "SameKey%", "Run4+%",     "Busiest",   "Untreated"};
+  ASSERT_EQ(table.size(), 5u + std::size(headers));
+  for (std::size_t k = 0; k < std::size(headers); ++k) {
+    EXPECT_TRUE(table[5 + k].starts_with(std::string(headers[k]) + " ")) << table[5 + k];
+  }
+}
+
+}  // namespace
+}  // namespace kbeval
