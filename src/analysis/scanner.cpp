@@ -3,15 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "analysis/combinations.h"
-
 namespace kbeval {
 
 namespace {
-
-// Every piece is copied with one fixed-size move when it fits, so the pool
-// and the key stream keep this much slack behind their last byte.
-constexpr std::size_t kCopyWidth = 16;
 
 // Sign index of each ASCII byte, or -1.
 constexpr std::array<signed char, 128> makeSignIndex() {
@@ -38,6 +32,43 @@ constexpr std::array<signed char, 512> makeSymbolIndex() {
 }
 constexpr std::array<signed char, 512> kSymbolIndex = makeSymbolIndex();
 
+constexpr int symbolOf(unsigned code) {
+  if (code >> 8 == 0xD9) return kSymbolIndex[code & 0xFF];
+  if (code >> 8 == 0xDC) return kSymbolIndex[256 + (code & 0xFF)];
+  return -1;
+}
+
+constexpr bool isSyllable(unsigned code) {
+  return code >= 0x8000 && code < 0xD400 && (code >> 5 & 31) < kMedialCodes &&
+         (code & 31) < kFinalCodes;
+}
+
+// What a character code is to the scan: whether it types something, and
+// whether it is a syllable (which meets the syllable before it).
+constexpr std::uint8_t kTypes = 1, kSyllable = 2;
+
+struct CodeKinds {
+  std::array<std::uint8_t, kCharacterCodes> kind{};
+};
+
+constexpr CodeKinds makeCodeKinds() {
+  CodeKinds kinds;
+  for (unsigned code = 0; code < 128; ++code) {
+    if (code == ' ' || code == '\n' || kSignIndex[code] >= 0) kinds.kind[code] = kTypes;
+  }
+  for (unsigned code = 0x8000; code < kCharacterCodes; ++code) {
+    if (isSyllable(code)) kinds.kind[code] = kTypes | kSyllable;
+    if (symbolOf(code) >= 0) kinds.kind[code] = kTypes;
+  }
+  return kinds;
+}
+constexpr CodeKinds kCodeKinds = makeCodeKinds();
+
+// A junction cell that no syllable uses: characters that are no syllable
+// count there, so that the loop needs no branch.
+constexpr std::size_t kNoJunction = kJunctionCells - 1;
+static_assert(kFinalCodes * 32 <= kNoJunction);
+
 bool isQuote(int symbol, std::string_view a, std::string_view b) {
   return SymbolNames[symbol] == a || SymbolNames[symbol] == b;
 }
@@ -57,40 +88,85 @@ KeyPiece addKeysOrMarker(std::string& pool, const std::string& keys) {
   return addPiece(pool, keys, false);
 }
 
-std::uint16_t twoByteCode(unsigned b1, unsigned b2) {
-  return static_cast<std::uint16_t>((b1 << 8) | b2);
-}
-
-// Room for `characters` more characters in the transcriber's key stream.
-void reserveKeyStream(Transcriber& t, std::size_t characters) {
-  const std::size_t needed = t.keyStreamLength + characters * t.longestPiece + kCopyWidth;
-  if (t.keyStream.size() < needed) t.keyStream.resize(std::max(needed, 2 * t.keyStream.size()));
-}
-
-// Appends the keys of every character to the transcriber's key stream.
-void transcribe(const std::vector<std::uint16_t>& characters, Transcriber& t) {
-  reserveKeyStream(t, characters.size());
-  const KeyPiece* pieces = t.pieces.data();
-  const char* pool = t.pool.data();
-  unsigned char* const begin = t.keyStream.data() + t.keyStreamLength;
-  unsigned char* out = begin;
-  Count untreated = 0;
-  for (const std::uint16_t character : characters) {
-    const KeyPiece piece = pieces[character];
-    // One fixed-size move when the piece fits: no call, no branch on its length.
-    if (piece.length <= kCopyWidth) {
-      std::memcpy(out, pool + piece.offset, kCopyWidth);
-    } else {
-      std::memcpy(out, pool + piece.offset, piece.length);
-    }
-    out += piece.length;
-    untreated += piece.untreated;
-  }
-  t.keyStreamLength += static_cast<std::size_t>(out - begin);
-  t.untreatedCount += untreated;
-}
-
 }  // namespace
+
+void scanText(ScanState& state, const unsigned char* text, std::size_t length, ScanTally& tally,
+              CharacterPiece& characters) {
+  characters.count = 0;
+  if (state.stopped) return;
+  // A zero byte ends the text: scan up to it, then stop for good (a lead byte
+  // right before it has lost its trail byte and is dropped).
+  if (const void* zero = std::memchr(text, 0, length); zero != nullptr) {
+    length = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - text);
+    state.stopped = true;
+  }
+  if (characters.codes.size() < length + 1) characters.codes.resize(length + 1);
+
+  std::uint16_t* const out = characters.codes.data();
+  Count* const counts = tally.characterCounts.data();
+  Count* const junctions = tally.junctionCounts.data();
+  std::size_t n = 0;
+  unsigned previousFinal = static_cast<unsigned>(state.previousFinalCode);
+  // Counts one character; the same steps for every kind of character, so
+  // that a text mixing one- and two-byte codes costs no mispredicted branch.
+  auto count = [&](unsigned code) {
+    const unsigned kind = kCodeKinds.kind[code];
+    ++counts[code];
+    out[n] = static_cast<std::uint16_t>(code);
+    n += kind & kTypes;
+    const bool syllable = (kind & kSyllable) != 0;
+    ++junctions[syllable ? (previousFinal << 5 | (code >> 10 & 31)) : kNoJunction];
+    previousFinal = syllable ? code & 31 : 0;
+  };
+
+  std::size_t i = 0;
+  if (state.pendingLeadByte >= 0 && length > 0) {
+    count(static_cast<unsigned>(state.pendingLeadByte) << 8 | text[0]);
+    state.pendingLeadByte = -1;
+    i = 1;
+  }
+  // Both bytes of a two-byte code lie inside the piece here.
+  for (; i + 1 < length;) {
+    const unsigned b1 = text[i];
+    const unsigned twoBytes = b1 >> 7;
+    const unsigned code = twoBytes ? (b1 << 8 | text[i + 1]) : b1;
+    i += 1 + twoBytes;
+    count(code);
+  }
+  if (i < length) {
+    if (text[i] < 0x80) {
+      count(text[i]);
+    } else {
+      state.pendingLeadByte = text[i];
+    }
+  }
+  if (state.stopped) state.pendingLeadByte = -1;
+  state.previousFinalCode = static_cast<int>(previousFinal);
+  characters.count = n;
+}
+
+TextCounts textCounts(const ScanTally& tally) {
+  TextCounts counts;
+  const std::vector<Count>& n = tally.characterCounts;
+  counts.spaceCount = n[' '];
+  counts.enterCount = n['\n'];
+  for (unsigned code = 0; code < 128; ++code) {
+    const int sign = kSignIndex[code];
+    if (sign < 0) continue;
+    counts.signCount[sign] += n[code];
+    if (sign < 10) counts.digitCount += n[code];
+  }
+  for (unsigned code = 0x8000; code < kCharacterCodes; ++code) {
+    if (n[code] == 0) continue;
+    if (const int symbol = symbolOf(code); symbol >= 0) counts.symbolCount[symbol] += n[code];
+    if (!isSyllable(code)) continue;
+    counts.natnaeCount += n[code];
+    counts.initialCount[code >> 10 & 31] += n[code];
+    counts.medialCount[code >> 5 & 31] += n[code];
+    counts.finalCount[code & 31] += n[code];
+  }
+  return counts;
+}
 
 Transcriber makeTranscriber(const LayoutRecord& layout) {
   Transcriber t;
@@ -119,111 +195,35 @@ Transcriber makeTranscriber(const LayoutRecord& layout) {
   // layout whose file failed to open types no syllable.
   if (!layout.fileName.empty()) {
     std::string keys;
-    for (unsigned b1 = 0x80; b1 < 0xD4; ++b1) {
-      for (unsigned b2 = 0; b2 < 256; ++b2) {
-        const unsigned initial = (b1 >> 2) & 31;
-        const unsigned medial = ((b1 & 3) << 3) | (b2 >> 5);
-        const unsigned final = b2 & 31;
-        if (initial >= kInitialCodes || medial >= kMedialCodes || final >= kFinalCodes) continue;
-        keys = layout.initialKeys[initial];
-        keys += layout.medialKeys[medial];
-        keys += layout.finalKeys[final];
-        if (!keys.empty()) t.pieces[twoByteCode(b1, b2)] = addPiece(pool, keys, false);
-      }
+    for (unsigned code = 0x8000; code < 0xD400; ++code) {
+      if (!isSyllable(code)) continue;
+      keys = layout.initialKeys[code >> 10 & 31];
+      keys += layout.medialKeys[code >> 5 & 31];
+      keys += layout.finalKeys[code & 31];
+      if (!keys.empty()) t.pieces[code] = addPiece(pool, keys, false);
     }
   }
-  for (const KeyPiece& piece : t.pieces) {
-    t.longestPiece = std::max<std::size_t>(t.longestPiece, piece.length);
-  }
-  pool.append(kCopyWidth, '\0');
   return t;
 }
 
-void scanText(ScanState& state, const unsigned char* text, std::size_t length, TextCounts& counts,
-              CombinationCounts& combinations, std::vector<Transcriber>& transcribers) {
-  if (state.stopped || length == 0) return;
-  std::vector<std::uint16_t>& characters = state.characters;
-  characters.clear();
-  characters.reserve(length + 1);
-
-  std::size_t i = 0;
-  int lead = state.pendingLeadByte;
-  state.pendingLeadByte = -1;
-  int previousFinal = state.previousFinalCode;
-
-  while (i < length || lead >= 0) {
-    unsigned b1;
-    if (lead >= 0) {
-      b1 = static_cast<unsigned>(lead);
-      lead = -1;
-    } else {
-      b1 = text[i++];
-      if (b1 == 0) {
-        state.stopped = true;
-        break;
-      }
-      if (b1 < 0x80) {
-        if (b1 == ' ') {
-          ++counts.spaceCount;
-          characters.push_back(' ');
-        } else if (b1 == '\n') {
-          ++counts.enterCount;
-          characters.push_back('\n');
-        } else {
-          const int sign = kSignIndex[b1];
-          if (sign >= 0) {
-            ++counts.signCount[sign];
-            counts.digitCount += sign < 10;
-            characters.push_back(static_cast<std::uint16_t>(b1));
-          }
-        }
-        previousFinal = 0;
-        continue;
-      }
-    }
-    // A two-byte code: its trail byte may lie in the next piece.
-    if (i == length) {
-      state.pendingLeadByte = static_cast<int>(b1);
-      break;
-    }
-    const unsigned b2 = text[i++];
-    if (b2 == 0) {  // the text ends inside the code; the lead byte is dropped
-      state.stopped = true;
-      break;
-    }
-    if (b1 >= 0xD4) {  // no syllable: a symbol, or skipped
-      int symbol = -1;
-      if (b1 == 0xD9) symbol = kSymbolIndex[b2];
-      if (b1 == 0xDC) symbol = kSymbolIndex[256 + b2];
-      if (symbol >= 0) {
-        ++counts.symbolCount[symbol];
-        characters.push_back(twoByteCode(b1, b2));
-      }
-      previousFinal = 0;
-      continue;
-    }
-    const int initial = static_cast<int>((b1 >> 2) & 31);
-    const int medial = static_cast<int>(((b1 & 3) << 3) | (b2 >> 5));
-    const int final = static_cast<int>(b2 & 31);
-    if (initial >= kInitialCodes || medial >= kMedialCodes || final >= kFinalCodes) {
-      previousFinal = 0;
-      continue;
-    }
-    ++counts.natnaeCount;
-    ++counts.initialCount[initial];
-    ++counts.medialCount[medial];
-    ++counts.finalCount[final];
-    countCombinations(combinations, initial, medial, final, previousFinal);
-    characters.push_back(twoByteCode(b1, b2));
-    previousFinal = final;
-  }
-  state.previousFinalCode = previousFinal;
-  for (Transcriber& t : transcribers) transcribe(characters, t);
+std::string_view keysOf(const Transcriber& transcriber, std::uint16_t code) {
+  const KeyPiece piece = transcriber.pieces[code];
+  return std::string_view(transcriber.pool).substr(piece.offset, piece.length);
 }
 
-std::string keyStreamText(const Transcriber& transcriber) {
-  return std::string(reinterpret_cast<const char*>(transcriber.keyStream.data()),
-                     transcriber.keyStreamLength);
+void transcribe(const Transcriber& transcriber, const CharacterPiece& characters,
+                std::string& keyStream) {
+  for (std::size_t i = 0; i < characters.count; ++i) {
+    keyStream += keysOf(transcriber, characters.codes[i]);
+  }
+}
+
+Count untreatedCount(const Transcriber& transcriber, const ScanTally& tally) {
+  Count untreated = 0;
+  for (std::size_t code = 0; code < kCharacterCodes; ++code) {
+    if (transcriber.pieces[code].untreated) untreated += tally.characterCounts[code];
+  }
+  return untreated;
 }
 
 }  // namespace kbeval

@@ -1,6 +1,7 @@
 #include "driver/run.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 
 #include "analysis/text_reports.h"
 #include "driver/sample_analysis.h"
+#include "driver/walk_pipeline.h"
 #include "keystrokes/keystroke_report.h"
 #include "layouts/layout_loader.h"
 
@@ -52,15 +54,26 @@ int cannotOpenSample(std::FILE* out) {
   return 1;
 }
 
-// Every evaluated layout costs about 1.3 MB while the sample streams by (its
-// transcription table and its pair counts). More layouts than this are
+// Every evaluated layout costs about 1 MB while the sample streams by (its
+// character summaries and its pair counts). More layouts than this are
 // evaluated in further passes over the sample, so that thousands of layout
 // files need no more memory than a few dozen.
 constexpr std::size_t kLayoutsPerPass = 32;
 
-// Reads the sample from its start through the analysis. False on a read error.
-bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize) {
-  std::vector<char> buffer(samplePieceSize(analysis, pieceSize));
+// The threads to walk layouts on: as asked, else every CPU this process may
+// run on.
+unsigned jobsFor(const RunOptions& options) {
+  if (options.jobs != 0) return options.jobs;
+  cpu_set_t cpus;
+  if (::sched_getaffinity(0, sizeof cpus, &cpus) != 0) return 1;
+  return static_cast<unsigned>(std::max(CPU_COUNT(&cpus), 1));
+}
+
+// Reads the sample from its start through the analysis, the layouts walked on
+// `jobs` threads. False on a read error.
+bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize, unsigned jobs) {
+  WalkPipeline walks(analysis, jobs);
+  std::vector<char> buffer(std::max<std::size_t>(pieceSize, 1));
   for (;;) {
     const ssize_t got = ::read(fd, buffer.data(), buffer.size());
     if (got < 0) {
@@ -68,9 +81,15 @@ bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize) 
       return false;
     }
     if (got == 0) break;
-    if (!analyseSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got))) break;
+    const bool more =
+        readSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got), pieceToFill(walks));
+    publishPiece(walks);
+    if (!more) break;
   }
-  finishSampleAnalysis(analysis);
+  readSampleEnd(analysis, pieceToFill(walks));
+  publishPiece(walks);
+  finishWalks(walks);
+  endSampleAnalysis(analysis);
   return true;
 }
 
@@ -109,9 +128,10 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
   const bool rereadable = ::lseek(fd, 0, SEEK_CUR) == 0;
   const std::size_t perPass = rereadable ? kLayoutsPerPass : evaluated.size();
 
+  const unsigned jobs = jobsFor(options);
   std::size_t done = std::min(perPass, evaluated.size());
   SampleAnalysis analysis = startSampleAnalysis({evaluated.begin(), evaluated.begin() + done});
-  if (!analyseSampleFile(fd, analysis, pieceSize)) return cannotOpenSample(out);
+  if (!analyseSampleFile(fd, analysis, pieceSize, jobs)) return cannotOpenSample(out);
   std::fflush(held.stream);
   std::fwrite(held.data, 1, held.size, out);
   if (options.jamoReport) printJamoReport(analysis.textCounts, out);
@@ -122,7 +142,7 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
     const std::size_t end = std::min(done + perPass, evaluated.size());
     analysis = SampleAnalysis{};  // the last pass's tables go before the next one's come
     analysis = startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end});
-    if (::lseek(fd, 0, SEEK_SET) != 0 || !analyseSampleFile(fd, analysis, pieceSize)) {
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !analyseSampleFile(fd, analysis, pieceSize, jobs)) {
       std::fputs("kbeval: cannot read the sample file again.\n", stderr);
       return 1;
     }

@@ -3,23 +3,19 @@
 #include <algorithm>
 #include <utility>
 
+#include "analysis/combinations.h"
 #include "keystrokes/key_table.h"
 
 namespace kbeval {
 
 namespace {
 
-// Scans the translated piece, then walks and empties every key stream.
-void analyseText(SampleAnalysis& analysis) {
-  scanText(analysis.scan, reinterpret_cast<const unsigned char*>(analysis.text.data()),
-           analysis.text.size(), analysis.textCounts, *analysis.combinations,
-           analysis.transcribers);
-  for (std::size_t i = 0; i < analysis.transcribers.size(); ++i) {
-    Transcriber& t = analysis.transcribers[i];
-    LayoutEvaluation& e = analysis.evaluations[i];
-    evaluateKeys(*e.tables, *e.state, t.keyStream.data(), t.keyStreamLength);
-    t.keyStreamLength = 0;
+std::vector<std::string_view> keysByCode(const Transcriber& transcriber) {
+  std::vector<std::string_view> keys(kCharacterCodes);
+  for (std::size_t code = 0; code < kCharacterCodes; ++code) {
+    keys[code] = keysOf(transcriber, static_cast<std::uint16_t>(code));
   }
+  return keys;
 }
 
 }  // namespace
@@ -30,7 +26,6 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
   // tables serve any number of layouts.
   std::vector<std::pair<KeyTable, std::shared_ptr<const EvaluationTables>>> shared;
   for (const LayoutRecord* layout : layouts) {
-    analysis.transcribers.push_back(makeTranscriber(*layout));
     LayoutEvaluation& e = analysis.evaluations.emplace_back();
     e.layout = layout;
     KeyTable keys{};
@@ -43,43 +38,74 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
       e.tables = std::make_shared<const EvaluationTables>(makeEvaluationTables(keys));
       shared.emplace_back(keys, e.tables);
     }
+    e.walk = makeCharacterWalk(*e.tables, keysByCode(makeTranscriber(*layout)));
   }
   return analysis;
 }
 
 void restartSampleAnalysis(SampleAnalysis& analysis) {
   analysis.mode = TextModeState{};
-  analysis.scan = ScanState{.characters = std::move(analysis.scan.characters)};
+  analysis.scan = ScanState{};
+  std::fill(analysis.tally->characterCounts.begin(), analysis.tally->characterCounts.end(), 0);
+  analysis.tally->junctionCounts = {};
   analysis.textCounts = TextCounts{};
   *analysis.combinations = CombinationCounts{};
-  for (Transcriber& t : analysis.transcribers) {
-    t.keyStreamLength = 0;
-    t.untreatedCount = 0;
+  for (LayoutEvaluation& e : analysis.evaluations) {
+    restartEvaluation(*e.state);
+    e.untreatedCount = 0;
   }
-  for (LayoutEvaluation& e : analysis.evaluations) restartEvaluation(*e.state);
 }
 
-std::size_t samplePieceSize(const SampleAnalysis& analysis, std::size_t wanted) {
-  constexpr std::size_t kKeyStreamBudget = std::size_t{4} << 20;
-  std::size_t size = std::max<std::size_t>(wanted, 1);
-  for (const Transcriber& t : analysis.transcribers) {
-    size = std::min(size, std::max<std::size_t>(256, kKeyStreamBudget / t.longestPiece));
-  }
-  return size;
-}
-
-bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {
+bool readSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length,
+                     CharacterPiece& characters) {
+  characters.count = 0;
   if (analysis.mode.ended || analysis.scan.stopped) return false;
   analysis.text.clear();
   translateTextMode(analysis.mode, bytes, length, analysis.text);
-  analyseText(analysis);
+  scanText(analysis.scan, reinterpret_cast<const unsigned char*>(analysis.text.data()),
+           analysis.text.size(), *analysis.tally, characters);
   return !analysis.mode.ended && !analysis.scan.stopped;
 }
 
-void finishSampleAnalysis(SampleAnalysis& analysis) {
+void readSampleEnd(SampleAnalysis& analysis, CharacterPiece& characters) {
   analysis.text.clear();
   finishTextMode(analysis.mode, analysis.text);
-  analyseText(analysis);
+  scanText(analysis.scan, reinterpret_cast<const unsigned char*>(analysis.text.data()),
+           analysis.text.size(), *analysis.tally, characters);
+}
+
+void walkSampleCharacters(SampleAnalysis& analysis, std::size_t index,
+                          const CharacterPiece& characters) {
+  LayoutEvaluation& e = analysis.evaluations[index];
+  walkCharacters(e.walk, *e.tables, *e.state, characters.codes.data(), characters.count);
+}
+
+void endSampleAnalysis(SampleAnalysis& analysis) {
+  const ScanTally& tally = *analysis.tally;
+  analysis.textCounts = textCounts(tally);
+  *analysis.combinations = CombinationCounts{};
+  countTalliedCombinations(tally, *analysis.combinations);
+  for (LayoutEvaluation& e : analysis.evaluations) {
+    const Transcriber transcriber = makeTranscriber(*e.layout);
+    addKeystrokesInside(*e.tables, keysByCode(transcriber), tally.characterCounts, *e.state);
+    e.untreatedCount = untreatedCount(transcriber, tally);
+  }
+}
+
+bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {
+  const bool more = readSampleBytes(analysis, bytes, length, analysis.characters);
+  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
+    walkSampleCharacters(analysis, i, analysis.characters);
+  }
+  return more;
+}
+
+void finishSampleAnalysis(SampleAnalysis& analysis) {
+  readSampleEnd(analysis, analysis.characters);
+  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
+    walkSampleCharacters(analysis, i, analysis.characters);
+  }
+  endSampleAnalysis(analysis);
 }
 
 KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_t index) {
@@ -88,7 +114,7 @@ KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_
 }
 
 Count layoutUntreatedCount(const SampleAnalysis& analysis, std::size_t index) {
-  return analysis.transcribers[index].untreatedCount;
+  return analysis.evaluations[index].untreatedCount;
 }
 
 std::vector<Count> layoutKeyPairCounts(const SampleAnalysis& analysis, std::size_t index) {

@@ -1,0 +1,122 @@
+#include "driver/walk_pipeline.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kbeval {
+
+namespace {
+
+constexpr std::size_t kNoLayout = std::numeric_limits<std::size_t>::max();
+
+// Slots per thread: enough that the reader runs ahead of the walks while a
+// worker finishes a piece, few enough that memory stays small.
+constexpr std::size_t kSlotsPerThread = 4;
+
+// A layout no thread walks now that has a published piece left to walk; of
+// those the one furthest behind, so that its oldest slot is freed soonest.
+std::size_t readyLayout(const WalkPipeline& p) {
+  std::size_t best = kNoLayout;
+  for (std::size_t i = 0; i < p.walked.size(); ++i) {
+    if (p.walking[i] || p.walked[i] == p.published) continue;
+    if (best == kNoLayout || p.walked[i] < p.walked[best]) best = i;
+  }
+  return best;
+}
+
+// Walks layout `index` through its next piece, with the lock released.
+void walkOne(WalkPipeline& p, std::size_t index, std::unique_lock<std::mutex>& lock) {
+  p.walking[index] = 1;
+  const CharacterPiece& piece = p.slots[p.walked[index] % p.slots.size()];
+  lock.unlock();
+  walkSampleCharacters(p.analysis, index, piece);
+  lock.lock();
+  p.walking[index] = 0;
+  ++p.walked[index];
+  p.freed = *std::min_element(p.walked.begin(), p.walked.end());
+  p.changed.notify_all();
+}
+
+void work(WalkPipeline& p) {
+  std::unique_lock lock(p.mutex);
+  while (!p.stopped) {
+    if (const std::size_t index = readyLayout(p); index != kNoLayout) {
+      walkOne(p, index, lock);
+    } else if (p.ended && p.freed == p.published) {
+      return;
+    } else {
+      p.changed.wait(lock);
+    }
+  }
+}
+
+void stopAndJoin(WalkPipeline& p) {
+  {
+    const std::lock_guard lock(p.mutex);
+    p.stopped = true;
+  }
+  p.changed.notify_all();
+  for (std::thread& worker : p.workers) {
+    if (worker.joinable()) worker.join();
+  }
+}
+
+}  // namespace
+
+WalkPipeline::WalkPipeline(SampleAnalysis& sample, unsigned jobs) : analysis(sample) {
+  const std::size_t layouts = analysis.evaluations.size();
+  walked.assign(layouts, 0);
+  walking.assign(layouts, 0);
+  // The caller is one of the threads; more workers than layouts would idle.
+  const std::size_t workerCount = std::min<std::size_t>(jobs > 1 ? jobs - 1 : 0, layouts);
+  slots.resize(workerCount == 0 ? 1 : kSlotsPerThread * (workerCount + 1));
+  try {
+    for (std::size_t i = 0; i < workerCount; ++i) workers.emplace_back([this] { work(*this); });
+  } catch (...) {
+    stopAndJoin(*this);
+    throw;
+  }
+}
+
+WalkPipeline::~WalkPipeline() {
+  stopAndJoin(*this);
+}
+
+CharacterPiece& pieceToFill(WalkPipeline& p) {
+  std::unique_lock lock(p.mutex);
+  while (p.published - p.freed == p.slots.size()) {
+    if (const std::size_t index = readyLayout(p); index != kNoLayout) {
+      walkOne(p, index, lock);
+    } else {
+      p.changed.wait(lock);
+    }
+  }
+  return p.slots[p.published % p.slots.size()];
+}
+
+void publishPiece(WalkPipeline& p) {
+  {
+    const std::lock_guard lock(p.mutex);
+    ++p.published;
+    if (p.walked.empty()) p.freed = p.published;
+  }
+  p.changed.notify_all();
+}
+
+void finishWalks(WalkPipeline& p) {
+  {
+    std::unique_lock lock(p.mutex);
+    p.ended = true;
+    p.changed.notify_all();
+    while (p.freed != p.published) {
+      if (const std::size_t index = readyLayout(p); index != kNoLayout) {
+        walkOne(p, index, lock);
+      } else {
+        p.changed.wait(lock);
+      }
+    }
+  }
+  for (std::thread& worker : p.workers) worker.join();
+}
+
+}  // namespace kbeval
