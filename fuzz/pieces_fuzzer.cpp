@@ -37,7 +37,7 @@ void analysePieces(SampleAnalysis& a, const char* sample, const std::vector<std:
   readSampleEnd(a, pieceToFill(walks));
   publishPiece(walks);
   finishWalks(walks);
-  endSampleAnalysis(a);
+  endSampleReading(a);
 }
 
 }  // namespace

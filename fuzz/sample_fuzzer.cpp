@@ -1,7 +1,7 @@
 // A sample file from arbitrary bytes, typed on the fixed layouts. The scan
 // must count and transcribe exactly as the plain character-by-character rules
-// do, each key stream and each layout's walk over the characters must count
-// as the keystroke-by-keystroke rules say, and every report must print.
+// do, each key stream and each layout's walk over the text's tokens must
+// count as the keystroke-by-keystroke rules say, and every report must print.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +12,13 @@
 #include "analysis/combinations.h"
 #include "analysis/scanner.h"
 #include "analysis/text_reports.h"
+#include "analysis/tokens.h"
 #include "fuzz_check.h"
 #include "fuzz_support.h"
-#include "keystrokes/character_walk.h"
 #include "keystrokes/key_table.h"
 #include "keystrokes/keystroke_counts.h"
 #include "keystrokes/keystroke_report.h"
+#include "keystrokes/token_walk.h"
 #include "keystrokes/reference_evaluation.h"
 #include "text/text_mode.h"
 
@@ -27,29 +28,20 @@ using namespace kbeval;
 
 struct Typist {
   std::vector<const LayoutRecord*> layouts = fuzz::fixedLayoutPointers();
-  std::vector<Transcriber> transcribers;
-  std::vector<std::vector<std::string_view>> keysByCode;
   std::vector<KeyTable> keys;
   std::vector<EvaluationTables> tables;
-  std::vector<CharacterWalk> walks;
   std::vector<EvaluationState> states;
   ScanTally tally;
+  TokenDictionary tokens;
 };
 
 Typist& typist() {
   static Typist t = [] {
     Typist made;
-    made.transcribers.reserve(made.layouts.size());
     for (const LayoutRecord* layout : made.layouts) {
-      const Transcriber& transcriber = made.transcribers.emplace_back(makeTranscriber(*layout));
-      std::vector<std::string_view>& keys = made.keysByCode.emplace_back(kCharacterCodes);
-      for (std::size_t code = 0; code < kCharacterCodes; ++code) {
-        keys[code] = keysOf(transcriber, static_cast<std::uint16_t>(code));
-      }
       KeyTable& table = made.keys.emplace_back();
       setupKeyTable(*layout, table);
       made.tables.push_back(makeEvaluationTables(table));
-      made.walks.push_back(makeCharacterWalk(made.tables.back(), keys));
       made.states.emplace_back();
     }
     return made;
@@ -76,6 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const TextCounts counts = textCounts(tally);
   auto combinations = std::make_unique<CombinationCounts>();
   countTalliedCombinations(tally, *combinations);
+  TokenState tokenState;
+  restartTokens(t.tokens, tokenState);
+  TokenPiece tokens;
+  cutTokens(t.tokens, tokenState, characters, true, tokens);
 
   const fuzz::PlainScan plain = fuzz::plainScan(text, t.layouts);
   FUZZ_CHECK(counts == plain.counts);
@@ -83,23 +79,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   printCombinationReport(*combinations, fuzz::nullSink());
 
   for (std::size_t i = 0; i < t.layouts.size(); ++i) {
+    const LayoutRecord& layout = *t.layouts[i];
     std::string stream;
-    transcribe(t.transcribers[i], characters, stream);
+    transcribe(layout, characters, stream);
     FUZZ_CHECK(stream == plain.keyStreams[i]);
-    const Count untreated = untreatedCount(t.transcribers[i], tally);
+    const Count untreated = untreatedCount(layout, tally);
     FUZZ_CHECK(untreated == plain.untreated[i]);
 
-    // The key stream walked keystroke by keystroke, and the characters walked
-    // one by one, both against the rules.
+    // The key stream walked keystroke by keystroke, and the text's tokens
+    // walked one by one, both against the rules.
     const KeystrokeCounts expected = reference::referenceEvaluate(t.keys[i], stream);
     EvaluationState& state = t.states[i];
     restartEvaluation(state);
     evaluateKeys(t.tables[i], state, reinterpret_cast<const unsigned char*>(stream.data()),
                  stream.size());
     FUZZ_CHECK(keystrokeCounts(t.tables[i], state) == expected);
+
+    TokenWalk walk = makeTokenWalk(t.tables[i]);
+    std::vector<std::string> tokenKeys(tokens.knownTokens);
+    for (std::size_t token = 0; token < tokens.knownTokens; ++token) {
+      for (std::uint16_t code : tokenCharacters(t.tokens, token)) {
+        appendKeys(layout, code, tokenKeys[token]);
+      }
+      addToken(walk, t.tables[i], tokenKeys[token]);
+    }
     restartEvaluation(state);
-    walkCharacters(t.walks[i], t.tables[i], state, characters.codes.data(), characters.count);
-    addKeystrokesInside(t.tables[i], t.keysByCode[i], tally.characterCounts, state);
+    walkTokens(walk, t.tables[i], state, tokens.tokens.data(), tokens.count);
+    for (std::size_t token = 0; token < tokens.knownTokens; ++token) {
+      addKeystrokesInside(t.tables[i], tokenKeys[token], t.tokens.tokenCounts[token], state);
+    }
+    addFirstKeystrokes(walk, state);
     const KeystrokeCounts keystrokes = keystrokeCounts(t.tables[i], state);
     FUZZ_CHECK(keystrokes == expected);
     fuzz::checkKeystrokeCounts(keystrokes);

@@ -45,7 +45,7 @@ constexpr bool isSyllable(unsigned code) {
 
 // What a character code is to the scan: whether it types something, and
 // whether it is a syllable (which meets the syllable before it).
-constexpr std::uint8_t kTypes = 1, kSyllable = 2;
+constexpr std::uint8_t kTypes = 1, kSyllable = 2, kSeparator = 4;
 
 struct CodeKinds {
   std::array<std::uint8_t, kCharacterCodes> kind{};
@@ -54,7 +54,8 @@ struct CodeKinds {
 constexpr CodeKinds makeCodeKinds() {
   CodeKinds kinds;
   for (unsigned code = 0; code < 128; ++code) {
-    if (code == ' ' || code == '\n' || kSignIndex[code] >= 0) kinds.kind[code] = kTypes;
+    if (kSignIndex[code] >= 0) kinds.kind[code] = kTypes;
+    if (code == ' ' || code == '\n') kinds.kind[code] = kTypes | kSeparator;
   }
   for (unsigned code = 0x8000; code < kCharacterCodes; ++code) {
     if (isSyllable(code)) kinds.kind[code] = kTypes | kSyllable;
@@ -63,6 +64,9 @@ constexpr CodeKinds makeCodeKinds() {
   return kinds;
 }
 constexpr CodeKinds kCodeKinds = makeCodeKinds();
+static_assert(std::count_if(kCodeKinds.kind.begin(), kCodeKinds.kind.end(), [](std::uint8_t kind) {
+                return kind & kTypes;
+              }) == kMostTypingCharacters);
 
 // A junction cell that no syllable uses: characters that are no syllable
 // count there, so that the loop needs no branch.
@@ -73,26 +77,12 @@ bool isQuote(int symbol, std::string_view a, std::string_view b) {
   return SymbolNames[symbol] == a || SymbolNames[symbol] == b;
 }
 
-KeyPiece addPiece(std::string& pool, std::string_view bytes, bool untreated) {
-  KeyPiece piece;
-  piece.offset = static_cast<std::uint32_t>(pool.size());
-  piece.length = static_cast<std::uint16_t>(bytes.size());
-  piece.untreated = untreated ? 1 : 0;
-  pool.append(bytes);
-  return piece;
-}
-
-// A key string, or the untreated marker where the layout has none.
-KeyPiece addKeysOrMarker(std::string& pool, const std::string& keys) {
-  if (keys.empty()) return addPiece(pool, std::string_view("\x18", 1), true);
-  return addPiece(pool, keys, false);
-}
-
 }  // namespace
 
 void scanText(ScanState& state, const unsigned char* text, std::size_t length, ScanTally& tally,
               CharacterPiece& characters) {
   characters.count = 0;
+  characters.separatorCount = 0;
   if (state.stopped) return;
   // A zero byte ends the text: scan up to it, then stop for good (a lead byte
   // right before it has lost its trail byte and is dropped).
@@ -100,9 +90,14 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
     length = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - text);
     state.stopped = true;
   }
-  if (characters.codes.size() < length + 1) characters.codes.resize(length + 1);
+  if (characters.codes.size() < length + kCharacterPadding) {
+    characters.codes.resize(length + kCharacterPadding);
+    characters.separators.resize(length + 1);
+  }
 
   std::uint16_t* const out = characters.codes.data();
+  std::uint32_t* const separators = characters.separators.data();
+  std::size_t separatorCount = 0;
   Count* const counts = tally.characterCounts.data();
   Count* const junctions = tally.junctionCounts.data();
   std::size_t n = 0;
@@ -112,6 +107,8 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
   auto count = [&](unsigned code) {
     const unsigned kind = kCodeKinds.kind[code];
     ++counts[code];
+    separators[separatorCount] = static_cast<std::uint32_t>(n);
+    separatorCount += (kind / kSeparator) & 1;
     out[n] = static_cast<std::uint16_t>(code);
     n += kind & kTypes;
     const bool syllable = (kind & kSyllable) != 0;
@@ -143,6 +140,7 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
   if (state.stopped) state.pendingLeadByte = -1;
   state.previousFinalCode = static_cast<int>(previousFinal);
   characters.count = n;
+  characters.separatorCount = separatorCount;
 }
 
 TextCounts textCounts(const ScanTally& tally) {
@@ -168,60 +166,62 @@ TextCounts textCounts(const ScanTally& tally) {
   return counts;
 }
 
-Transcriber makeTranscriber(const LayoutRecord& layout) {
-  Transcriber t;
-  std::string& pool = t.pool;
-  t.pieces.assign(kCharacterCodes, addPiece(pool, {}, false));
-  t.pieces[' '] = addPiece(pool, " ", false);
-  t.pieces['\n'] = addPiece(pool, "\n", false);
-  for (int s = 0; s < kSignCount; ++s) {
-    t.pieces[static_cast<unsigned char>(SignChars[s])] = addKeysOrMarker(pool, layout.signKeys[s]);
+bool appendKeys(const LayoutRecord& layout, std::uint16_t code, std::string& keys) {
+  // A digit, sign or symbol without keys writes the untreated marker.
+  auto keysOrMarker = [&keys](const std::string& keyString) {
+    if (!keyString.empty()) {
+      keys += keyString;
+      return false;
+    }
+    keys += static_cast<char>(kUntreatedMarker);
+    return true;
+  };
+  if (code == ' ' || code == '\n') {
+    keys += static_cast<char>(code);
+    return false;
   }
-  // Symbols, the first row winning where two share a code.
-  for (int k = kSymbolCount - 1; k >= 0; --k) {
-    const std::string& keys = layout.symbolKeys[k];
-    KeyPiece piece;
+  if (code < 128) {
+    const int sign = kSignIndex[code];
+    return sign >= 0 && keysOrMarker(layout.signKeys[sign]);
+  }
+  if (const int symbol = symbolOf(code); symbol >= 0) {
+    const std::string& keyString = layout.symbolKeys[symbol];
     // Typographic quotes are typed as the plain quote key, whatever the layout names.
-    if (!keys.empty() && isQuote(k, "\xA1\xAE", "\xA1\xAF")) {
-      piece = addPiece(pool, "'", false);
-    } else if (!keys.empty() && isQuote(k, "\xA1\xB0", "\xA1\xB1")) {
-      piece = addPiece(pool, "\"", false);
-    } else {
-      piece = addKeysOrMarker(pool, keys);
+    if (!keyString.empty() && isQuote(symbol, "\xA1\xAE", "\xA1\xAF")) {
+      keys += '\'';
+      return false;
     }
-    t.pieces[SymbolCodes[k]] = piece;
+    if (!keyString.empty() && isQuote(symbol, "\xA1\xB0", "\xA1\xB1")) {
+      keys += '"';
+      return false;
+    }
+    return keysOrMarker(keyString);
   }
-  // Syllables: the initial, medial and final keys, one after the other. A
+  // A syllable: the initial, medial and final keys, one after the other. A
   // layout whose file failed to open types no syllable.
-  if (!layout.fileName.empty()) {
-    std::string keys;
-    for (unsigned code = 0x8000; code < 0xD400; ++code) {
-      if (!isSyllable(code)) continue;
-      keys = layout.initialKeys[code >> 10 & 31];
-      keys += layout.medialKeys[code >> 5 & 31];
-      keys += layout.finalKeys[code & 31];
-      if (!keys.empty()) t.pieces[code] = addPiece(pool, keys, false);
-    }
+  if (isSyllable(code) && !layout.fileName.empty()) {
+    keys += layout.initialKeys[code >> 10 & 31];
+    keys += layout.medialKeys[code >> 5 & 31];
+    keys += layout.finalKeys[code & 31];
   }
-  return t;
+  return false;
 }
 
-std::string_view keysOf(const Transcriber& transcriber, std::uint16_t code) {
-  const KeyPiece piece = transcriber.pieces[code];
-  return std::string_view(transcriber.pool).substr(piece.offset, piece.length);
-}
-
-void transcribe(const Transcriber& transcriber, const CharacterPiece& characters,
+void transcribe(const LayoutRecord& layout, const CharacterPiece& characters,
                 std::string& keyStream) {
   for (std::size_t i = 0; i < characters.count; ++i) {
-    keyStream += keysOf(transcriber, characters.codes[i]);
+    appendKeys(layout, characters.codes[i], keyStream);
   }
 }
 
-Count untreatedCount(const Transcriber& transcriber, const ScanTally& tally) {
+Count untreatedCount(const LayoutRecord& layout, const ScanTally& tally) {
+  // Only digits, signs and symbols can be untreated.
   Count untreated = 0;
+  std::string keys;
   for (std::size_t code = 0; code < kCharacterCodes; ++code) {
-    if (transcriber.pieces[code].untreated) untreated += tally.characterCounts[code];
+    const Count n = tally.characterCounts[code];
+    if (n == 0 || (code >= 128 && symbolOf(static_cast<unsigned>(code)) < 0)) continue;
+    if (appendKeys(layout, static_cast<std::uint16_t>(code), keys)) untreated += n;
   }
   return untreated;
 }

@@ -43,11 +43,18 @@ struct ScanTally {
 };
 
 // The characters of one piece that type something (spaces, line feeds,
-// digits and signs, symbols, syllables), as character codes.
+// digits and signs, symbols, syllables), as character codes, and where among
+// them the spaces and line feeds are (which end words).
 struct CharacterPiece {
   std::vector<std::uint16_t> codes;  // buffer; only the first `count` are the piece's
   std::size_t count = 0;
+  std::vector<std::uint32_t> separators;  // buffer; positions in `codes`
+  std::size_t separatorCount = 0;
 };
+
+// Room `codes` keeps after its last character, so that a reader may load a
+// few characters at once past it.
+inline constexpr std::size_t kCharacterPadding = 16;
 
 // Scans one piece of text: tallies it, and replaces `characters` with the
 // piece's characters that type something. Stops for good at a zero byte.
@@ -57,30 +64,20 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
 // The text counts of everything tallied.
 TextCounts textCounts(const ScanTally& tally);
 
-// What one character appends to a key stream: `length` bytes at `offset` in
-// the transcriber's byte pool, and whether that is an untreated marker.
-struct KeyPiece {
-  std::uint32_t offset = 0;
-  std::uint16_t length = 0;
-  std::uint16_t untreated = 0;
-};
+// How many character codes type something (and so may come in a piece).
+inline constexpr std::size_t kMostTypingCharacters =
+    2 + kSignCount + kSymbolCount - 1 + kInitialCodes * kMedialCodes * kFinalCodes;
 
-// One layout's transcription: the keys of every character code, worked out once.
-struct Transcriber {
-  std::string pool;              // all piece bytes
-  std::vector<KeyPiece> pieces;  // by character code
-};
-
-Transcriber makeTranscriber(const LayoutRecord& layout);
-
-// The keys character `code` types.
-std::string_view keysOf(const Transcriber& transcriber, std::uint16_t code);
+// Appends the keys character `code` types on `layout` to `keys`: its key
+// string, or the untreated marker for a digit, sign or symbol without one.
+// Returns whether it was the marker.
+bool appendKeys(const LayoutRecord& layout, std::uint16_t code, std::string& keys);
 
 // Appends the keys the characters type to `keyStream` (for tests and small texts).
-void transcribe(const Transcriber& transcriber, const CharacterPiece& characters,
+void transcribe(const LayoutRecord& layout, const CharacterPiece& characters,
                 std::string& keyStream);
 
-// How many untreated markers the tallied characters write.
-Count untreatedCount(const Transcriber& transcriber, const ScanTally& tally);
+// How many untreated markers the tallied characters write on `layout`.
+Count untreatedCount(const LayoutRecord& layout, const ScanTally& tally);
 
 }  // namespace kbeval

@@ -89,7 +89,7 @@ bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize, 
   readSampleEnd(analysis, pieceToFill(walks));
   publishPiece(walks);
   finishWalks(walks);
-  endSampleAnalysis(analysis);
+  endSampleReading(analysis);
   return true;
 }
 

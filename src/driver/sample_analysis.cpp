@@ -10,12 +10,13 @@ namespace kbeval {
 
 namespace {
 
-std::vector<std::string_view> keysByCode(const Transcriber& transcriber) {
-  std::vector<std::string_view> keys(kCharacterCodes);
-  for (std::size_t code = 0; code < kCharacterCodes; ++code) {
-    keys[code] = keysOf(transcriber, static_cast<std::uint16_t>(code));
+// The keys token `token` types on the layout.
+void tokenKeys(const SampleAnalysis& analysis, const LayoutRecord& layout, std::size_t token,
+               std::string& keys) {
+  keys.clear();
+  for (const std::uint16_t code : tokenCharacters(*analysis.tokens, token)) {
+    appendKeys(layout, code, keys);
   }
-  return keys;
 }
 
 }  // namespace
@@ -38,7 +39,7 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
       e.tables = std::make_shared<const EvaluationTables>(makeEvaluationTables(keys));
       shared.emplace_back(keys, e.tables);
     }
-    e.walk = makeCharacterWalk(*e.tables, keysByCode(makeTranscriber(*layout)));
+    e.walk = makeTokenWalk(*e.tables);
   }
   return analysis;
 }
@@ -48,64 +49,93 @@ void restartSampleAnalysis(SampleAnalysis& analysis) {
   analysis.scan = ScanState{};
   std::fill(analysis.tally->characterCounts.begin(), analysis.tally->characterCounts.end(), 0);
   analysis.tally->junctionCounts = {};
+  restartTokens(*analysis.tokens, analysis.tokenState);
   analysis.textCounts = TextCounts{};
   *analysis.combinations = CombinationCounts{};
   for (LayoutEvaluation& e : analysis.evaluations) {
     restartEvaluation(*e.state);
     e.untreatedCount = 0;
+    restartTokenWalk(e.walk);
   }
 }
 
+namespace {
+
+// Scans the text translated so far and, when there are layouts to walk
+// them, cuts its characters into tokens. Returns whether the text goes on.
+bool scanAndCut(SampleAnalysis& analysis, bool fileEnds, TokenPiece& tokens) {
+  scanText(analysis.scan, reinterpret_cast<const unsigned char*>(analysis.text.data()),
+           analysis.text.size(), *analysis.tally, analysis.characters);
+  const bool textEnds = fileEnds || analysis.mode.ended || analysis.scan.stopped;
+  tokens.count = 0;
+  if (!analysis.evaluations.empty()) {
+    cutTokens(*analysis.tokens, analysis.tokenState, analysis.characters, textEnds, tokens);
+  }
+  return !textEnds;
+}
+
+}  // namespace
+
 bool readSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length,
-                     CharacterPiece& characters) {
-  characters.count = 0;
+                     TokenPiece& tokens) {
+  tokens.count = 0;
   if (analysis.mode.ended || analysis.scan.stopped) return false;
   analysis.text.clear();
   translateTextMode(analysis.mode, bytes, length, analysis.text);
-  scanText(analysis.scan, reinterpret_cast<const unsigned char*>(analysis.text.data()),
-           analysis.text.size(), *analysis.tally, characters);
-  return !analysis.mode.ended && !analysis.scan.stopped;
+  return scanAndCut(analysis, false, tokens);
 }
 
-void readSampleEnd(SampleAnalysis& analysis, CharacterPiece& characters) {
+void readSampleEnd(SampleAnalysis& analysis, TokenPiece& tokens) {
   analysis.text.clear();
   finishTextMode(analysis.mode, analysis.text);
-  scanText(analysis.scan, reinterpret_cast<const unsigned char*>(analysis.text.data()),
-           analysis.text.size(), *analysis.tally, characters);
+  scanAndCut(analysis, true, tokens);
 }
 
-void walkSampleCharacters(SampleAnalysis& analysis, std::size_t index,
-                          const CharacterPiece& characters) {
+void walkSampleTokens(SampleAnalysis& analysis, std::size_t index, const TokenPiece& tokens) {
   LayoutEvaluation& e = analysis.evaluations[index];
-  walkCharacters(e.walk, *e.tables, *e.state, characters.codes.data(), characters.count);
+  std::string keys;
+  for (std::size_t token = e.walk.tokens.size(); token < tokens.knownTokens; ++token) {
+    tokenKeys(analysis, *e.layout, token, keys);
+    addToken(e.walk, *e.tables, keys);
+  }
+  walkTokens(e.walk, *e.tables, *e.state, tokens.tokens.data(), tokens.count);
 }
 
-void endSampleAnalysis(SampleAnalysis& analysis) {
-  const ScanTally& tally = *analysis.tally;
-  analysis.textCounts = textCounts(tally);
-  *analysis.combinations = CombinationCounts{};
-  countTalliedCombinations(tally, *analysis.combinations);
-  for (LayoutEvaluation& e : analysis.evaluations) {
-    const Transcriber transcriber = makeTranscriber(*e.layout);
-    addKeystrokesInside(*e.tables, keysByCode(transcriber), tally.characterCounts, *e.state);
-    e.untreatedCount = untreatedCount(transcriber, tally);
+void endLayoutWalk(SampleAnalysis& analysis, std::size_t index) {
+  LayoutEvaluation& e = analysis.evaluations[index];
+  const TokenDictionary& dictionary = *analysis.tokens;
+  std::string keys;
+  for (std::size_t token = 0; token < dictionary.count; ++token) {
+    const Count times = dictionary.tokenCounts[token];
+    if (times == 0) continue;
+    tokenKeys(analysis, *e.layout, token, keys);
+    addKeystrokesInside(*e.tables, keys, times, *e.state);
   }
+  addFirstKeystrokes(e.walk, *e.state);
+  e.untreatedCount = untreatedCount(*e.layout, *analysis.tally);
+}
+
+void endSampleReading(SampleAnalysis& analysis) {
+  analysis.textCounts = textCounts(*analysis.tally);
+  *analysis.combinations = CombinationCounts{};
+  countTalliedCombinations(*analysis.tally, *analysis.combinations);
 }
 
 bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {
-  const bool more = readSampleBytes(analysis, bytes, length, analysis.characters);
+  const bool more = readSampleBytes(analysis, bytes, length, analysis.piece);
   for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
-    walkSampleCharacters(analysis, i, analysis.characters);
+    walkSampleTokens(analysis, i, analysis.piece);
   }
   return more;
 }
 
 void finishSampleAnalysis(SampleAnalysis& analysis) {
-  readSampleEnd(analysis, analysis.characters);
+  readSampleEnd(analysis, analysis.piece);
   for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
-    walkSampleCharacters(analysis, i, analysis.characters);
+    walkSampleTokens(analysis, i, analysis.piece);
+    endLayoutWalk(analysis, i);
   }
-  endSampleAnalysis(analysis);
+  endSampleReading(analysis);
 }
 
 KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_t index) {

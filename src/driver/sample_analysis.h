@@ -1,10 +1,10 @@
 // The analysis of the sample as its bytes are read, in two stages: reading
-// (text mode and the scan, which tallies the text and hands out each piece's
-// characters) and walking (each layout walks the characters of every piece,
-// in order). The stages touch disjoint state: the reading stage only the
-// text's, each layout's walk only its own, so the walks of different layouts
-// may run on different threads while the next piece is read. Any cut of the
-// file into pieces gives the counts of the file fed whole.
+// (text mode, the scan, which tallies the text, and the cut of each piece's
+// characters into tokens) and walking (each layout walks the tokens of every
+// piece, in order). The stages touch disjoint state: the reading stage only
+// the text's, each layout's walk only its own, so the walks of different
+// layouts may run on different threads while the next piece is read. Any cut
+// of the file into pieces gives the counts of the file fed whole.
 #pragma once
 
 #include <cstddef>
@@ -14,8 +14,9 @@
 
 #include "analysis/scanner.h"
 #include "analysis/text_counts.h"
-#include "keystrokes/character_walk.h"
+#include "analysis/tokens.h"
 #include "keystrokes/keystroke_counts.h"
+#include "keystrokes/token_walk.h"
 #include "layouts/layout_record.h"
 #include "text/text_mode.h"
 
@@ -26,21 +27,24 @@ struct LayoutEvaluation {
   const LayoutRecord* layout = nullptr;
   // Layouts with the same key geometry share one set of tables.
   std::shared_ptr<const EvaluationTables> tables;
-  CharacterWalk walk;
+  TokenWalk walk;  // knows the tokens this layout has walked so far
   std::unique_ptr<EvaluationState> state = std::make_unique<EvaluationState>();
-  Count untreatedCount = 0;  // worked out by endSampleAnalysis
+  Count untreatedCount = 0;  // worked out at the end
 };
 
 struct SampleAnalysis {
   TextModeState mode;
   ScanState scan;
   std::unique_ptr<ScanTally> tally = std::make_unique<ScanTally>();
-  // Worked out from the tally by endSampleAnalysis.
+  std::unique_ptr<TokenDictionary> tokens = std::make_unique<TokenDictionary>();
+  TokenState tokenState;
+  // Worked out from the tally by endSampleReading.
   TextCounts textCounts;
   std::unique_ptr<CombinationCounts> combinations = std::make_unique<CombinationCounts>();
   std::vector<LayoutEvaluation> evaluations;
   std::string text;           // scratch: the current piece after text mode
-  CharacterPiece characters;  // scratch of analyseSampleBytes
+  CharacterPiece characters;  // scratch: its characters that type something
+  TokenPiece piece;           // scratch of analyseSampleBytes
 };
 
 // Sets up the analysis for the layouts to be evaluated (which must outlive it).
@@ -50,27 +54,30 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
 // layouts' tables and the memory.
 void restartSampleAnalysis(SampleAnalysis& analysis);
 
-// Reading stage: the next `length` bytes of the sample file, whose characters
-// replace those in `characters`. Returns false once the text has ended (a 0x1A
-// or zero byte): the rest of the file is not text.
+// Reading stage: the next `length` bytes of the sample file, whose tokens
+// replace those in `tokens`. Returns false once the text has ended (a 0x1A or
+// zero byte): the rest of the file is not text.
 bool readSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length,
-                     CharacterPiece& characters);
+                     TokenPiece& tokens);
 
-// Reading stage at the end of the file: the last characters (if any).
-void readSampleEnd(SampleAnalysis& analysis, CharacterPiece& characters);
+// Reading stage at the end of the file: the last tokens (if any).
+void readSampleEnd(SampleAnalysis& analysis, TokenPiece& tokens);
 
-// Walking stage: layout `index` walks the next piece's characters.
-void walkSampleCharacters(SampleAnalysis& analysis, std::size_t index,
-                          const CharacterPiece& characters);
+// Walking stage: layout `index` walks the next piece's tokens.
+void walkSampleTokens(SampleAnalysis& analysis, std::size_t index, const TokenPiece& tokens);
 
-// Works out every count once all pieces have been read and walked.
-void endSampleAnalysis(SampleAnalysis& analysis);
+// Walking stage after the last piece: adds layout `index`'s keystrokes
+// inside tokens, and counts its untreated characters.
+void endLayoutWalk(SampleAnalysis& analysis, std::size_t index);
+
+// Works out the text's counts once all pieces have been read.
+void endSampleReading(SampleAnalysis& analysis);
 
 // Both stages on the calling thread: analyses the next `length` bytes of the
 // sample file. Returns false once the text has ended.
 bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length);
 
-// Both stages at the end of the file, then endSampleAnalysis.
+// Both stages at the end of the file, and the ends of both.
 void finishSampleAnalysis(SampleAnalysis& analysis);
 
 // The keystroke counts of layout `index`, and its untreated characters.

@@ -13,28 +13,45 @@ constexpr std::size_t kNoLayout = std::numeric_limits<std::size_t>::max();
 // worker finishes a piece, few enough that memory stays small.
 constexpr std::size_t kSlotsPerThread = 4;
 
-// A layout no thread walks now that has a published piece left to walk; of
-// those the one furthest behind, so that its oldest slot is freed soonest.
+// A layout no thread walks now that has a published piece left to walk (of
+// those the one furthest behind, so that its oldest slot is freed soonest),
+// or, after the last piece, one whose walk is to be ended.
 std::size_t readyLayout(const WalkPipeline& p) {
   std::size_t best = kNoLayout;
   for (std::size_t i = 0; i < p.walked.size(); ++i) {
-    if (p.walking[i] || p.walked[i] == p.published) continue;
+    if (p.walking[i] || p.done[i]) continue;
+    if (p.walked[i] == p.published && !p.ended) continue;
     if (best == kNoLayout || p.walked[i] < p.walked[best]) best = i;
   }
   return best;
 }
 
-// Walks layout `index` through its next piece, with the lock released.
+// Walks layout `index` through its next piece, or ends its walk, with the
+// lock released.
 void walkOne(WalkPipeline& p, std::size_t index, std::unique_lock<std::mutex>& lock) {
   p.walking[index] = 1;
-  const CharacterPiece& piece = p.slots[p.walked[index] % p.slots.size()];
+  const bool last = p.walked[index] == p.published;
+  const TokenPiece& piece = p.slots[p.walked[index] % p.slots.size()];
   lock.unlock();
-  walkSampleCharacters(p.analysis, index, piece);
+  if (last) {
+    endLayoutWalk(p.analysis, index);
+  } else {
+    walkSampleTokens(p.analysis, index, piece);
+  }
   lock.lock();
   p.walking[index] = 0;
-  ++p.walked[index];
-  p.freed = *std::min_element(p.walked.begin(), p.walked.end());
+  if (last) {
+    p.done[index] = 1;
+    ++p.layoutsDone;
+  } else {
+    ++p.walked[index];
+    p.freed = *std::min_element(p.walked.begin(), p.walked.end());
+  }
   p.changed.notify_all();
+}
+
+bool allDone(const WalkPipeline& p) {
+  return p.ended && p.layoutsDone == p.done.size();
 }
 
 void work(WalkPipeline& p) {
@@ -42,7 +59,7 @@ void work(WalkPipeline& p) {
   while (!p.stopped) {
     if (const std::size_t index = readyLayout(p); index != kNoLayout) {
       walkOne(p, index, lock);
-    } else if (p.ended && p.freed == p.published) {
+    } else if (allDone(p)) {
       return;
     } else {
       p.changed.wait(lock);
@@ -67,6 +84,7 @@ WalkPipeline::WalkPipeline(SampleAnalysis& sample, unsigned jobs) : analysis(sam
   const std::size_t layouts = analysis.evaluations.size();
   walked.assign(layouts, 0);
   walking.assign(layouts, 0);
+  done.assign(layouts, 0);
   // The caller is one of the threads; more workers than layouts would idle.
   const std::size_t workerCount = std::min<std::size_t>(jobs > 1 ? jobs - 1 : 0, layouts);
   slots.resize(workerCount == 0 ? 1 : kSlotsPerThread * (workerCount + 1));
@@ -82,7 +100,7 @@ WalkPipeline::~WalkPipeline() {
   stopAndJoin(*this);
 }
 
-CharacterPiece& pieceToFill(WalkPipeline& p) {
+TokenPiece& pieceToFill(WalkPipeline& p) {
   std::unique_lock lock(p.mutex);
   while (p.published - p.freed == p.slots.size()) {
     if (const std::size_t index = readyLayout(p); index != kNoLayout) {
@@ -108,7 +126,7 @@ void finishWalks(WalkPipeline& p) {
     std::unique_lock lock(p.mutex);
     p.ended = true;
     p.changed.notify_all();
-    while (p.freed != p.published) {
+    while (!allDone(p)) {
       if (const std::size_t index = readyLayout(p); index != kNoLayout) {
         walkOne(p, index, lock);
       } else {

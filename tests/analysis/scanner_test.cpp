@@ -71,8 +71,6 @@ struct Scan {
 Scan scan(std::string_view text, const std::vector<LayoutRecord>& layouts,
           std::size_t pieceSize = std::string_view::npos) {
   Scan s;
-  std::vector<Transcriber> transcribers;
-  for (const LayoutRecord& layout : layouts) transcribers.push_back(makeTranscriber(layout));
   s.streams.resize(layouts.size());
   CharacterPiece piece;
   std::size_t at = 0;
@@ -80,14 +78,12 @@ Scan scan(std::string_view text, const std::vector<LayoutRecord>& layouts,
     const std::size_t length = std::min(pieceSize, text.size() - at);
     scanText(s.state, reinterpret_cast<const unsigned char*>(text.data() + at), length, *s.tally,
              piece);
-    for (std::size_t i = 0; i < transcribers.size(); ++i) {
-      transcribe(transcribers[i], piece, s.streams[i]);
-    }
+    for (std::size_t i = 0; i < layouts.size(); ++i) transcribe(layouts[i], piece, s.streams[i]);
     at += length;
   } while (at < text.size());
   s.counts = textCounts(*s.tally);
   countTalliedCombinations(*s.tally, *s.combinations);
-  for (const Transcriber& t : transcribers) s.untreated.push_back(untreatedCount(t, *s.tally));
+  for (const LayoutRecord& layout : layouts) s.untreated.push_back(untreatedCount(layout, *s.tally));
   return s;
 }
 

@@ -1,7 +1,8 @@
-#include "keystrokes/character_walk.h"
+#include "keystrokes/token_walk.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <limits>
 
 namespace kbeval {
@@ -21,7 +22,7 @@ std::uint8_t saturatedByte(Count n) {
   return static_cast<std::uint8_t>(std::min<Count>(n, 255));
 }
 
-// One run followed through a character's keystrokes after its first.
+// One run followed through a token's keystrokes after its first.
 struct RunTrack {
   bool ends = false;
   Count grow = 0, trail = 0;
@@ -39,14 +40,17 @@ struct RunTrack {
 };
 
 // A keystroke that carries the run on (`on`) or not; a run that began and
-// ended inside the character goes to `ended(length, finger)`.
+// ended inside the token goes to `ended(length, finger)`. With `fromNothing`,
+// the run going in is taken to be none, so that the strokes that carry it on
+// are a run begun inside too (the walk corrects that where a run was going).
 template <typename Ended>
-void track(RunTrack& run, bool on, int finger, Ended&& ended) {
+void track(RunTrack& run, bool on, int finger, bool fromNothing, Ended&& ended) {
   if (!run.ends) {
     if (on) {
       if (run.grow++ == 0) run.growFinger = finger;
     } else {
       run.ends = true;
+      if (fromNothing && run.grow != 0) ended(run.grow, run.growFinger);
     }
   } else if (on) {
     if (run.trail++ == 0) run.trailFinger = finger;
@@ -94,81 +98,147 @@ Rest walkRest(const EvaluationTables& tables, std::string_view keys, EvaluationS
     previous = current;
     rest.strokes = true;
     rest.fingers = rest.fingers || (t.flags & (kLeftSameFinger | kRightSameFinger | kSameKey));
-    track(rest.leftHand, t.flags & kLeftRunGoesOn, 0, handEnded(0));
-    track(rest.rightHand, t.flags & kRightRunGoesOn, 0, handEnded(1));
-    track(rest.leftFinger, t.flags & kLeftSameFinger, t.leftFinger, fingerEnded);
-    track(rest.rightFinger, t.flags & kRightSameFinger, t.rightFinger, fingerEnded);
-    track(rest.sameKey, t.flags & kSameKey, t.keyFinger, keyEnded);
+    // A hand's run is always going into a token (it is its first stroke's
+    // or the other hand's); a same-finger run seldom is.
+    track(rest.leftHand, t.flags & kLeftRunGoesOn, 0, false, handEnded(0));
+    track(rest.rightHand, t.flags & kRightRunGoesOn, 0, false, handEnded(1));
+    track(rest.leftFinger, t.flags & kLeftSameFinger, t.leftFinger, true, fingerEnded);
+    track(rest.rightFinger, t.flags & kRightSameFinger, t.rightFinger, true, fingerEnded);
+    track(rest.sameKey, t.flags & kSameKey, t.keyFinger, true, keyEnded);
   }
   rest.last = previous;
   return rest;
 }
 
-// Applies what a character's keystrokes after its first do to a same-finger
-// or same-key run.
+// Applies what a token's keystrokes after its first do to a same-finger or
+// same-key run. The runs begun inside the token are counted with its
+// keystrokes inside; where a run was going into them, the strokes that carry
+// it on belong to it instead.
 template <typename Histogram>
 void applyInside(const RunInside& in, Count& run, int& finger, Histogram& histogram) {
-  if (in.grow != 0) {
-    if (run == 0) finger = in.growFinger;
-    run += in.grow;
-  }
-  if (in.ends) {
-    if (run != 0) ++histogram[finger][bucket(run)];
+  if (run == 0) {
+    if (in.ends) {
+      run = in.trail;
+      finger = in.trailFinger;
+    } else if (in.grow != 0) {
+      run = in.grow;
+      finger = in.growFinger;
+    }
+  } else if (in.ends) {
+    ++histogram[finger][bucket(run + in.grow)];
+    if (in.grow != 0) --histogram[in.growFinger][bucket(in.grow)];
     run = in.trail;
     finger = in.trailFinger;
+  } else {
+    run += in.grow;
   }
+}
+
+// Whether a token leaves a same-finger or same-key run going when none went
+// into it.
+bool leavesRun(const RunTrack& run) {
+  return (run.ends ? run.trail : run.grow) != 0;
 }
 
 }  // namespace
 
-CharacterWalk makeCharacterWalk(const EvaluationTables& tables,
-                                const std::vector<std::string_view>& keysByCode) {
-  CharacterWalk walk;
-  walk.characters.assign(kWalkCodes, CharacterStrokes{});
-  walk.fingerRunsIndex.assign(kWalkCodes, 0);
+namespace {
+
+std::uint8_t stepOf(const KeyTransition& t) {
+  if (t.flags & kNoStroke) return 0;  // leaves everything as it is
+  return static_cast<std::uint8_t>(
+      kStepCounts | ((t.flags & kLeftRunGoesOn) ? 0 : kStepEndsLeftRun) |
+      ((t.flags & kRightRunGoesOn) ? 0 : kStepEndsRightRun) |
+      ((t.flags & (kLeftSameFinger | kRightSameFinger | kSameKey)) ? kStepFingers : 0));
+}
+
+// Lays the pair table out again, `width` entries a row.
+void layOut(TokenWalk& walk, const EvaluationTables& tables, std::size_t width) {
+  const std::size_t rows = walk.lastKeys.size();
+  const std::size_t rowsBefore = walk.width == 0 ? 0 : walk.pairs.size() / walk.width;
+  std::vector<Count> pairs(rows * width);
+  const std::size_t firstsBefore = std::min(walk.firstKeys.size(), walk.width);
+  for (std::size_t row = 0; row < rowsBefore; ++row) {
+    for (std::size_t first = 0; first < firstsBefore; ++first) {
+      pairs[row * width + first] = walk.pairs[row * walk.width + first];
+    }
+  }
+  for (TokenStrokes& t : walk.tokens) {
+    if (walk.width != 0) t.lastRow = static_cast<std::uint16_t>(t.lastRow / walk.width * width);
+  }
+  walk.pairs = std::move(pairs);
+  walk.width = width;
+  walk.steps.assign(rows * width, 0);
+  for (std::size_t row = 0; row < rows; ++row) {
+    for (std::size_t first = 0; first < walk.firstKeys.size(); ++first) {
+      const std::size_t pair = std::size_t{walk.lastKeys[row]} * 256 + walk.firstKeys[first];
+      walk.steps[row * width + first] = stepOf(tables.transitions[pair]);
+    }
+  }
+}
+
+std::uint8_t firstNumberOf(TokenWalk& walk, const EvaluationTables& tables, unsigned key) {
+  if (walk.firstNumber[key] < 0) {
+    walk.firstNumber[key] = static_cast<std::int16_t>(walk.firstKeys.size());
+    walk.firstKeys.push_back(static_cast<std::uint8_t>(key));
+    const std::size_t width = std::max(walk.width, std::bit_ceil(walk.firstKeys.size()));
+    layOut(walk, tables, width);
+  }
+  return static_cast<std::uint8_t>(walk.firstNumber[key]);
+}
+
+std::uint16_t lastRowOf(TokenWalk& walk, const EvaluationTables& tables, unsigned key) {
+  if (walk.lastNumber[key] < 0) {
+    walk.lastNumber[key] = static_cast<std::int16_t>(walk.lastKeys.size());
+    walk.lastKeys.push_back(static_cast<std::uint16_t>(key));
+    layOut(walk, tables, walk.width);
+  }
+  return static_cast<std::uint16_t>(walk.lastNumber[key] * walk.width);
+}
+
+}  // namespace
+
+TokenWalk makeTokenWalk(const EvaluationTables& tables) {
+  TokenWalk walk;
   FingerRunsInside endsAll;
   endsAll.left.ends = endsAll.right.ends = endsAll.sameKey.ends = 1;
   walk.fingerRunsInside.push_back(endsAll);
-  const std::size_t codes = std::min(keysByCode.size(), std::size_t{1} << 16);
-  for (std::size_t code = 0; code < codes; ++code) {
-    if (code >= 0x80 && code < 0x8000) continue;  // no character has such a code
-    const std::string_view keys = keysByCode[code];
-    if (keys.empty()) continue;
-    const Rest rest = walkRest(tables, keys, nullptr, 0);
-    const std::size_t index = walkIndex(static_cast<std::uint16_t>(code));
-    CharacterStrokes& c = walk.characters[index];
-    c.first = static_cast<std::uint8_t>(keys[0]);
-    c.last = static_cast<std::uint16_t>(rest.last);
-    c.flags = 0;
-    // Lengths beyond kRunBuckets count alike, so the halves hold at most 255.
-    c.runsGrow = saturatedByte(rest.leftHand.grow) | saturatedByte(rest.rightHand.grow) << 16;
-    if (rest.leftHand.ends) {
-      c.runsEndInside |= kLeftHalf;
-      c.runsTrail |= saturatedByte(rest.leftHand.trail);
-    }
-    if (rest.rightHand.ends) {
-      c.runsEndInside |= kRightHalf;
-      c.runsTrail |= saturatedByte(rest.rightHand.trail) << 16;
-    }
-    if (c.runsEndInside != 0) c.flags |= kCharacterEndsRun;
-    if (rest.strokes) c.flags |= kCharacterStrokesInside;
-    if (rest.fingers) {
-      c.flags |= kCharacterFingersInside;
-      walk.fingerRunsIndex[index] = static_cast<std::uint16_t>(walk.fingerRunsInside.size());
-      walk.fingerRunsInside.push_back(
-          {rest.leftFinger.inside(), rest.rightFinger.inside(), rest.sameKey.inside()});
-    }
-  }
-  walk.steps.resize(tables.transitions.size());
-  for (std::size_t pair = 0; pair < walk.steps.size(); ++pair) {
-    const std::uint8_t flags = tables.transitions[pair].flags;
-    if (flags & kNoStroke) continue;  // leaves everything as it is
-    walk.steps[pair] = static_cast<std::uint8_t>(
-        kStepCounts | ((flags & kLeftRunGoesOn) ? 0 : kStepEndsLeftRun) |
-        ((flags & kRightRunGoesOn) ? 0 : kStepEndsRightRun) |
-        ((flags & (kLeftSameFinger | kRightSameFinger | kSameKey)) ? kStepFingers : 0));
-  }
+  walk.firstNumber.assign(256, -1);
+  walk.lastNumber.assign(kNoKey + 1, -1);
+  // The text begins with no keystroke before.
+  lastRowOf(walk, tables, kNoKey);
+  firstNumberOf(walk, tables, ' ');
   return walk;
+}
+
+void addToken(TokenWalk& walk, const EvaluationTables& tables, std::string_view keys) {
+  TokenStrokes& t = walk.tokens.emplace_back();
+  std::uint16_t& fingers = walk.fingerRunsIndex.emplace_back(0);
+  if (keys.empty()) return;  // types nothing
+  const Rest rest = walkRest(tables, keys, nullptr, 0);
+  t.first = firstNumberOf(walk, tables, static_cast<unsigned char>(keys[0]));
+  t.lastRow = lastRowOf(walk, tables, static_cast<unsigned>(rest.last));
+  t.flags = 0;
+  // Lengths beyond kRunBuckets count alike, so the halves hold at most 255.
+  t.runsGrow = saturatedByte(rest.leftHand.grow) | saturatedByte(rest.rightHand.grow) << 16;
+  if (rest.leftHand.ends) {
+    t.runsEndInside |= kLeftHalf;
+    t.runsTrail |= saturatedByte(rest.leftHand.trail);
+  }
+  if (rest.rightHand.ends) {
+    t.runsEndInside |= kRightHalf;
+    t.runsTrail |= saturatedByte(rest.rightHand.trail) << 16;
+  }
+  if (t.runsEndInside != 0) t.flags |= kTokenEndsRun;
+  if (rest.strokes) t.flags |= kTokenStrokesInside;
+  if (leavesRun(rest.leftFinger) || leavesRun(rest.rightFinger) || leavesRun(rest.sameKey)) {
+    t.flags |= kTokenLeavesFingerRun;
+  }
+  if (rest.fingers) {
+    fingers = static_cast<std::uint16_t>(walk.fingerRunsInside.size());
+    walk.fingerRunsInside.push_back(
+        {rest.leftFinger.inside(), rest.rightFinger.inside(), rest.sameKey.inside()});
+  }
 }
 
 namespace {
@@ -185,16 +255,18 @@ void step(bool on, int finger, Count& run, int& runFinger, Histogram& histogram)
   }
 }
 
-// The same-finger and same-key runs at a character that has such strokes or
-// ends such a run: its first keystroke (pair `pair`, if it counts), then the
-// others. Kept out of the walk's loop, which has registers to spare for it
+// The same-finger and same-key runs at a token that has such strokes or
+// ends such a run: its first keystroke (entry `pair` of the pair table, if
+// it counts), then the others. Kept out of the walk's loop, which has registers to spare for it
 // only this way. Returns kStepFingers while a run is going.
-[[gnu::noinline]] unsigned walkFingerRuns(const CharacterWalk& walk, const EvaluationTables& tables,
+[[gnu::noinline]] unsigned walkFingerRuns(const TokenWalk& walk, const EvaluationTables& tables,
                                           EvaluationState& state, std::size_t pair, unsigned stroke,
                                           std::size_t index) {
-  const CharacterStrokes& c = walk.characters[index];
+  const TokenStrokes& c = walk.tokens[index];
   if (stroke) {
-    const KeyTransition& t = tables.transitions[pair];
+    const std::size_t keys =
+        std::size_t{walk.lastKeys[pair / walk.width]} * 256 + walk.firstKeys[pair % walk.width];
+    const KeyTransition& t = tables.transitions[keys];
     step(t.flags & kLeftSameFinger, t.leftFinger, state.leftSameFingerRun, state.leftRunFinger,
          state.endedSameFingerRuns);
     step(t.flags & kRightSameFinger, t.rightFinger, state.rightSameFingerRun, state.rightRunFinger,
@@ -202,7 +274,7 @@ void step(bool on, int finger, Count& run, int& runFinger, Histogram& histogram)
     step(t.flags & kSameKey, t.keyFinger, state.sameKeyRepeat, state.sameKeyFinger,
          state.endedSameKeyRuns);
   }
-  if (c.flags & kCharacterStrokesInside) {
+  if (c.flags & kTokenStrokesInside) {
     const FingerRunsInside& in = walk.fingerRunsInside[walk.fingerRunsIndex[index]];
     applyInside(in.left, state.leftSameFingerRun, state.leftRunFinger, state.endedSameFingerRuns);
     applyInside(in.right, state.rightSameFingerRun, state.rightRunFinger,
@@ -240,13 +312,14 @@ constexpr std::array<FirstStroke, 8> kFirstStrokes = makeFirstStrokes();
 
 }  // namespace
 
-void walkCharacters(const CharacterWalk& walk, const EvaluationTables& tables,
-                    EvaluationState& state, const std::uint16_t* codes, std::size_t count) {
-  const CharacterStrokes* characters = walk.characters.data();
+void walkTokens(TokenWalk& walk, const EvaluationTables& tables, EvaluationState& state,
+                const std::uint16_t* tokens, std::size_t count) {
+  // (Numbering the key before may lay the tables out anew: first.)
+  std::size_t previousRow = lastRowOf(walk, tables, static_cast<unsigned>(state.previous));
+  const TokenStrokes* summaries = walk.tokens.data();
   const std::uint8_t* steps = walk.steps.data();
-  Count* pairs = state.pairCounts.data();
+  Count* pairs = walk.pairs.data();
   // The run state lives in locals: the pair counts must not be thought to alias it.
-  std::size_t previousRow = static_cast<std::size_t>(state.previous) << 8;
   std::uint32_t runs = static_cast<std::uint32_t>(std::min(state.leftRunLength, kHeldRunLength)) |
                        static_cast<std::uint32_t>(std::min(state.rightRunLength, kHeldRunLength))
                            << 16;
@@ -258,9 +331,9 @@ void walkCharacters(const CharacterWalk& walk, const EvaluationTables& tables,
   // run ends. So every time runs may end, the word of runs is written to a
   // log with the halves of the runs that go on cleared, and the log's end
   // moves on only if one ended; the log is sorted into the histograms after
-  // each chunk. A character writes at most two entries: at its first
+  // each chunk. A token writes at most two entries: at its first
   // keystroke and among the others. In a chunk a half grows by at most 256
-  // per character, so it cannot overflow before the lengths are held again.
+  // per token, so it cannot overflow before the lengths are held again.
   constexpr std::size_t kChunk = 128;
   static_assert(kHeldRunLength + kChunk * 256 < 0x10000);
   std::uint32_t runEnds[2 * kChunk];
@@ -285,14 +358,19 @@ void walkCharacters(const CharacterWalk& walk, const EvaluationTables& tables,
            std::min<std::uint32_t>(word >> 16, kHeldRunLength) << 16;
   };
 
+  constexpr std::size_t kAhead = 12;
+  const std::size_t last = count - 1;
   for (std::size_t chunk = 0; chunk < count; chunk += kChunk) {
     const std::size_t chunkEnd = std::min(count, chunk + kChunk);
     std::size_t ended = 0;
     for (std::size_t i = chunk; i < chunkEnd; ++i) {
-      const std::size_t index = walkIndex(codes[i]);
-      const CharacterStrokes& c = characters[index];
-      if (c.flags & kCharacterTypesNothing) continue;
-      const std::size_t pair = previousRow | c.first;
+      // A layout's summaries outgrow the caches; fetch those of the tokens
+      // a few ahead while this one is walked.
+      __builtin_prefetch(&summaries[tokens[std::min(i + kAhead, last)]]);
+      const std::size_t index = tokens[i];
+      const TokenStrokes& c = summaries[index];
+      if (c.flags & kTokenTypesNothing) continue;
+      const std::size_t pair = previousRow + c.first;
       const unsigned step = steps[pair];
       // The first keystroke (a marker or a repeated space or line feed
       // neither counts nor ends a run).
@@ -301,16 +379,18 @@ void walkCharacters(const CharacterWalk& walk, const EvaluationTables& tables,
       runEnds[ended] = runs & ~f.keep;
       ended += f.ends;
       runs = (runs & f.keep) + f.add;
-      previousRow = static_cast<std::size_t>(c.last) << 8;
+      previousRow = c.lastRow;
       // The keystrokes after the first: each run grows, or ends and leaves
-      // the run that was going at the character's end.
+      // the run that was going at the token's end.
       runs += c.runsGrow;
       runEnds[ended] = runs & c.runsEndInside;
-      ended += (c.flags / kCharacterEndsRun) & 1;
+      ended += (c.flags / kTokenEndsRun) & 1;
       runs = (runs & ~c.runsEndInside) + c.runsTrail;
 
       // Same-finger and same-key strokes are few: skip their bookkeeping
-      // unless this character has one or ends a run of them.
+      // unless this token's first stroke is one, a run of them is going, or
+      // the token leaves one going (the runs inside it are counted at the
+      // end).
       if (((step | c.flags | fingerRunsGoing) & kStepFingers) == 0) continue;
       fingerRunsGoing = walkFingerRuns(walk, tables, state, pair, step & kStepCounts, index);
     }
@@ -322,20 +402,31 @@ void walkCharacters(const CharacterWalk& walk, const EvaluationTables& tables,
       state.endedOneHandRuns[hand][b] += lanes[0][hand][b + 1] + lanes[1][hand][b + 1];
     }
   }
-  state.previous = static_cast<int>(previousRow >> 8);
+  state.previous = walk.lastKeys[previousRow / walk.width];
   state.leftRunLength = runs & kLeftHalf;
   state.rightRunLength = runs >> 16;
 }
 
-void addKeystrokesInside(const EvaluationTables& tables,
-                         const std::vector<std::string_view>& keysByCode,
-                         const std::vector<Count>& characterCounts, EvaluationState& state) {
-  const std::size_t codes = std::min(keysByCode.size(), characterCounts.size());
-  for (std::size_t code = 0; code < codes; ++code) {
-    if (characterCounts[code] != 0 && keysByCode[code].size() > 1) {
-      walkRest(tables, keysByCode[code], &state, characterCounts[code]);
+void addKeystrokesInside(const EvaluationTables& tables, std::string_view keys, Count times,
+                         EvaluationState& state) {
+  if (times != 0 && keys.size() > 1) walkRest(tables, keys, &state, times);
+}
+
+void addFirstKeystrokes(TokenWalk& walk, EvaluationState& state) {
+  for (std::size_t row = 0; row < walk.lastKeys.size(); ++row) {
+    for (std::size_t first = 0; first < walk.firstKeys.size(); ++first) {
+      Count& n = walk.pairs[row * walk.width + first];
+      state.pairCounts[std::size_t{walk.lastKeys[row]} * 256 + walk.firstKeys[first]] += n;
+      n = 0;
     }
   }
+}
+
+void restartTokenWalk(TokenWalk& walk) {
+  walk.tokens.clear();
+  walk.fingerRunsIndex.clear();
+  walk.fingerRunsInside.resize(1);
+  std::fill(walk.pairs.begin(), walk.pairs.end(), 0);
 }
 
 }  // namespace kbeval
