@@ -104,6 +104,7 @@ void walkSampleTokens(SampleAnalysis& analysis, std::size_t index, const TokenPi
 void endLayoutWalk(SampleAnalysis& analysis, std::size_t index) {
   LayoutEvaluation& e = analysis.evaluations[index];
   const TokenDictionary& dictionary = *analysis.tokens;
+  e.state->pairCounts.resize(kKeyPairs);
   std::string keys;
   for (std::size_t token = 0; token < dictionary.count; ++token) {
     const Count times = dictionary.tokenCounts[token];
@@ -112,6 +113,8 @@ void endLayoutWalk(SampleAnalysis& analysis, std::size_t index) {
     addKeystrokesInside(*e.tables, keys, times, *e.state);
   }
   addFirstKeystrokes(e.walk, *e.state);
+  // The tokens' summaries are done with: let other layouts have the memory.
+  releaseTokens(e.walk);
   e.untreatedCount = untreatedCount(*e.layout, *analysis.tally);
 }
 

@@ -28,7 +28,9 @@ struct LayoutEvaluation {
   // Layouts with the same key geometry share one set of tables.
   std::shared_ptr<const EvaluationTables> tables;
   TokenWalk walk;  // knows the tokens this layout has walked so far
-  std::unique_ptr<EvaluationState> state = std::make_unique<EvaluationState>();
+  // Its pair counts are made when the walk ends; until then the walk counts.
+  std::unique_ptr<EvaluationState> state =
+      std::make_unique<EvaluationState>(EvaluationState{.pairCounts = {}});
   Count untreatedCount = 0;  // worked out at the end
 };
 

@@ -140,10 +140,6 @@ bool leavesRun(const RunTrack& run) {
   return (run.ends ? run.trail : run.grow) != 0;
 }
 
-}  // namespace
-
-namespace {
-
 std::uint8_t stepOf(const KeyTransition& t) {
   if (t.flags & kNoStroke) return 0;  // leaves everything as it is
   return static_cast<std::uint8_t>(
@@ -255,10 +251,10 @@ void step(bool on, int finger, Count& run, int& runFinger, Histogram& histogram)
   }
 }
 
-// The same-finger and same-key runs at a token that has such strokes or
-// ends such a run: its first keystroke (entry `pair` of the pair table, if
-// it counts), then the others. Kept out of the walk's loop, which has registers to spare for it
-// only this way. Returns kStepFingers while a run is going.
+// The same-finger and same-key runs at a token: its first keystroke (entry
+// `pair` of the pair table, if it counts), then the others. A function of
+// its own, so that the walk's loop keeps its registers for the common case.
+// Returns kStepFingers while a run is going.
 [[gnu::noinline]] unsigned walkFingerRuns(const TokenWalk& walk, const EvaluationTables& tables,
                                           EvaluationState& state, std::size_t pair, unsigned stroke,
                                           std::size_t index) {
@@ -427,6 +423,13 @@ void restartTokenWalk(TokenWalk& walk) {
   walk.fingerRunsIndex.clear();
   walk.fingerRunsInside.resize(1);
   std::fill(walk.pairs.begin(), walk.pairs.end(), 0);
+}
+
+void releaseTokens(TokenWalk& walk) {
+  restartTokenWalk(walk);
+  walk.tokens.shrink_to_fit();
+  walk.fingerRunsIndex.shrink_to_fit();
+  walk.fingerRunsInside.shrink_to_fit();
 }
 
 }  // namespace kbeval

@@ -113,4 +113,7 @@ void addFirstKeystrokes(TokenWalk& walk, EvaluationState& state);
 // Empties the walk's counts for another text; it forgets its tokens.
 void restartTokenWalk(TokenWalk& walk);
 
+// Forgets the tokens and gives their memory back.
+void releaseTokens(TokenWalk& walk);
+
 }  // namespace kbeval

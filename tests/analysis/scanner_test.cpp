@@ -79,6 +79,16 @@ Scan scan(std::string_view text, const std::vector<LayoutRecord>& layouts,
     scanText(s.state, reinterpret_cast<const unsigned char*>(text.data() + at), length, *s.tally,
              piece);
     for (std::size_t i = 0; i < layouts.size(); ++i) transcribe(layouts[i], piece, s.streams[i]);
+    // The scan marks where the spaces and line feeds among the characters are.
+    std::vector<std::uint32_t> separators;
+    for (std::size_t i = 0; i < piece.count; ++i) {
+      if (piece.codes[i] == ' ' || piece.codes[i] == '\n') {
+        separators.push_back(static_cast<std::uint32_t>(i));
+      }
+    }
+    EXPECT_EQ(std::vector<std::uint32_t>(piece.separators.begin(),
+                                         piece.separators.begin() + piece.separatorCount),
+              separators);
     at += length;
   } while (at < text.size());
   s.counts = textCounts(*s.tally);
