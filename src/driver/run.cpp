@@ -54,8 +54,8 @@ int cannotOpenSample(std::FILE* out) {
   return 1;
 }
 
-// Every evaluated layout costs about 1 MB while the sample streams by (its
-// character summaries and its pair counts). More layouts than this are
+// Every evaluated layout costs about 1 MB while the sample streams by (the
+// summaries of the tokens it has met, and its pair counts). More layouts than this are
 // evaluated in further passes over the sample, so that thousands of layout
 // files need no more memory than a few dozen.
 constexpr std::size_t kLayoutsPerPass = 32;

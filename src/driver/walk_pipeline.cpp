@@ -10,8 +10,10 @@ namespace {
 constexpr std::size_t kNoLayout = std::numeric_limits<std::size_t>::max();
 
 // Slots per thread: enough that the reader runs ahead of the walks while a
-// worker finishes a piece, few enough that memory stays small.
+// worker finishes a piece; and a bound, so that memory stays small on
+// machines with many CPUs.
 constexpr std::size_t kSlotsPerThread = 4;
+constexpr std::size_t kMostSlots = 16;
 
 // A layout no thread walks now that has a published piece left to walk (of
 // those the one furthest behind, so that its oldest slot is freed soonest),
@@ -87,7 +89,7 @@ WalkPipeline::WalkPipeline(SampleAnalysis& sample, unsigned jobs) : analysis(sam
   done.assign(layouts, 0);
   // The caller is one of the threads; more workers than layouts would idle.
   const std::size_t workerCount = std::min<std::size_t>(jobs > 1 ? jobs - 1 : 0, layouts);
-  slots.resize(workerCount == 0 ? 1 : kSlotsPerThread * (workerCount + 1));
+  slots.resize(workerCount == 0 ? 1 : std::min(kSlotsPerThread * (workerCount + 1), kMostSlots));
   try {
     for (std::size_t i = 0; i < workerCount; ++i) workers.emplace_back([this] { work(*this); });
   } catch (...) {
