@@ -111,9 +111,11 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
     separatorCount += (kind / kSeparator) & 1;
     out[n] = static_cast<std::uint16_t>(code);
     n += kind & kTypes;
-    const bool syllable = (kind & kSyllable) != 0;
-    ++junctions[syllable ? (previousFinal << 5 | (code >> 10 & 31)) : kNoJunction];
-    previousFinal = syllable ? code & 31 : 0;
+    // Masks, not conditions: the compiler would turn these into branches.
+    const unsigned syllable = 0u - ((kind / kSyllable) & 1);
+    ++junctions[((previousFinal << 5 | (code >> 10 & 31)) & syllable) |
+                (kNoJunction & ~syllable)];
+    previousFinal = code & 31 & syllable;
   };
 
   std::size_t i = 0;
@@ -126,7 +128,8 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
   for (; i + 1 < length;) {
     const unsigned b1 = text[i];
     const unsigned twoBytes = b1 >> 7;
-    const unsigned code = twoBytes ? (b1 << 8 | text[i + 1]) : b1;
+    const unsigned both = 0u - twoBytes;
+    const unsigned code = ((b1 << 8 | text[i + 1]) & both) | (b1 & ~both);
     i += 1 + twoBytes;
     count(code);
   }
