@@ -18,8 +18,8 @@
 #include "keystrokes/key_table.h"
 #include "keystrokes/keystroke_counts.h"
 #include "keystrokes/keystroke_report.h"
-#include "keystrokes/token_walk.h"
 #include "keystrokes/reference_evaluation.h"
+#include "keystrokes/token_walk.h"
 #include "text/text_mode.h"
 
 namespace {
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TokenState tokenState;
   restartTokens(t.tokens, tokenState);
   TokenPiece tokens;
-  cutTokens(t.tokens, tokenState, characters, true, tokens);
+  cutTokens(t.tokens, tokenState, characters, true, size % 2 == 0, tokens);
 
   const fuzz::PlainScan plain = fuzz::plainScan(text, t.layouts);
   FUZZ_CHECK(counts == plain.counts);

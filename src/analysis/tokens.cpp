@@ -9,7 +9,6 @@ namespace kbeval {
 namespace {
 
 constexpr std::size_t kWordSlots = std::size_t{1} << 16;
-constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
 constexpr std::size_t kSeenBits = std::size_t{1} << 20;
 static_assert(kTokenIds <= kNoToken && kMostTypingCharacters < kTokenIds);
 
@@ -18,11 +17,9 @@ constexpr std::size_t kMostWords = kTokenIds - kMostTypingCharacters;
 static_assert(kWordSlots >= 2 * kMostWords);
 
 // A word of at most kLongestWord characters, zeros after its last, as three
-// 64-bit words: compared and hashed without a loop. (No character is 0.)
+// 64-bit words: compared and hashed without a loop.
 struct Word {
-  std::uint64_t part[3] = {};
-
-  bool operator==(const Word&) const = default;
+  std::array<std::uint64_t, 3> part{};
 };
 static_assert(kLongestWord * sizeof(std::uint16_t) == sizeof(Word));
 static_assert(kCharacterPadding * sizeof(std::uint16_t) >= sizeof(Word));
@@ -30,7 +27,7 @@ static_assert(kCharacterPadding * sizeof(std::uint16_t) >= sizeof(Word));
 // The first `length` characters at `characters` (which may be read a whole
 // Word's worth past them) into `word`.
 void readWord(const std::uint16_t* characters, std::size_t length, Word& word) {
-  std::memcpy(word.part, characters, sizeof word.part);
+  std::memcpy(word.part.data(), characters, sizeof word.part);
   const std::size_t bits = length * 16;
   for (std::size_t k = 0; k < 3; ++k) {
     const std::size_t from = k * 64;
@@ -42,12 +39,6 @@ void readWord(const std::uint16_t* characters, std::size_t length, Word& word) {
   }
 }
 
-Word storedWord(const TokenDictionary& d, std::size_t token) {
-  Word word;
-  std::memcpy(word.part, d.characters.get() + token * kLongestWord, sizeof word.part);
-  return word;
-}
-
 std::uint64_t hashOf(const Word& word) {
   const std::uint64_t h = word.part[0] * 0x9E3779B97F4A7C15 ^ word.part[1] * 0xC2B2AE3D27D4EB4F ^
                           word.part[2] * 0x165667B19E3779F9;
@@ -56,7 +47,7 @@ std::uint64_t hashOf(const Word& word) {
 
 std::uint16_t addToken(TokenDictionary& d, const Word& word, std::size_t length) {
   const std::size_t token = d.count++;
-  std::memcpy(d.characters.get() + token * kLongestWord, word.part, sizeof word.part);
+  std::memcpy(d.characters.get() + token * kLongestWord, word.part.data(), sizeof word.part);
   d.lengths[token] = static_cast<std::uint8_t>(length);
   return static_cast<std::uint16_t>(token);
 }
@@ -79,13 +70,15 @@ std::uint16_t characterToken(TokenDictionary& d, std::uint16_t character) {
 // it if it came before and there is room; kNoToken if it is to be cut into
 // characters.
 std::uint16_t wordToken(TokenDictionary& d, const Word& word, std::size_t length, std::uint64_t h) {
-  const std::uint32_t tag = static_cast<std::uint32_t>(h >> 48);
   std::size_t slot = h & (kWordSlots - 1);
   for (;; slot = (slot + 1) & (kWordSlots - 1)) {
-    const std::uint32_t entry = d.wordSlots[slot];
-    if (entry == kEmptySlot) break;
-    const auto token = static_cast<std::uint16_t>(entry);
-    if (entry >> 16 == tag && storedWord(d, token) == word) return token;
+    const WordSlot& entry = d.wordSlots[slot];
+    if (entry.token == kNoToken) break;
+    // Three comparisons: std::array's == would call memcmp.
+    if (((entry.word[0] ^ word.part[0]) | (entry.word[1] ^ word.part[1]) |
+         (entry.word[2] ^ word.part[2])) == 0) {
+      return entry.token;
+    }
   }
   const std::size_t bit = (h >> 20) & (kSeenBits - 1);
   std::uint64_t& seen = d.seenOnce[bit / 64];
@@ -94,9 +87,10 @@ std::uint16_t wordToken(TokenDictionary& d, const Word& word, std::size_t length
     seen |= mask;
     return kNoToken;
   }
-  const std::uint16_t token = addToken(d, word, length);
-  d.wordSlots[slot] = tag << 16 | token;
-  return token;
+  WordSlot& entry = d.wordSlots[slot];
+  entry.word = word.part;
+  entry.token = addToken(d, word, length);
+  return entry.token;
 }
 
 // A word about to be looked up, and its hash (for a word of one character,
@@ -150,20 +144,26 @@ void restartTokens(TokenDictionary& d, TokenState& state) {
   d.count = 0;
   d.characterTokens = 0;
   std::fill(d.tokenOfCharacter.begin(), d.tokenOfCharacter.end(), kNoToken);
-  d.wordSlots.assign(kWordSlots, kEmptySlot);
+  d.wordSlots.assign(kWordSlots, WordSlot{});
   d.seenOnce.assign(kSeenBits / 64, 0);
   std::fill(d.tokenCounts.begin(), d.tokenCounts.end(), 0);
   state = TokenState{};
 }
 
 void cutTokens(TokenDictionary& d, TokenState& state, const CharacterPiece& characters, bool end,
-               TokenPiece& tokens) {
+               bool words, TokenPiece& tokens) {
   if (d.wordSlots.empty()) restartTokens(d, state);
   if (tokens.tokens.size() < characters.count + kLongestWord) {
     tokens.tokens.resize(characters.count + kLongestWord);
   }
   Emitter emit{d, tokens.tokens.data()};
   const std::uint16_t* codes = characters.codes.data();
+  if (!words) {
+    emit.characters(codes, characters.count);
+    tokens.count = emit.n;
+    tokens.knownTokens = d.count;
+    return;
+  }
   const std::uint32_t* separators = characters.separators.data();
   std::size_t start = 0;
   std::size_t s = 0;
@@ -201,32 +201,22 @@ void cutTokens(TokenDictionary& d, TokenState& state, const CharacterPiece& char
       start = end;
     }
   }
-  // Each word with the separator after it. The dictionary outgrows the
-  // caches, so each word is hashed, and its slot fetched, kAhead words before
-  // it is looked up, and the token in that slot fetched half-way.
-  constexpr std::size_t kAhead = 16;
+  // Each word with the separator after it. The word table outgrows the
+  // caches, so each word is hashed, and its slot fetched, kAhead words
+  // before it is looked up.
+  constexpr std::size_t kAhead = 8;
   std::array<WordAhead, kAhead> ahead;
-  const std::size_t words = characters.separatorCount;
+  const std::size_t wordCount = characters.separatorCount;
   auto hash = [&](std::size_t word) {
     const std::size_t from = word == 0 ? 0 : separators[word - 1] + 1;
     WordAhead& w = ahead[word % kAhead];
     prepareWord(codes + from, separators[word] + 1 - from, w);
     __builtin_prefetch(&d.wordSlots[w.hash & (kWordSlots - 1)]);
-    __builtin_prefetch(&d.seenOnce[(w.hash >> 20 & (kSeenBits - 1)) / 64]);
   };
-  auto fetchToken = [&](std::size_t word) {
-    const WordAhead& w = ahead[word % kAhead];
-    const std::uint32_t entry = d.wordSlots[w.hash & (kWordSlots - 1)];
-    if (w.lookUp && entry != kEmptySlot) {
-      __builtin_prefetch(d.characters.get() + (entry & 0xFFFF) * kLongestWord);
-    }
-  };
-  for (std::size_t word = s; word < words && word < s + kAhead; ++word) hash(word);
-  for (std::size_t word = s; word < words && word < s + kAhead / 2; ++word) fetchToken(word);
-  for (; s < words; ++s) {
-    if (s + kAhead / 2 < words) fetchToken(s + kAhead / 2);
+  for (std::size_t word = s; word < wordCount && word < s + kAhead; ++word) hash(word);
+  for (; s < wordCount; ++s) {
     emit.word(ahead[s % kAhead]);
-    if (s + kAhead < words) hash(s + kAhead);
+    if (s + kAhead < wordCount) hash(s + kAhead);
     start = separators[s] + 1;
   }
   if (start < characters.count) carry(codes + start, characters.count - start);

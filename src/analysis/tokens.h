@@ -26,6 +26,14 @@ inline constexpr std::size_t kTokenIds = 40960;  // token numbers fit in 16 bits
 inline constexpr std::size_t kLongestWord = 12;  // characters, the separator included
 inline constexpr std::uint16_t kNoToken = 0xFFFF;
 
+// A word of the word table: up to kLongestWord characters, zeros after the
+// last (no character is 0), and its token; kept together so that a lookup
+// reads one cache line.
+struct WordSlot {
+  std::array<std::uint64_t, 3> word{};
+  std::uint16_t token = kNoToken;
+};
+
 // Written by the reading stage only. The characters of tokens below the
 // number published with a piece never change, so walks may read them while
 // the next piece is cut.
@@ -38,8 +46,8 @@ struct TokenDictionary {
   std::size_t characterTokens = 0;  // of them, single characters
   std::vector<std::uint16_t> tokenOfCharacter =
       std::vector<std::uint16_t>(kCharacterCodes, kNoToken);
-  std::vector<std::uint32_t> wordSlots;  // hash table of word tokens: tag << 16 | token
-  std::vector<std::uint64_t> seenOnce;   // bits: hashes of words seen once
+  std::vector<WordSlot> wordSlots;      // hash table of the word tokens
+  std::vector<std::uint64_t> seenOnce;  // bits: hashes of words seen once
   std::vector<Count> tokenCounts = std::vector<Count>(kTokenIds);  // how often each came
 };
 
@@ -61,9 +69,11 @@ struct TokenPiece {
 void restartTokens(TokenDictionary& dictionary, TokenState& state);
 
 // Cuts a piece of characters into tokens, which replace those in `tokens`.
-// With `end`, the text ends after them.
+// With `end`, the text ends after them. Without `words`, every character is
+// a token of its own (worth it when a single layout walks them: looking the
+// words up costs more than they save it); a text is cut one way throughout.
 void cutTokens(TokenDictionary& dictionary, TokenState& state, const CharacterPiece& characters,
-               bool end, TokenPiece& tokens);
+               bool end, bool words, TokenPiece& tokens);
 
 // The characters of token `token`.
 std::span<const std::uint16_t> tokenCharacters(const TokenDictionary& dictionary,

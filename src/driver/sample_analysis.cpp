@@ -69,7 +69,9 @@ bool scanAndCut(SampleAnalysis& analysis, bool fileEnds, TokenPiece& tokens) {
   const bool textEnds = fileEnds || analysis.mode.ended || analysis.scan.stopped;
   tokens.count = 0;
   if (!analysis.evaluations.empty()) {
-    cutTokens(*analysis.tokens, analysis.tokenState, analysis.characters, textEnds, tokens);
+    // Words pay when two layouts or more walk them.
+    const bool words = analysis.evaluations.size() > 1;
+    cutTokens(*analysis.tokens, analysis.tokenState, analysis.characters, textEnds, words, tokens);
   }
   return !textEnds;
 }

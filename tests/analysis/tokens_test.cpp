@@ -22,7 +22,7 @@ struct Cut {
 
 // Cuts `characters` fed in pieces of the given lengths (the rest last).
 Cut cut(TokenDictionary& d, const std::vector<std::uint16_t>& characters,
-        const std::vector<std::size_t>& pieces = {}) {
+        const std::vector<std::size_t>& pieces = {}, bool words = true) {
   TokenState state;
   restartTokens(d, state);
   Cut result;
@@ -39,7 +39,7 @@ Cut cut(TokenDictionary& d, const std::vector<std::uint16_t>& characters,
     }
     piece.separatorCount = piece.separators.size();
     TokenPiece tokens;
-    cutTokens(d, state, piece, end, tokens);
+    cutTokens(d, state, piece, end, words, tokens);
     EXPECT_EQ(tokens.knownTokens, d.count);
     for (std::size_t i = 0; i < tokens.count; ++i) {
       result.tokens.push_back(tokens.tokens[i]);
@@ -114,6 +114,17 @@ TEST(Tokens, PiecesGiveTheTokensOfTheWhole) {
     auto split = std::make_unique<TokenDictionary>();
     ASSERT_EQ(cut(*split, characters(text), pieces).tokens, expected.tokens) << "round " << round;
   }
+}
+
+// Without words, every character is its own token, one number each.
+TEST(Tokens, WithoutWordsEveryCharacterIsAToken) {
+  auto d = std::make_unique<TokenDictionary>();
+  const std::string text = "ab ab ab\nab  ";
+  const Cut c = cut(*d, characters(text), {3, 1}, false);
+  EXPECT_EQ(c.spelled, characters(text));
+  EXPECT_EQ(c.tokens.size(), text.size());
+  EXPECT_EQ(d->count, 4u);  // a, b, space, line feed
+  EXPECT_EQ(d->characterTokens, 4u);
 }
 
 // More distinct words than there are token numbers for words: the later ones
