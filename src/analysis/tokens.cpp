@@ -144,15 +144,19 @@ void restartTokens(TokenDictionary& d, TokenState& state) {
   d.count = 0;
   d.characterTokens = 0;
   std::fill(d.tokenOfCharacter.begin(), d.tokenOfCharacter.end(), kNoToken);
-  d.wordSlots.assign(kWordSlots, WordSlot{});
-  d.seenOnce.assign(kSeenBits / 64, 0);
+  // The word tables are made when words are first cut.
+  if (!d.wordSlots.empty()) std::fill(d.wordSlots.begin(), d.wordSlots.end(), WordSlot{});
+  std::fill(d.seenOnce.begin(), d.seenOnce.end(), 0);
   std::fill(d.tokenCounts.begin(), d.tokenCounts.end(), 0);
   state = TokenState{};
 }
 
 void cutTokens(TokenDictionary& d, TokenState& state, const CharacterPiece& characters, bool end,
                bool words, TokenPiece& tokens) {
-  if (d.wordSlots.empty()) restartTokens(d, state);
+  if (words && d.wordSlots.empty()) {
+    d.wordSlots.assign(kWordSlots, WordSlot{});
+    d.seenOnce.assign(kSeenBits / 64, 0);
+  }
   if (tokens.tokens.size() < characters.count + kLongestWord) {
     tokens.tokens.resize(characters.count + kLongestWord);
   }
