@@ -141,13 +141,28 @@ void prepareWord(const std::uint16_t* characters, std::size_t length, WordAhead&
 }  // namespace
 
 void restartTokens(TokenDictionary& d, TokenState& state) {
+  // Only what the text used is cleared, so that short texts restart fast.
+  // Words leave the table latest first: the probe of each then still finds
+  // every word that was there before it.
+  for (std::size_t token = d.count; token-- > 0;) {
+    const std::uint16_t* characters = d.characters.get() + token * kLongestWord;
+    if (d.lengths[token] == 1) {
+      d.tokenOfCharacter[characters[0]] = kNoToken;
+      continue;
+    }
+    Word word;
+    std::memcpy(word.part.data(), characters, sizeof word.part);
+    for (std::size_t slot = hashOf(word) & (kWordSlots - 1);; slot = (slot + 1) & (kWordSlots - 1)) {
+      if (d.wordSlots[slot].token == token) {
+        d.wordSlots[slot] = WordSlot{};
+        break;
+      }
+    }
+  }
+  std::fill(d.seenOnce.begin(), d.seenOnce.end(), 0);
+  std::fill(d.tokenCounts.begin(), d.tokenCounts.begin() + d.count, 0);
   d.count = 0;
   d.characterTokens = 0;
-  std::fill(d.tokenOfCharacter.begin(), d.tokenOfCharacter.end(), kNoToken);
-  // The word tables are made when words are first cut.
-  if (!d.wordSlots.empty()) std::fill(d.wordSlots.begin(), d.wordSlots.end(), WordSlot{});
-  std::fill(d.seenOnce.begin(), d.seenOnce.end(), 0);
-  std::fill(d.tokenCounts.begin(), d.tokenCounts.end(), 0);
   state = TokenState{};
 }
 
