@@ -113,8 +113,7 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
     n += kind & kTypes;
     // Masks, not conditions: the compiler would turn these into branches.
     const unsigned syllable = 0u - ((kind / kSyllable) & 1);
-    ++junctions[((previousFinal << 5 | (code >> 10 & 31)) & syllable) |
-                (kNoJunction & ~syllable)];
+    ++junctions[((previousFinal << 5 | (code >> 10 & 31)) & syllable) | (kNoJunction & ~syllable)];
     previousFinal = code & 31 & syllable;
   };
 

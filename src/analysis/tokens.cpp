@@ -152,7 +152,8 @@ void restartTokens(TokenDictionary& d, TokenState& state) {
     }
     Word word;
     std::memcpy(word.part.data(), characters, sizeof word.part);
-    for (std::size_t slot = hashOf(word) & (kWordSlots - 1);; slot = (slot + 1) & (kWordSlots - 1)) {
+    for (std::size_t slot = hashOf(word) & (kWordSlots - 1);;
+         slot = (slot + 1) & (kWordSlots - 1)) {
       if (d.wordSlots[slot].token == token) {
         d.wordSlots[slot] = WordSlot{};
         break;

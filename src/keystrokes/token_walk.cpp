@@ -263,8 +263,8 @@ void step(bool on, int finger, Count& run, int& runFinger, Histogram& histogram)
     // The width is a power of two: a shift, where a division would cost
     // as much as the rest of this function.
     const int shift = std::countr_zero(walk.width);
-    const std::size_t keys = std::size_t{walk.lastKeys[pair >> shift]} * 256 +
-                             walk.firstKeys[pair & (walk.width - 1)];
+    const std::size_t keys =
+        std::size_t{walk.lastKeys[pair >> shift]} * 256 + walk.firstKeys[pair & (walk.width - 1)];
     const KeyTransition& t = tables.transitions[keys];
     step(t.flags & kLeftSameFinger, t.leftFinger, state.leftSameFingerRun, state.leftRunFinger,
          state.endedSameFingerRuns);

@@ -93,7 +93,8 @@ Scan scan(std::string_view text, const std::vector<LayoutRecord>& layouts,
   } while (at < text.size());
   s.counts = textCounts(*s.tally);
   countTalliedCombinations(*s.tally, *s.combinations);
-  for (const LayoutRecord& layout : layouts) s.untreated.push_back(untreatedCount(layout, *s.tally));
+  for (const LayoutRecord& layout : layouts)
+    s.untreated.push_back(untreatedCount(layout, *s.tally));
   return s;
 }
 
