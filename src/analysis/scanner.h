@@ -38,7 +38,8 @@ struct ScanTally {
   // By character code, every character read (also those that type nothing).
   std::vector<Count> characterCounts = std::vector<Count>(kCharacterCodes);
   // Syllables by the final code of the syllable right before them and their
-  // own initial code; a syllable after anything else counts in row 0.
+  // own initial code; a syllable after anything else counts in row 0, and
+  // the last cell counts the characters that are no syllable.
   std::array<Count, kJunctionCells> junctionCounts{};
 };
 
