@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all build run test sanitize fuzz bench clean install
+.PHONY: all build run test sanitize tsan fuzz bench clean install
 
 all: build
 
@@ -35,6 +35,11 @@ sanitize: export UBSAN_OPTIONS = print_stacktrace=1
 sanitize:
 	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DKBEVAL_SANITIZE=ON -DKBEVAL_WERROR=ON"
 
+# The whole suite under ThreadSanitizer: the layouts' walks run on threads.
+tsan: export TSAN_OPTIONS = halt_on_error=1:second_deadlock_stack=1
+tsan:
+	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKBEVAL_TSAN=ON -DKBEVAL_WERROR=ON"
+
 # libFuzzer targets (clang, ASan + UBSan): each runs FUZZ_SECONDS from its seeds.
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -47,7 +52,7 @@ bench: build
 	bench/optimize
 
 clean:
-	rm -rf build build-sanitize build-fuzz
+	rm -rf build build-sanitize build-tsan build-fuzz
 
 # Regenerates examples/keyboard/*.txt from libhangul-data (apt-get install libhangul-data).
 .PHONY: layouts

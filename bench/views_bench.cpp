@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     std::perror(argv[1]);
     return 1;
   }
-  std::vector<char> buffer(samplePieceSize(analysis, 1 << 16));
+  std::vector<char> buffer(1 << 16);
   for (ssize_t got; (got = ::read(fd, buffer.data(), buffer.size())) > 0;) {
     if (!analyseSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got))) break;
   }

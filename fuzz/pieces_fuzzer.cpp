@@ -1,5 +1,6 @@
-// A sample file analysed whole and in pieces cut at points the input chooses:
-// every count of the text and of every layout must be the same.
+// A sample file analysed whole on one thread, and in pieces cut at points the
+// input chooses with the layouts walked on worker threads: every count of the
+// text and of every layout must be the same.
 //
 // Input: one byte n, then n cut points of two bytes each, then the sample.
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "driver/sample_analysis.h"
+#include "driver/walk_pipeline.h"
 #include "fuzz_check.h"
 #include "fuzz_support.h"
 
@@ -21,14 +23,21 @@ SampleAnalysis& analysis(int which) {
   return analyses[which];
 }
 
-void analysePieces(SampleAnalysis& a, const char* sample, const std::vector<std::size_t>& cuts) {
+void analysePieces(SampleAnalysis& a, const char* sample, const std::vector<std::size_t>& cuts,
+                   unsigned jobs) {
   restartSampleAnalysis(a);
+  WalkPipeline walks(a, jobs);
   std::size_t begin = 0;
   for (std::size_t cut : cuts) {
-    if (!analyseSampleBytes(a, sample + begin, cut - begin)) break;
+    const bool more = readSampleBytes(a, sample + begin, cut - begin, pieceToFill(walks));
+    publishPiece(walks);
+    if (!more) break;
     begin = cut;
   }
-  finishSampleAnalysis(a);
+  readSampleEnd(a, pieceToFill(walks));
+  publishPiece(walks);
+  finishWalks(walks);
+  endSampleReading(a);
 }
 
 }  // namespace
@@ -50,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   SampleAnalysis& whole = analysis(0);
   SampleAnalysis& pieces = analysis(1);
-  analysePieces(whole, sample, {length});
-  analysePieces(pieces, sample, cuts);
+  analysePieces(whole, sample, {length}, 1);
+  analysePieces(pieces, sample, cuts, 3);
 
   FUZZ_CHECK(whole.textCounts == pieces.textCounts);
   FUZZ_CHECK(*whole.combinations == *pieces.combinations);

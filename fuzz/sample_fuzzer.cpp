@@ -1,22 +1,26 @@
 // A sample file from arbitrary bytes, typed on the fixed layouts. The scan
 // must count and transcribe exactly as the plain character-by-character rules
-// do, each key stream must evaluate as the keystroke-by-keystroke rules say,
-// and every report must print.
+// do, each key stream and each layout's walk over the text's tokens must
+// count as the keystroke-by-keystroke rules say, and every report must print.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "analysis/combinations.h"
 #include "analysis/scanner.h"
 #include "analysis/text_reports.h"
-#include "text/text_mode.h"
+#include "analysis/tokens.h"
 #include "fuzz_check.h"
 #include "fuzz_support.h"
 #include "keystrokes/key_table.h"
 #include "keystrokes/keystroke_counts.h"
 #include "keystrokes/keystroke_report.h"
 #include "keystrokes/reference_evaluation.h"
+#include "keystrokes/token_walk.h"
+#include "text/text_mode.h"
 
 namespace {
 
@@ -24,20 +28,20 @@ using namespace kbeval;
 
 struct Typist {
   std::vector<const LayoutRecord*> layouts = fuzz::fixedLayoutPointers();
-  std::vector<Transcriber> transcribers;
   std::vector<KeyTable> keys;
   std::vector<EvaluationTables> tables;
   std::vector<EvaluationState> states;
+  ScanTally tally;
+  TokenDictionary tokens;
 };
 
 Typist& typist() {
   static Typist t = [] {
     Typist made;
     for (const LayoutRecord* layout : made.layouts) {
-      made.transcribers.push_back(makeTranscriber(*layout));
-      KeyTable& keys = made.keys.emplace_back();
-      setupKeyTable(*layout, keys);
-      made.tables.push_back(makeEvaluationTables(keys));
+      KeyTable& table = made.keys.emplace_back();
+      setupKeyTable(*layout, table);
+      made.tables.push_back(makeEvaluationTables(table));
       made.states.emplace_back();
     }
     return made;
@@ -54,15 +58,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   translateTextMode(mode, reinterpret_cast<const char*>(data), size, text);
   finishTextMode(mode, text);
 
-  for (Transcriber& transcriber : t.transcribers) {
-    transcriber.keyStreamLength = 0;
-    transcriber.untreatedCount = 0;
-  }
   ScanState scan;
-  TextCounts counts;
+  ScanTally& tally = t.tally;
+  std::fill(tally.characterCounts.begin(), tally.characterCounts.end(), 0);
+  tally.junctionCounts = {};
+  CharacterPiece characters;
+  scanText(scan, reinterpret_cast<const unsigned char*>(text.data()), text.size(), tally,
+           characters);
+  const TextCounts counts = textCounts(tally);
   auto combinations = std::make_unique<CombinationCounts>();
-  scanText(scan, reinterpret_cast<const unsigned char*>(text.data()), text.size(), counts,
-           *combinations, t.transcribers);
+  countTalliedCombinations(tally, *combinations);
+  TokenState tokenState;
+  restartTokens(t.tokens, tokenState);
+  TokenPiece tokens;
+  cutTokens(t.tokens, tokenState, characters, true, size % 2 == 0, tokens);
 
   const fuzz::PlainScan plain = fuzz::plainScan(text, t.layouts);
   FUZZ_CHECK(counts == plain.counts);
@@ -70,18 +79,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   printCombinationReport(*combinations, fuzz::nullSink());
 
   for (std::size_t i = 0; i < t.layouts.size(); ++i) {
-    const Transcriber& transcriber = t.transcribers[i];
-    const std::string stream = keyStreamText(transcriber);
+    const LayoutRecord& layout = *t.layouts[i];
+    std::string stream;
+    transcribe(layout, characters, stream);
     FUZZ_CHECK(stream == plain.keyStreams[i]);
-    FUZZ_CHECK(transcriber.untreatedCount == plain.untreated[i]);
+    const Count untreated = untreatedCount(layout, tally);
+    FUZZ_CHECK(untreated == plain.untreated[i]);
 
+    // The key stream walked keystroke by keystroke, and the text's tokens
+    // walked one by one, both against the rules.
+    const KeystrokeCounts expected = reference::referenceEvaluate(t.keys[i], stream);
     EvaluationState& state = t.states[i];
     restartEvaluation(state);
-    evaluateKeys(t.tables[i], state, transcriber.keyStream.data(), transcriber.keyStreamLength);
+    evaluateKeys(t.tables[i], state, reinterpret_cast<const unsigned char*>(stream.data()),
+                 stream.size());
+    FUZZ_CHECK(keystrokeCounts(t.tables[i], state) == expected);
+
+    TokenWalk walk = makeTokenWalk(t.tables[i]);
+    std::vector<std::string> tokenKeys(tokens.knownTokens);
+    for (std::size_t token = 0; token < tokens.knownTokens; ++token) {
+      for (std::uint16_t code : tokenCharacters(t.tokens, token)) {
+        appendKeys(layout, code, tokenKeys[token]);
+      }
+      addToken(walk, t.tables[i], tokenKeys[token]);
+    }
+    restartEvaluation(state);
+    walkTokens(walk, t.tables[i], state, tokens.tokens.data(), tokens.count);
+    for (std::size_t token = 0; token < tokens.knownTokens; ++token) {
+      addKeystrokesInside(t.tables[i], tokenKeys[token], t.tokens.tokenCounts[token], state);
+    }
+    addFirstKeystrokes(walk, state);
     const KeystrokeCounts keystrokes = keystrokeCounts(t.tables[i], state);
-    FUZZ_CHECK(keystrokes == reference::referenceEvaluate(t.keys[i], stream));
+    FUZZ_CHECK(keystrokes == expected);
     fuzz::checkKeystrokeCounts(keystrokes);
-    printKeystrokeReport(keystrokes, transcriber.untreatedCount, fuzz::nullSink());
+    printKeystrokeReport(keystrokes, untreated, fuzz::nullSink());
   }
   return 0;
 }

@@ -76,33 +76,62 @@ constexpr bool inRange(int code, int size) {
 
 }  // namespace
 
-void countCombinations(CombinationCounts& counts, int initial, int medial, int final,
-                       int previousFinal) {
+void countSyllables(CombinationCounts& counts, int initial, int medial, int final, Count n) {
   // The scanner only passes codes it has range-checked; anything else is
   // dropped rather than indexed.
   if (!inRange(initial, kInitialCodes) || !inRange(medial, kMedialCodes) ||
-      !inRange(final, kFinalCodes) || !inRange(previousFinal, kFinalCodes)) {
+      !inRange(final, kFinalCodes)) {
     return;
   }
   const JamoKeys& initialKeys = kInitialKeys[initial];
   const JamoKeys& medialKeys = kMedialKeys[medial];
   const JamoKeys& finalKeys = kFinalKeys[final];
-  // Every condition is added as 0 or 1, so the counts cost no branches.
-  const Count hasMedial = medial != 0;
-  counts.dahHolKeyFreq[initialKeys.first][medialKeys.first] += hasMedial;
-  counts.cheotGaundeIeum[initial][medial] += hasMedial;
+  if (medial != 0) {
+    counts.dahHolKeyFreq[initialKeys.first][medialKeys.first] += n;
+    counts.cheotGaundeIeum[initial][medial] += n;
+  }
   // The fill code 1 (no final) passes: the vowel then meets key 0.
-  const Count hasFinal = final != 0;
-  counts.holDahKeyFreq[medialKeys.last][finalKeys.first] += hasFinal;
-  counts.gaundeGgeutFreq[medial][final] += hasFinal;
-  // Only the eleven compound finals have an inner pair; the others add 0.
-  counts.dahKeyFreq[finalKeys.first][finalKeys.last] += finalKeys.innerPair;
+  if (final != 0) {
+    counts.holDahKeyFreq[medialKeys.last][finalKeys.first] += n;
+    counts.gaundeGgeutFreq[medial][final] += n;
+  }
+  // Only the eleven compound finals have an inner pair.
+  if (finalKeys.innerPair) counts.dahKeyFreq[finalKeys.first][finalKeys.last] += n;
+}
+
+void countJunctions(CombinationCounts& counts, int previousFinal, int initial, Count n) {
+  if (!inRange(initial, kInitialCodes) || !inRange(previousFinal, kFinalCodes)) return;
   // Only a real final consonant touches the next initial.
-  const Count touches = kIsRealFinal[previousFinal];
+  if (!kIsRealFinal[previousFinal]) return;
   const int before = kFinalKeys[previousFinal].last;
-  const int after = initialKeys.first;
-  counts.dahKeyFreq[before][after] += touches & (before != 0) & (after != 0);
-  counts.ggeutCheotIeum[previousFinal][initial] += touches;
+  const int after = kInitialKeys[initial].first;
+  if (before != 0 && after != 0) counts.dahKeyFreq[before][after] += n;
+  counts.ggeutCheotIeum[previousFinal][initial] += n;
+}
+
+void countCombinations(CombinationCounts& counts, int initial, int medial, int final,
+                       int previousFinal) {
+  if (!inRange(initial, kInitialCodes) || !inRange(medial, kMedialCodes) ||
+      !inRange(final, kFinalCodes) || !inRange(previousFinal, kFinalCodes)) {
+    return;
+  }
+  countSyllables(counts, initial, medial, final, 1);
+  countJunctions(counts, previousFinal, initial, 1);
+}
+
+void countTalliedCombinations(const ScanTally& tally, CombinationCounts& counts) {
+  // Syllable codes are 0x8000..0xD3FF; the scan counted only valid ones as
+  // syllables, and so does countSyllables.
+  for (std::size_t code = 0x8000; code < 0xD400; ++code) {
+    const Count n = tally.characterCounts[code];
+    if (n == 0) continue;
+    countSyllables(counts, static_cast<int>(code >> 10 & 31), static_cast<int>(code >> 5 & 31),
+                   static_cast<int>(code & 31), n);
+  }
+  for (std::size_t cell = 0; cell < kJunctionCells; ++cell) {
+    const Count n = tally.junctionCounts[cell];
+    if (n != 0) countJunctions(counts, static_cast<int>(cell >> 5), static_cast<int>(cell & 31), n);
+  }
 }
 
 }  // namespace kbeval

@@ -2,17 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <span>
-
-#include "analysis/combinations.h"
 
 namespace kbeval {
 
 namespace {
-
-// Every piece is copied with one fixed-size move when it fits, so the pool
-// and the key stream keep this much slack behind their last byte.
-constexpr std::size_t kCopyWidth = 16;
 
 // Sign index of each ASCII byte, or -1.
 constexpr std::array<signed char, 128> makeSignIndex() {
@@ -39,204 +32,201 @@ constexpr std::array<signed char, 512> makeSymbolIndex() {
 }
 constexpr std::array<signed char, 512> kSymbolIndex = makeSymbolIndex();
 
+constexpr int symbolOf(unsigned code) {
+  if (code >> 8 == 0xD9) return kSymbolIndex[code & 0xFF];
+  if (code >> 8 == 0xDC) return kSymbolIndex[256 + (code & 0xFF)];
+  return -1;
+}
+
+constexpr bool isSyllable(unsigned code) {
+  return code >= 0x8000 && code < 0xD400 && (code >> 5 & 31) < kMedialCodes &&
+         (code & 31) < kFinalCodes;
+}
+
+// What a character code is to the scan: whether it types something, and
+// whether it is a syllable (which meets the syllable before it).
+constexpr std::uint8_t kTypes = 1, kSyllable = 2, kSeparator = 4;
+
+struct CodeKinds {
+  std::array<std::uint8_t, kCharacterCodes> kind{};
+};
+
+constexpr CodeKinds makeCodeKinds() {
+  CodeKinds kinds;
+  for (unsigned code = 0; code < 128; ++code) {
+    if (kSignIndex[code] >= 0) kinds.kind[code] = kTypes;
+    if (code == ' ' || code == '\n') kinds.kind[code] = kTypes | kSeparator;
+  }
+  for (unsigned code = 0x8000; code < kCharacterCodes; ++code) {
+    if (isSyllable(code)) kinds.kind[code] = kTypes | kSyllable;
+    if (symbolOf(code) >= 0) kinds.kind[code] = kTypes;
+  }
+  return kinds;
+}
+constexpr CodeKinds kCodeKinds = makeCodeKinds();
+static_assert(std::count_if(kCodeKinds.kind.begin(), kCodeKinds.kind.end(), [](std::uint8_t kind) {
+                return kind & kTypes;
+              }) == kMostTypingCharacters);
+
+// A junction cell that no syllable uses: characters that are no syllable
+// count there, so that the loop needs no branch.
+constexpr std::size_t kNoJunction = kJunctionCells - 1;
+static_assert(kFinalCodes * 32 <= kNoJunction);
+
 bool isQuote(int symbol, std::string_view a, std::string_view b) {
   return SymbolNames[symbol] == a || SymbolNames[symbol] == b;
 }
 
-KeyPiece addPiece(std::string& pool, std::string_view bytes, bool untreated) {
-  KeyPiece piece;
-  piece.offset = static_cast<std::uint32_t>(pool.size());
-  piece.length = static_cast<std::uint16_t>(bytes.size());
-  piece.untreated = untreated ? 1 : 0;
-  pool.append(bytes);
-  return piece;
-}
-
-// A key string, or the untreated marker where the layout has none.
-KeyPiece addKeysOrMarker(std::string& pool, const std::string& keys) {
-  if (keys.empty()) return addPiece(pool, std::string_view("\x18", 1), true);
-  return addPiece(pool, keys, false);
-}
-
-std::uint16_t twoByteCode(unsigned b1, unsigned b2) {
-  return static_cast<std::uint16_t>((b1 << 8) | b2);
-}
-
-// Room for `characters` more characters in the transcriber's key stream.
-void reserveKeyStream(Transcriber& t, std::size_t characters) {
-  const std::size_t needed = t.keyStreamLength + characters * t.longestPiece + kCopyWidth;
-  if (t.keyStream.size() < needed) t.keyStream.resize(std::max(needed, 2 * t.keyStream.size()));
-}
-
-// Appends the keys of every character to the transcriber's key stream.
-void transcribe(std::span<const std::uint16_t> characters, Transcriber& t) {
-  reserveKeyStream(t, characters.size());
-  const KeyPiece* pieces = t.pieces.data();
-  const char* pool = t.pool.data();
-  unsigned char* const begin = t.keyStream.data() + t.keyStreamLength;
-  unsigned char* out = begin;
-  Count untreated = 0;
-  for (const std::uint16_t character : characters) {
-    const KeyPiece piece = pieces[character];
-    // One fixed-size move when the piece fits: no call, no branch on its length.
-    if (piece.length <= kCopyWidth) {
-      std::memcpy(out, pool + piece.offset, kCopyWidth);
-    } else {
-      std::memcpy(out, pool + piece.offset, piece.length);
-    }
-    out += piece.length;
-    untreated += piece.untreated;
-  }
-  t.keyStreamLength += static_cast<std::size_t>(out - begin);
-  t.untreatedCount += untreated;
-}
-
 }  // namespace
 
-Transcriber makeTranscriber(const LayoutRecord& layout) {
-  return makeTranscriber(layout, '\'', '"');
-}
+void scanText(ScanState& state, const unsigned char* text, std::size_t length, ScanTally& tally,
+              CharacterPiece& characters) {
+  characters.count = 0;
+  characters.separatorCount = 0;
+  if (state.stopped) return;
+  // A zero byte ends the text: scan up to it, then stop for good (a lead byte
+  // right before it has lost its trail byte and is dropped).
+  if (const void* zero = std::memchr(text, 0, length); zero != nullptr) {
+    length = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - text);
+    state.stopped = true;
+  }
+  if (characters.codes.size() < length + kCharacterPadding) {
+    characters.codes.resize(length + kCharacterPadding);
+    characters.separators.resize(length + 1);
+  }
 
-Transcriber makeTranscriber(const LayoutRecord& layout, unsigned char singleQuote,
-                            unsigned char doubleQuote) {
-  Transcriber t;
-  std::string& pool = t.pool;
-  t.pieces.assign(kCharacterCodes, addPiece(pool, {}, false));
-  t.pieces[' '] = addPiece(pool, " ", false);
-  t.pieces['\n'] = addPiece(pool, "\n", false);
-  for (int s = 0; s < kSignCount; ++s) {
-    t.pieces[static_cast<unsigned char>(SignChars[s])] = addKeysOrMarker(pool, layout.signKeys[s]);
-  }
-  // Symbols, the first row winning where two share a code.
-  for (int k = kSymbolCount - 1; k >= 0; --k) {
-    const std::string& keys = layout.symbolKeys[k];
-    KeyPiece piece;
-    // Typographic quotes are typed as the plain quote key, whatever the layout names.
-    if (!keys.empty() && isQuote(k, "\xA1\xAE", "\xA1\xAF")) {
-      piece =
-          addPiece(pool, std::string_view(reinterpret_cast<const char*>(&singleQuote), 1), false);
-    } else if (!keys.empty() && isQuote(k, "\xA1\xB0", "\xA1\xB1")) {
-      piece =
-          addPiece(pool, std::string_view(reinterpret_cast<const char*>(&doubleQuote), 1), false);
-    } else {
-      piece = addKeysOrMarker(pool, keys);
-    }
-    t.pieces[SymbolCodes[k]] = piece;
-  }
-  // Syllables: the initial, medial and final keys, one after the other. A
-  // layout whose file failed to open types no syllable.
-  if (!layout.fileName.empty()) {
-    std::string keys;
-    for (unsigned b1 = 0x80; b1 < 0xD4; ++b1) {
-      for (unsigned b2 = 0; b2 < 256; ++b2) {
-        const unsigned initial = (b1 >> 2) & 31;
-        const unsigned medial = ((b1 & 3) << 3) | (b2 >> 5);
-        const unsigned final = b2 & 31;
-        if (initial >= kInitialCodes || medial >= kMedialCodes || final >= kFinalCodes) continue;
-        keys = layout.initialKeys[initial];
-        keys += layout.medialKeys[medial];
-        keys += layout.finalKeys[final];
-        if (!keys.empty()) t.pieces[twoByteCode(b1, b2)] = addPiece(pool, keys, false);
-      }
-    }
-  }
-  for (const KeyPiece& piece : t.pieces) {
-    t.longestPiece = std::max<std::size_t>(t.longestPiece, piece.length);
-  }
-  pool.append(kCopyWidth, '\0');
-  return t;
-}
-
-void scanText(ScanState& state, const unsigned char* text, std::size_t length, TextCounts& counts,
-              CombinationCounts& combinations, std::vector<Transcriber>& transcribers) {
-  if (state.stopped || length == 0) return;
-  // Written through a pointer: a push_back per character was a call per
-  // character in the scan's hot loop. The buffer only ever grows, so it is
-  // not cleared again for every piece.
-  std::vector<std::uint16_t>& characters = state.characters;
-  if (characters.size() < length + 1) characters.resize(length + 1);
-  std::uint16_t* next = characters.data();
+  std::uint16_t* const out = characters.codes.data();
+  std::uint32_t* const separators = characters.separators.data();
+  std::size_t separatorCount = 0;
+  Count* const counts = tally.characterCounts.data();
+  Count* const junctions = tally.junctionCounts.data();
+  std::size_t n = 0;
+  unsigned previousFinal = static_cast<unsigned>(state.previousFinalCode);
+  // Counts one character; the same steps for every kind of character, so
+  // that a text mixing one- and two-byte codes costs no mispredicted branch.
+  auto count = [&](unsigned code) {
+    const unsigned kind = kCodeKinds.kind[code];
+    ++counts[code];
+    separators[separatorCount] = static_cast<std::uint32_t>(n);
+    separatorCount += (kind / kSeparator) & 1;
+    out[n] = static_cast<std::uint16_t>(code);
+    n += kind & kTypes;
+    // Masks, not conditions: the compiler would turn these into branches.
+    const unsigned syllable = 0u - ((kind / kSyllable) & 1);
+    ++junctions[((previousFinal << 5 | (code >> 10 & 31)) & syllable) | (kNoJunction & ~syllable)];
+    previousFinal = code & 31 & syllable;
+  };
 
   std::size_t i = 0;
-  int lead = state.pendingLeadByte;
-  state.pendingLeadByte = -1;
-  int previousFinal = state.previousFinalCode;
-
-  while (i < length || lead >= 0) {
-    unsigned b1;
-    if (lead >= 0) {
-      b1 = static_cast<unsigned>(lead);
-      lead = -1;
-    } else {
-      b1 = text[i++];
-      if (b1 == 0) {
-        state.stopped = true;
-        break;
-      }
-      if (b1 < 0x80) {
-        if (b1 == ' ') {
-          ++counts.spaceCount;
-          *next++ = ' ';
-        } else if (b1 == '\n') {
-          ++counts.enterCount;
-          *next++ = '\n';
-        } else {
-          const int sign = kSignIndex[b1];
-          if (sign >= 0) {
-            ++counts.signCount[sign];
-            counts.digitCount += sign < 10;
-            *next++ = static_cast<std::uint16_t>(b1);
-          }
-        }
-        previousFinal = 0;
-        continue;
-      }
-    }
-    // A two-byte code: its trail byte may lie in the next piece.
-    if (i == length) {
-      state.pendingLeadByte = static_cast<int>(b1);
-      break;
-    }
-    const unsigned b2 = text[i++];
-    if (b2 == 0) {  // the text ends inside the code; the lead byte is dropped
-      state.stopped = true;
-      break;
-    }
-    if (b1 >= 0xD4) {  // no syllable: a symbol, or skipped
-      int symbol = -1;
-      if (b1 == 0xD9) symbol = kSymbolIndex[b2];
-      if (b1 == 0xDC) symbol = kSymbolIndex[256 + b2];
-      if (symbol >= 0) {
-        ++counts.symbolCount[symbol];
-        *next++ = twoByteCode(b1, b2);
-      }
-      previousFinal = 0;
-      continue;
-    }
-    const int initial = static_cast<int>((b1 >> 2) & 31);
-    const int medial = static_cast<int>(((b1 & 3) << 3) | (b2 >> 5));
-    const int final = static_cast<int>(b2 & 31);
-    if (initial >= kInitialCodes || medial >= kMedialCodes || final >= kFinalCodes) {
-      previousFinal = 0;
-      continue;
-    }
-    ++counts.natnaeCount;
-    ++counts.initialCount[initial];
-    ++counts.medialCount[medial];
-    ++counts.finalCount[final];
-    countCombinations(combinations, initial, medial, final, previousFinal);
-    *next++ = twoByteCode(b1, b2);
-    previousFinal = final;
+  if (state.pendingLeadByte >= 0 && length > 0) {
+    count(static_cast<unsigned>(state.pendingLeadByte) << 8 | text[0]);
+    state.pendingLeadByte = -1;
+    i = 1;
   }
-  state.previousFinalCode = previousFinal;
-  const std::span<const std::uint16_t> typed(characters.data(),
-                                             static_cast<std::size_t>(next - characters.data()));
-  for (Transcriber& t : transcribers) transcribe(typed, t);
+  // Both bytes of a two-byte code lie inside the piece here.
+  for (; i + 1 < length;) {
+    const unsigned b1 = text[i];
+    const unsigned twoBytes = b1 >> 7;
+    const unsigned both = 0u - twoBytes;
+    const unsigned code = ((b1 << 8 | text[i + 1]) & both) | (b1 & ~both);
+    i += 1 + twoBytes;
+    count(code);
+  }
+  if (i < length) {
+    if (text[i] < 0x80) {
+      count(text[i]);
+    } else {
+      state.pendingLeadByte = text[i];
+    }
+  }
+  if (state.stopped) state.pendingLeadByte = -1;
+  state.previousFinalCode = static_cast<int>(previousFinal);
+  characters.count = n;
+  characters.separatorCount = separatorCount;
 }
 
-std::string keyStreamText(const Transcriber& transcriber) {
-  return std::string(reinterpret_cast<const char*>(transcriber.keyStream.data()),
-                     transcriber.keyStreamLength);
+TextCounts textCounts(const ScanTally& tally) {
+  TextCounts counts;
+  const std::vector<Count>& n = tally.characterCounts;
+  counts.spaceCount = n[' '];
+  counts.enterCount = n['\n'];
+  for (unsigned code = 0; code < 128; ++code) {
+    const int sign = kSignIndex[code];
+    if (sign < 0) continue;
+    counts.signCount[sign] += n[code];
+    if (sign < 10) counts.digitCount += n[code];
+  }
+  for (unsigned code = 0x8000; code < kCharacterCodes; ++code) {
+    if (n[code] == 0) continue;
+    if (const int symbol = symbolOf(code); symbol >= 0) counts.symbolCount[symbol] += n[code];
+    if (!isSyllable(code)) continue;
+    counts.natnaeCount += n[code];
+    counts.initialCount[code >> 10 & 31] += n[code];
+    counts.medialCount[code >> 5 & 31] += n[code];
+    counts.finalCount[code & 31] += n[code];
+  }
+  return counts;
+}
+
+bool appendKeys(const LayoutRecord& layout, std::uint16_t code, std::string& keys,
+                char singleQuote, char doubleQuote) {
+  // A digit, sign or symbol without keys writes the untreated marker.
+  auto keysOrMarker = [&keys](const std::string& keyString) {
+    if (!keyString.empty()) {
+      keys += keyString;
+      return false;
+    }
+    keys += static_cast<char>(kUntreatedMarker);
+    return true;
+  };
+  if (code == ' ' || code == '\n') {
+    keys += static_cast<char>(code);
+    return false;
+  }
+  if (code < 128) {
+    const int sign = kSignIndex[code];
+    return sign >= 0 && keysOrMarker(layout.signKeys[sign]);
+  }
+  if (const int symbol = symbolOf(code); symbol >= 0) {
+    const std::string& keyString = layout.symbolKeys[symbol];
+    // Typographic quotes are typed as the plain quote key, whatever the layout names.
+    if (!keyString.empty() && isQuote(symbol, "\xA1\xAE", "\xA1\xAF")) {
+      keys += singleQuote;
+      return false;
+    }
+    if (!keyString.empty() && isQuote(symbol, "\xA1\xB0", "\xA1\xB1")) {
+      keys += doubleQuote;
+      return false;
+    }
+    return keysOrMarker(keyString);
+  }
+  // A syllable: the initial, medial and final keys, one after the other. A
+  // layout whose file failed to open types no syllable.
+  if (isSyllable(code) && !layout.fileName.empty()) {
+    keys += layout.initialKeys[code >> 10 & 31];
+    keys += layout.medialKeys[code >> 5 & 31];
+    keys += layout.finalKeys[code & 31];
+  }
+  return false;
+}
+
+void transcribe(const LayoutRecord& layout, const CharacterPiece& characters,
+                std::string& keyStream) {
+  for (std::size_t i = 0; i < characters.count; ++i) {
+    appendKeys(layout, characters.codes[i], keyStream);
+  }
+}
+
+Count untreatedCount(const LayoutRecord& layout, const ScanTally& tally) {
+  // Only digits, signs and symbols can be untreated.
+  Count untreated = 0;
+  std::string keys;
+  for (std::size_t code = 0; code < kCharacterCodes; ++code) {
+    const Count n = tally.characterCounts[code];
+    if (n == 0 || (code >= 128 && symbolOf(static_cast<unsigned>(code)) < 0)) continue;
+    if (appendKeys(layout, static_cast<std::uint16_t>(code), keys)) untreated += n;
+  }
+  return untreated;
 }
 
 }  // namespace kbeval

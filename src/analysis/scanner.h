@@ -1,14 +1,19 @@
-// The single pass over the sample text: classify every character, count it,
-// and transcribe it into the key stream of every layout being evaluated.
+// The single pass over the sample text: classify every character, tally it,
+// and collect the characters that type something for the layouts to walk.
 //
-// The text may be fed in pieces of any size; everything that crosses a
-// character boundary lives in ScanState, so the counts and key streams equal
-// those of feeding the text whole.
+// The pass itself only counts each character code and each junction of two
+// adjacent syllables; every text and combination count is worked out from
+// that tally once, at the end, because a syllable's jamo and their pairs are
+// fixed by its code. The text may be fed in pieces of any size; everything
+// that crosses a character boundary lives in ScanState, so the tally and the
+// characters equal those of feeding the text whole.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/text_counts.h"
@@ -16,52 +21,67 @@
 
 namespace kbeval {
 
+// Character codes: an ASCII byte as itself, a two-byte code as b1 << 8 | b2.
+inline constexpr std::size_t kCharacterCodes = 1 << 16;
+
+// Junction cells: previous final code * 32 + initial code.
+inline constexpr std::size_t kJunctionCells = 32 * 32;
+
 struct ScanState {
   int previousFinalCode = 0;  // final code of the syllable just before, else 0
   int pendingLeadByte = -1;   // a lead byte whose trail byte is in the next piece
   bool stopped = false;       // a zero byte ends the text
-  // Scratch: the characters of the current piece that type something, as
-  // character codes (an ASCII byte as itself, a two-byte code as b1 << 8 | b2);
-  // it only grows, and only its start holds the current piece's.
-  std::vector<std::uint16_t> characters;
 };
 
-// What one character appends to a key stream: `length` bytes at `offset` in
-// the transcriber's byte pool, and whether that is an untreated marker.
-struct KeyPiece {
-  std::uint32_t offset = 0;
-  std::uint16_t length = 0;
-  std::uint16_t untreated = 0;
+// What the scan has counted so far, independent of any layout.
+struct ScanTally {
+  // By character code, every character read (also those that type nothing).
+  std::vector<Count> characterCounts = std::vector<Count>(kCharacterCodes);
+  // Syllables by the final code of the syllable right before them and their
+  // own initial code; a syllable after anything else counts in row 0, and
+  // the last cell counts the characters that are no syllable.
+  std::array<Count, kJunctionCells> junctionCounts{};
 };
 
-inline constexpr std::size_t kCharacterCodes = 1 << 16;
-
-// One layout's transcription: the keys of every character code, worked out
-// once, and the key stream produced so far (the caller empties it after
-// consuming it).
-struct Transcriber {
-  std::string pool;              // all piece bytes, padded at the end
-  std::vector<KeyPiece> pieces;  // by character code
-  std::size_t longestPiece = 1;
-
-  std::vector<unsigned char> keyStream;  // buffer; only the first keyStreamLength bytes count
-  std::size_t keyStreamLength = 0;
-  Count untreatedCount = 0;
+// The characters of one piece that type something (spaces, line feeds,
+// digits and signs, symbols, syllables), as character codes, and where among
+// them the spaces and line feeds are (which end words).
+struct CharacterPiece {
+  std::vector<std::uint16_t> codes;  // buffer; only the first `count` are the piece's
+  std::size_t count = 0;
+  std::vector<std::uint32_t> separators;  // buffer; positions in `codes`
+  std::size_t separatorCount = 0;
 };
 
-Transcriber makeTranscriber(const LayoutRecord& layout);
+// Room `codes` keeps after its last character, so that a reader may load a
+// few characters at once past it.
+inline constexpr std::size_t kCharacterPadding = 16;
 
-// The same, typing the typographic quotes as the given bytes instead of the
-// plain quote keys, so that a caller can tell them from the layout's own keys.
-Transcriber makeTranscriber(const LayoutRecord& layout, unsigned char singleQuote,
-                            unsigned char doubleQuote);
+// Scans one piece of text: tallies it, and replaces `characters` with the
+// piece's characters that type something. Stops for good at a zero byte.
+void scanText(ScanState& state, const unsigned char* text, std::size_t length, ScanTally& tally,
+              CharacterPiece& characters);
 
-// Scans one piece of text: counts it, and appends its keys to every
-// transcriber's key stream. Stops for good at a zero byte.
-void scanText(ScanState& state, const unsigned char* text, std::size_t length, TextCounts& counts,
-              CombinationCounts& combinations, std::vector<Transcriber>& transcribers);
+// The text counts of everything tallied.
+TextCounts textCounts(const ScanTally& tally);
 
-// The key stream appended so far, as a string (for tests and small texts).
-std::string keyStreamText(const Transcriber& transcriber);
+// How many character codes type something (and so may come in a piece).
+inline constexpr std::size_t kMostTypingCharacters =
+    2 + kSignCount + kSymbolCount - 1 + kInitialCodes * kMedialCodes * kFinalCodes;
+
+// Appends the keys character `code` types on `layout` to `keys`: its key
+// string, or the untreated marker for a digit, sign or symbol without one.
+// The typographic quotes are typed as the plain quote keys, or as the bytes
+// given (a caller that must tell them from the layout's own quote keys).
+// Returns whether it was the marker.
+bool appendKeys(const LayoutRecord& layout, std::uint16_t code, std::string& keys,
+                char singleQuote = '\'', char doubleQuote = '"');
+
+// Appends the keys the characters type to `keyStream` (for tests and small texts).
+void transcribe(const LayoutRecord& layout, const CharacterPiece& characters,
+                std::string& keyStream);
+
+// How many untreated markers the tallied characters write on `layout`.
+Count untreatedCount(const LayoutRecord& layout, const ScanTally& tally);
 
 }  // namespace kbeval

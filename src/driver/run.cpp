@@ -1,6 +1,7 @@
 #include "driver/run.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include "driver/progress.h"
 #include "driver/run_views.h"
 #include "driver/sample_analysis.h"
+#include "driver/walk_pipeline.h"
 #include "keystrokes/keystroke_report.h"
 #include "layouts/layout_loader.h"
 #include "text/charset_tables.h"
@@ -57,16 +59,27 @@ int cannotOpenSample(std::FILE* out) {
   return 1;
 }
 
-// Every evaluated layout costs about 1.3 MB while the sample streams by (its
-// transcription table and its pair counts). More layouts than this are
+// Every evaluated layout costs about 1 MB while the sample streams by (the
+// summaries of the tokens it has met, and its pair counts). More layouts than this are
 // evaluated in further passes over the sample, so that thousands of layout
 // files need no more memory than a few dozen.
 constexpr std::size_t kLayoutsPerPass = 32;
 
-// Reads the sample from its start through the analysis. False on a read error.
-bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize,
+// The threads to walk layouts on: as asked, else every CPU this process may
+// run on.
+unsigned jobsFor(const RunOptions& options) {
+  if (options.jobs != 0) return options.jobs;
+  cpu_set_t cpus;
+  if (::sched_getaffinity(0, sizeof cpus, &cpus) != 0) return 1;
+  return static_cast<unsigned>(std::max(CPU_COUNT(&cpus), 1));
+}
+
+// Reads the sample from its start through the analysis, the layouts walked on
+// `jobs` threads. False on a read error.
+bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize, unsigned jobs,
                        Progress& progress) {
-  std::vector<char> buffer(samplePieceSize(analysis, pieceSize));
+  WalkPipeline walks(analysis, jobs);
+  std::vector<char> buffer(std::max<std::size_t>(pieceSize, 1));
   std::uint64_t done = 0;
   for (;;) {
     const ssize_t got = ::read(fd, buffer.data(), buffer.size());
@@ -78,9 +91,15 @@ bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize,
     if (got == 0) break;
     done += static_cast<std::uint64_t>(got);
     showProgress(progress, done);
-    if (!analyseSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got))) break;
+    const bool more =
+        readSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got), pieceToFill(walks));
+    publishPiece(walks);
+    if (!more) break;
   }
-  finishSampleAnalysis(analysis);
+  readSampleEnd(analysis, pieceToFill(walks));
+  publishPiece(walks);
+  finishWalks(walks);
+  endSampleReading(analysis);
   clearProgress(progress);
   return true;
 }
@@ -184,10 +203,12 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
                                     regular ? static_cast<std::uint64_t>(info.st_size) : 0,
                                     static_cast<int>(std::max<std::size_t>(passes, 1)));
 
+  const unsigned jobs = jobsFor(options);
   std::size_t done = std::min(perPass, evaluated.size());
   SampleAnalysis analysis =
       startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab);
-  if (!analyseSampleFile(fd, analysis, pieceSize, progress)) return cannotOpenSample(messages);
+  if (!analyseSampleFile(fd, analysis, pieceSize, jobs, progress))
+    return cannotOpenSample(messages);
   reportSampleEncoding(analysis, options);
   const long long sampleBytes =
       regular ? static_cast<long long>(info.st_size) : static_cast<long long>(analysis.textBytes);
@@ -209,7 +230,8 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
         startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end}, utf8ToJohab);
     std::fflush(out);  // the results so far, before the display comes back
     ++progress.pass;
-    if (::lseek(fd, 0, SEEK_SET) != 0 || !analyseSampleFile(fd, analysis, pieceSize, progress)) {
+    if (::lseek(fd, 0, SEEK_SET) != 0 ||
+        !analyseSampleFile(fd, analysis, pieceSize, jobs, progress)) {
       std::fputs("kbeval: cannot read the sample file again.\n", stderr);
       return 1;
     }

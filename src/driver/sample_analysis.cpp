@@ -3,23 +3,19 @@
 #include <algorithm>
 #include <utility>
 
+#include "analysis/combinations.h"
 #include "keystrokes/key_table.h"
 
 namespace kbeval {
 
 namespace {
 
-// Scans the translated piece, then walks and empties every key stream.
-void analyseText(SampleAnalysis& analysis) {
-  scanText(analysis.scan, reinterpret_cast<const unsigned char*>(analysis.text.data()),
-           analysis.text.size(), analysis.textCounts, *analysis.combinations,
-           analysis.transcribers);
-  for (std::size_t i = 0; i < analysis.transcribers.size(); ++i) {
-    Transcriber& t = analysis.transcribers[i];
-    LayoutEvaluation& e = analysis.evaluations[i];
-    evaluateKeys(*e.tables, *e.state, t.keyStream.data(), t.keyStreamLength);
-    if (e.skipPairs) countSkipPairs(*e.skipPairs, t.keyStream.data(), t.keyStreamLength);
-    t.keyStreamLength = 0;
+// The keys token `token` types on the layout.
+void tokenKeys(const SampleAnalysis& analysis, const LayoutRecord& layout, std::size_t token,
+               std::string& keys) {
+  keys.clear();
+  for (const std::uint16_t code : tokenCharacters(*analysis.tokens, token)) {
+    appendKeys(layout, code, keys);
   }
 }
 
@@ -33,7 +29,6 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
   // tables serve any number of layouts.
   std::vector<std::pair<KeyTable, std::shared_ptr<const EvaluationTables>>> shared;
   for (const LayoutRecord* layout : layouts) {
-    analysis.transcribers.push_back(makeTranscriber(*layout));
     LayoutEvaluation& e = analysis.evaluations.emplace_back();
     e.layout = layout;
     KeyTable keys{};
@@ -46,6 +41,7 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
       e.tables = std::make_shared<const EvaluationTables>(makeEvaluationTables(keys));
       shared.emplace_back(keys, e.tables);
     }
+    e.walk = makeTokenWalk(*e.tables);
   }
   return analysis;
 }
@@ -55,29 +51,41 @@ void restartSampleAnalysis(SampleAnalysis& analysis) {
   analysis.textBytes = 0;
   analysis.looksLikeUtf8 = false;
   analysis.mode = TextModeState{};
-  analysis.scan = ScanState{.characters = std::move(analysis.scan.characters)};
+  analysis.scan = ScanState{};
+  std::fill(analysis.tally->characterCounts.begin(), analysis.tally->characterCounts.end(), 0);
+  analysis.tally->junctionCounts = {};
+  restartTokens(*analysis.tokens, analysis.tokenState);
   analysis.textCounts = TextCounts{};
   *analysis.combinations = CombinationCounts{};
-  for (Transcriber& t : analysis.transcribers) {
-    t.keyStreamLength = 0;
-    t.untreatedCount = 0;
-  }
   for (LayoutEvaluation& e : analysis.evaluations) {
     restartEvaluation(*e.state);
-    if (e.skipPairs) *e.skipPairs = SkipPairState{};
+    e.untreatedCount = 0;
+    restartTokenWalk(e.walk);
   }
 }
 
-std::size_t samplePieceSize(const SampleAnalysis& analysis, std::size_t wanted) {
-  constexpr std::size_t kKeyStreamBudget = std::size_t{4} << 20;
-  std::size_t size = std::max<std::size_t>(wanted, 1);
-  for (const Transcriber& t : analysis.transcribers) {
-    size = std::min(size, std::max<std::size_t>(256, kKeyStreamBudget / t.longestPiece));
+namespace {
+
+// Scans the text translated so far and, when there are layouts to walk
+// them, cuts its characters into tokens. Returns whether the text goes on.
+bool scanAndCut(SampleAnalysis& analysis, bool fileEnds, TokenPiece& tokens) {
+  scanText(analysis.scan, reinterpret_cast<const unsigned char*>(analysis.text.data()),
+           analysis.text.size(), *analysis.tally, analysis.characters);
+  const bool textEnds = fileEnds || analysis.mode.ended || analysis.scan.stopped;
+  tokens.count = 0;
+  if (!analysis.evaluations.empty()) {
+    // Words pay when two layouts or more walk them.
+    const bool words = analysis.evaluations.size() > 1;
+    cutTokens(*analysis.tokens, analysis.tokenState, analysis.characters, textEnds, words, tokens);
   }
-  return size;
+  return !textEnds;
 }
 
-bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {
+}  // namespace
+
+bool readSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length,
+                     TokenPiece& tokens) {
+  tokens.count = 0;
   if (analysis.mode.ended || analysis.scan.stopped) return false;
   // In Johab and in UTF-8 alike, the text ends at the first 0x1A (text mode)
   // or zero byte (the scan), and both bytes only ever stand for themselves.
@@ -96,15 +104,64 @@ bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t
   } else {
     translateTextMode(analysis.mode, bytes, textLength, analysis.text);
   }
-  analyseText(analysis);
-  return !analysis.mode.ended && !analysis.scan.stopped;
+  return scanAndCut(analysis, false, tokens);
 }
 
-void finishSampleAnalysis(SampleAnalysis& analysis) {
+void readSampleEnd(SampleAnalysis& analysis, TokenPiece& tokens) {
   if (analysis.utf8.johab != nullptr) finishUtf8Sample(analysis.utf8);
   analysis.text.clear();
   finishTextMode(analysis.mode, analysis.text);
-  analyseText(analysis);
+  scanAndCut(analysis, true, tokens);
+}
+
+void walkSampleTokens(SampleAnalysis& analysis, std::size_t index, const TokenPiece& tokens) {
+  LayoutEvaluation& e = analysis.evaluations[index];
+  std::string keys;
+  for (std::size_t token = e.walk.tokens.size(); token < tokens.knownTokens; ++token) {
+    tokenKeys(analysis, *e.layout, token, keys);
+    addToken(e.walk, *e.tables, keys);
+  }
+  walkTokens(e.walk, *e.tables, *e.state, tokens.tokens.data(), tokens.count);
+}
+
+void endLayoutWalk(SampleAnalysis& analysis, std::size_t index) {
+  LayoutEvaluation& e = analysis.evaluations[index];
+  const TokenDictionary& dictionary = *analysis.tokens;
+  e.state->pairCounts.resize(kKeyPairs);
+  std::string keys;
+  for (std::size_t token = 0; token < dictionary.count; ++token) {
+    const Count times = dictionary.tokenCounts[token];
+    if (times == 0) continue;
+    tokenKeys(analysis, *e.layout, token, keys);
+    addKeystrokesInside(*e.tables, keys, times, *e.state);
+  }
+  addFirstKeystrokes(e.walk, *e.state);
+  // The tokens' summaries are done with: let other layouts have the memory.
+  releaseTokens(e.walk);
+  e.untreatedCount = untreatedCount(*e.layout, *analysis.tally);
+}
+
+void endSampleReading(SampleAnalysis& analysis) {
+  analysis.textCounts = textCounts(*analysis.tally);
+  *analysis.combinations = CombinationCounts{};
+  countTalliedCombinations(*analysis.tally, *analysis.combinations);
+}
+
+bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {
+  const bool more = readSampleBytes(analysis, bytes, length, analysis.piece);
+  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
+    walkSampleTokens(analysis, i, analysis.piece);
+  }
+  return more;
+}
+
+void finishSampleAnalysis(SampleAnalysis& analysis) {
+  readSampleEnd(analysis, analysis.piece);
+  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
+    walkSampleTokens(analysis, i, analysis.piece);
+    endLayoutWalk(analysis, i);
+  }
+  endSampleReading(analysis);
 }
 
 KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_t index) {
@@ -113,7 +170,7 @@ KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_
 }
 
 Count layoutUntreatedCount(const SampleAnalysis& analysis, std::size_t index) {
-  return analysis.transcribers[index].untreatedCount;
+  return analysis.evaluations[index].untreatedCount;
 }
 
 std::vector<Count> layoutKeyPairCounts(const SampleAnalysis& analysis, std::size_t index) {

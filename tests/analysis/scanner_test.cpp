@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <numeric>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "analysis/combinations.h"
 
 namespace kbeval {
 namespace {
@@ -53,35 +56,45 @@ LayoutRecord testLayout() {
   return layout;
 }
 
-// One scan of `text`, fed in pieces of `pieceSize` bytes, over `layouts`. The
-// key streams are emptied after every piece, as the run does, and collected.
+// One scan of `text`, fed in pieces of `pieceSize` bytes, over `layouts`: the
+// counts worked out from the tally, and each layout's key stream (the keys of
+// every piece's characters, collected) and untreated count.
 struct Scan {
+  std::unique_ptr<ScanTally> tally = std::make_unique<ScanTally>();
   TextCounts counts;
   std::unique_ptr<CombinationCounts> combinations = std::make_unique<CombinationCounts>();
   ScanState state;
-  std::vector<Transcriber> transcribers;
   std::vector<std::string> streams;
+  std::vector<Count> untreated;
 };
 
 Scan scan(std::string_view text, const std::vector<LayoutRecord>& layouts,
           std::size_t pieceSize = std::string_view::npos) {
   Scan s;
-  for (const LayoutRecord& layout : layouts) s.transcribers.push_back(makeTranscriber(layout));
   s.streams.resize(layouts.size());
-  auto collect = [&s] {
-    for (std::size_t i = 0; i < s.transcribers.size(); ++i) {
-      s.streams[i] += keyStreamText(s.transcribers[i]);
-      s.transcribers[i].keyStreamLength = 0;
-    }
-  };
+  CharacterPiece piece;
   std::size_t at = 0;
   do {
     const std::size_t length = std::min(pieceSize, text.size() - at);
-    scanText(s.state, reinterpret_cast<const unsigned char*>(text.data() + at), length, s.counts,
-             *s.combinations, s.transcribers);
-    collect();
+    scanText(s.state, reinterpret_cast<const unsigned char*>(text.data() + at), length, *s.tally,
+             piece);
+    for (std::size_t i = 0; i < layouts.size(); ++i) transcribe(layouts[i], piece, s.streams[i]);
+    // The scan marks where the spaces and line feeds among the characters are.
+    std::vector<std::uint32_t> separators;
+    for (std::size_t i = 0; i < piece.count; ++i) {
+      if (piece.codes[i] == ' ' || piece.codes[i] == '\n') {
+        separators.push_back(static_cast<std::uint32_t>(i));
+      }
+    }
+    EXPECT_EQ(std::vector<std::uint32_t>(piece.separators.begin(),
+                                         piece.separators.begin() + piece.separatorCount),
+              separators);
     at += length;
   } while (at < text.size());
+  s.counts = textCounts(*s.tally);
+  countTalliedCombinations(*s.tally, *s.combinations);
+  for (const LayoutRecord& layout : layouts)
+    s.untreated.push_back(untreatedCount(layout, *s.tally));
   return s;
 }
 
@@ -98,7 +111,7 @@ TEST(ScannerRows, SpaceAndLineFeedAreCopiedOneForOne) {
   EXPECT_EQ(s.counts.spaceCount, 3);
   EXPECT_EQ(s.counts.enterCount, 3);
   EXPECT_EQ(s.streams[0], "  \n\n \n");
-  EXPECT_EQ(s.transcribers[0].untreatedCount, 0);
+  EXPECT_EQ(s.untreated[0], 0);
 }
 
 TEST(ScannerRows, DigitsAndSigns) {
@@ -108,7 +121,7 @@ TEST(ScannerRows, DigitsAndSigns) {
   EXPECT_EQ(s.counts.signCount[40], 1);  // "/"
   EXPECT_EQ(s.counts.digitCount, 2);     // "!" and "/" are no digits
   EXPECT_EQ(s.streams[0], "y\x18/y");
-  EXPECT_EQ(s.transcribers[0].untreatedCount, 1);
+  EXPECT_EQ(s.untreated[0], 1);
 }
 
 TEST(ScannerRows, EveryOtherAsciiByteIsIgnored) {
@@ -119,7 +132,7 @@ TEST(ScannerRows, EveryOtherAsciiByteIsIgnored) {
   expected.spaceCount = 1;
   EXPECT_EQ(s.counts, expected);
   EXPECT_EQ(s.streams[0], " ");
-  EXPECT_EQ(s.transcribers[0].untreatedCount, 0);
+  EXPECT_EQ(s.untreated[0], 0);
 }
 
 TEST(ScannerRows, QuotationSymbolsBecomePlainQuotes) {
@@ -127,7 +140,7 @@ TEST(ScannerRows, QuotationSymbolsBecomePlainQuotes) {
   for (int row = 4; row <= 7; ++row) EXPECT_EQ(s.counts.symbolCount[row], 1) << row;
   // ‘ and “ have key strings (whatever they hold); ’ and ” have none.
   EXPECT_EQ(s.streams[0], "'\x18\"\x18");
-  EXPECT_EQ(s.transcribers[0].untreatedCount, 2);
+  EXPECT_EQ(s.untreated[0], 2);
 
   LayoutRecord all = testLayout();
   all.symbolKeys[5] = "x";
@@ -144,7 +157,7 @@ TEST(ScannerRows, OtherSymbols) {
   EXPECT_EQ(s.counts.symbolCount[49], 0);
   EXPECT_EQ(s.counts.natnaeCount, 0);
   EXPECT_EQ(s.streams[0], "abcdef\x18\x18\x18");
-  EXPECT_EQ(s.transcribers[0].untreatedCount, 3);
+  EXPECT_EQ(s.untreated[0], 3);
 }
 
 TEST(ScannerRows, Syllables) {
@@ -163,7 +176,7 @@ TEST(ScannerRows, Syllables) {
             "rkx"
             "ekfr"
             "k");
-  EXPECT_EQ(s.transcribers[0].untreatedCount, 0);
+  EXPECT_EQ(s.untreated[0], 0);
 }
 
 TEST(ScannerRows, FillCodesAreCountedLikeJamo) {
@@ -267,7 +280,7 @@ TEST(ScannerRows, LayoutWithoutFileGetsNoSyllableKeys) {
   const Scan s = scan(kGa + " 7!" + kLeftSingle + "\n" + kDak, {testLayout(), failed});
   EXPECT_EQ(s.streams[0], "rk y\x18'\nekfr");
   EXPECT_EQ(s.streams[1], " y\x18'\n");
-  EXPECT_EQ(s.transcribers[1].untreatedCount, 1);
+  EXPECT_EQ(s.untreated[1], 1);
   EXPECT_EQ(s.counts.natnaeCount, 2);  // the text counts do not depend on layouts
 }
 
@@ -333,7 +346,7 @@ void expectSameAsWhole(const std::string& text) {
     EXPECT_EQ(split.state.previousFinalCode, whole.state.previousFinalCode);
     for (std::size_t i = 0; i < layouts.size(); ++i) {
       EXPECT_EQ(split.streams[i], whole.streams[i]) << "piece " << piece << " layout " << i;
-      EXPECT_EQ(split.transcribers[i].untreatedCount, whole.transcribers[i].untreatedCount);
+      EXPECT_EQ(split.untreated[i], whole.untreated[i]);
     }
   }
 }

@@ -30,14 +30,17 @@ struct Scanned {
 Scanned scan(const std::string& bytes, const std::vector<std::size_t>& cuts = {}) {
   Scanned result;
   ScanState state;
-  std::vector<Transcriber> none;
+  auto tally = std::make_unique<ScanTally>();
+  CharacterPiece characters;
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   std::size_t start = 0;
   for (std::size_t cut : cuts) {
-    scanText(state, data + start, cut - start, result.text, *result.combinations, none);
+    scanText(state, data + start, cut - start, *tally, characters);
     start = cut;
   }
-  scanText(state, data + start, bytes.size() - start, result.text, *result.combinations, none);
+  scanText(state, data + start, bytes.size() - start, *tally, characters);
+  result.text = textCounts(*tally);
+  countTalliedCombinations(*tally, *result.combinations);
   return result;
 }
 

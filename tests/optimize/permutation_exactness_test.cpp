@@ -115,14 +115,14 @@ std::string keyStreamOf(const LayoutRecord& layout, const std::string& text) {
   std::string translated;
   translateTextMode(mode, text.data(), text.size(), translated);
   finishTextMode(mode, translated);
-  std::vector<Transcriber> transcribers;
-  transcribers.push_back(makeTranscriber(layout));
   ScanState scan;
-  TextCounts counts;
-  auto combinations = std::make_unique<CombinationCounts>();
+  auto tally = std::make_unique<ScanTally>();
+  CharacterPiece characters;
   scanText(scan, reinterpret_cast<const unsigned char*>(translated.data()), translated.size(),
-           counts, *combinations, transcribers);
-  return keyStreamText(transcribers[0]);
+           *tally, characters);
+  std::string stream;
+  transcribe(layout, characters, stream);
+  return stream;
 }
 
 // Same-finger skipgrams of a key stream, stroke by stroke.
