@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "comparison_table.h"
 #include "driver/long_options.h"
 #include "driver/output_file.h"
 #include "keystrokes/key_table.h"
@@ -26,6 +25,7 @@
 #include "layouts/layout_writer.h"
 #include "sample_passes.h"
 #include "views/comparison_figures.h"
+#include "views/comparison_table.h"
 
 #ifndef KBEVAL_VERSION
 #define KBEVAL_VERSION "unknown"
@@ -292,6 +292,19 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
   return text;
 }
 
+// kbeval's comparison table of the rows, as text.
+std::string comparisonTableText(const std::vector<ComparisonRow>& rows) {
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* table = open_memstream(&data, &size);
+  if (table == nullptr) throw RunFailure{1, "out of memory"};
+  printComparisonTable(rows, table);
+  std::fclose(table);
+  std::string text(data, size);
+  std::free(data);
+  return text;
+}
+
 // Evaluates the shown layouts on one sample in full; the report's part for it.
 std::string exactReport(const OptimizeOptions& o, const std::string& samplePath,
                         const std::vector<ShownLayout>& shown, bool checkAgainstSearch) {
@@ -306,7 +319,8 @@ std::string exactReport(const OptimizeOptions& o, const std::string& samplePath,
   std::vector<ObjectiveCounts> counts;
   for (std::size_t i = 0; i < shown.size(); ++i) {
     const ExactResult& r = exact.layouts[i];
-    rows.emplace_back(shown[i].name, comparisonFigures(r.keystrokes, r.untreated, exact.text));
+    rows.push_back({shown[i].name, shown[i].layout.setType, shown[i].layout.fingering,
+                    comparisonFigures(r.keystrokes, r.untreated, exact.text)});
     counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
     // The search's counts came from pair counts: the full walk must agree.
     if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts)) {
@@ -317,7 +331,7 @@ std::string exactReport(const OptimizeOptions& o, const std::string& samplePath,
   std::string text;
   appendFormatted(text, "On %s (%lld syllables), evaluated in full:\n", samplePath.c_str(),
                   static_cast<long long>(exact.text.natnaeCount));
-  text += comparisonTable(rows);
+  text += comparisonTableText(rows);
   text += '\n';
   text += objectiveTable(shown, counts, o.weights);
   return text;
