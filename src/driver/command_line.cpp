@@ -1,9 +1,9 @@
 #include "driver/command_line.h"
 
-#include <charconv>
 #include <string_view>
 #include <vector>
 
+#include "driver/long_options.h"
 #include "driver/run.h"
 #include "views/json_report.h"
 
@@ -34,11 +34,7 @@ enum class OptionId {
   version
 };
 
-struct OptionSpec {
-  std::string_view name;
-  OptionId id;
-  bool takesValue;
-};
+using OptionSpec = LongOption<OptionId>;
 
 constexpr OptionSpec kOptions[] = {
     {"sample-encoding", OptionId::sampleEncoding, true},
@@ -53,31 +49,6 @@ constexpr OptionSpec kOptions[] = {
     {"help", OptionId::help, false},
     {"version", OptionId::version, false},
 };
-
-// The option an argument's name stands for: the one of that name, else the
-// only one it begins. Sets `error` when there is none or more than one.
-const OptionSpec* findOption(std::string_view name, std::string& error) {
-  const OptionSpec* prefixOf = nullptr;
-  int prefixMatches = 0;
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.name == name) return &spec;
-    if (!name.empty() && spec.name.starts_with(name)) {
-      prefixOf = &spec;
-      ++prefixMatches;
-    }
-  }
-  if (prefixMatches == 1) return prefixOf;
-  error = prefixMatches == 0 ? "unknown option '--" + std::string(name) + "'"
-                             : "ambiguous option '--" + std::string(name) + "'";
-  return nullptr;
-}
-
-std::string quoted(std::string_view text) {
-  std::string result(1, '\'');
-  result.append(text);
-  result.push_back('\'');
-  return result;
-}
 
 // Applies one option with its value; false (and `error` set) for a bad value.
 bool applyOption(const OptionSpec& spec, std::string_view value, RunOptions& options,
@@ -112,18 +83,11 @@ bool applyOption(const OptionSpec& spec, std::string_view value, RunOptions& opt
     case OptionId::quiet:
       options.quiet = true;
       return true;
-    case OptionId::jobs: {
-      unsigned jobs = 0;
-      const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), jobs);
-      if (status != std::errc{} || end != value.data() + value.size() || jobs < 1 ||
-          jobs > kMostJobs) {
-        error = option + " takes a number of threads from 1 to " + std::to_string(kMostJobs) +
-                ", not " + quoted(value);
-        return false;
-      }
-      options.jobs = jobs;
-      return true;
-    }
+    case OptionId::jobs:
+      if (parseNumberInRange(value, 1u, kMostJobs, options.jobs)) return true;
+      error = option + " takes a number of threads from 1 to " + std::to_string(kMostJobs) +
+              ", not " + quoted(value);
+      return false;
     case OptionId::compare:
       options.compare = true;
       return true;
@@ -189,42 +153,18 @@ void applySwitches(const std::vector<std::string_view>& switches, RunOptions& op
 CommandLine parseCommandLine(int argc, const char* const* argv) {
   CommandLine result;
   std::vector<std::string_view> others;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (optionsEnded || !argument.starts_with("--")) {
-      others.push_back(argument);
+  ArgumentScan scan{argc, argv};
+  for (;;) {
+    const ScannedArgument<OptionId> argument = scanArgument<OptionId>(scan, kOptions);
+    if (argument.kind == ArgumentKind::end) break;
+    if (argument.kind == ArgumentKind::operand) {
+      others.push_back(argument.value);
       continue;
     }
-    if (argument == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const std::string_view body = argument.substr(2);
-    const std::size_t equals = body.find('=');
-    const std::string_view name = body.substr(0, equals);
-    const OptionSpec* spec = findOption(name, result.error);
-    if (spec == nullptr) {
-      result.action = CommandLineAction::usageError;
-      return result;
-    }
-    std::string_view value;
-    if (equals != std::string_view::npos) {
-      if (!spec->takesValue) {
-        result.error = "option '--" + std::string(spec->name) + "' takes no value";
-        result.action = CommandLineAction::usageError;
-        return result;
-      }
-      value = body.substr(equals + 1);
-    } else if (spec->takesValue) {
-      if (i + 1 == argc) {
-        result.error = "option '--" + std::string(spec->name) + "' needs a value";
-        result.action = CommandLineAction::usageError;
-        return result;
-      }
-      value = argv[++i];
-    }
-    if (!applyOption(*spec, value, result.options, result.action, result.error)) {
+    if (argument.kind == ArgumentKind::error ||
+        !applyOption(*argument.option, argument.value, result.options, result.action,
+                     result.error)) {
+      if (argument.kind == ArgumentKind::error) result.error = argument.error;
       result.action = CommandLineAction::usageError;
       return result;
     }

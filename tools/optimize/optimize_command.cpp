@@ -6,17 +6,18 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-#include "comparison_table.h"
+#include "driver/long_options.h"
+#include "driver/output_file.h"
 #include "keystrokes/key_table.h"
 #include "keystrokes/permutation_score.h"
 #include "layout_search.h"
@@ -24,6 +25,7 @@
 #include "layouts/layout_writer.h"
 #include "sample_passes.h"
 #include "views/comparison_figures.h"
+#include "views/comparison_table.h"
 
 #ifndef KBEVAL_VERSION
 #define KBEVAL_VERSION "unknown"
@@ -60,11 +62,7 @@ enum class OptionId {
   version
 };
 
-struct OptionSpec {
-  std::string_view name;
-  OptionId id;
-  bool takesValue;
-};
+using OptionSpec = LongOption<OptionId>;
 
 constexpr OptionSpec kOptions[] = {
     {"start", OptionId::start, true},
@@ -88,35 +86,10 @@ constexpr OptionSpec kOptions[] = {
     {"version", OptionId::version, false},
 };
 
-std::string quoted(std::string_view text) {
-  return "'" + std::string(text) + "'";
-}
-
-const OptionSpec* findOption(std::string_view name, std::string& error) {
-  const OptionSpec* prefixOf = nullptr;
-  int prefixMatches = 0;
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.name == name) return &spec;
-    if (!name.empty() && spec.name.starts_with(name)) {
-      prefixOf = &spec;
-      ++prefixMatches;
-    }
-  }
-  if (prefixMatches == 1) return prefixOf;
-  error = (prefixMatches == 0 ? "unknown option '--" : "ambiguous option '--") + std::string(name) +
-          "'";
-  return nullptr;
-}
-
 template <typename Number>
 bool readWhole(std::string_view text, Number& number) {
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), number);
-  return status == std::errc{} && end == text.data() + text.size();
-}
-
-template <typename Number>
-bool readInRange(std::string_view text, Number least, Number most, Number& number) {
-  return readWhole(text, number) && number >= least && number <= most;
+  return parseNumberInRange(text, std::numeric_limits<Number>::min(),
+                            std::numeric_limits<Number>::max(), number);
 }
 
 bool applyOption(const OptionSpec& spec, std::string_view value, OptimizeCommandLine& line,
@@ -145,7 +118,7 @@ bool applyOption(const OptionSpec& spec, std::string_view value, OptimizeCommand
       return false;
     case OptionId::iterations:
       sawIterations = true;
-      if (readInRange<long long>(value, 1, 1'000'000'000'000LL, o.iterations)) return true;
+      if (parseNumberInRange<long long>(value, 1, 1'000'000'000'000LL, o.iterations)) return true;
       error = option + " takes a number of steps from 1 to 10^12, not " + quoted(value);
       return false;
     case OptionId::time: {
@@ -162,17 +135,17 @@ bool applyOption(const OptionSpec& spec, std::string_view value, OptimizeCommand
       return true;
     }
     case OptionId::restarts:
-      if (readInRange(value, 1, kMostRestarts, o.restarts)) return true;
+      if (parseNumberInRange(value, 1, kMostRestarts, o.restarts)) return true;
       error = option + " takes a number of restarts from 1 to " + std::to_string(kMostRestarts) +
               ", not " + quoted(value);
       return false;
     case OptionId::jobs:
-      if (readInRange(value, 1u, kMostJobs, o.jobs)) return true;
+      if (parseNumberInRange(value, 1u, kMostJobs, o.jobs)) return true;
       error = option + " takes a number of threads from 1 to " + std::to_string(kMostJobs) +
               ", not " + quoted(value);
       return false;
     case OptionId::show:
-      if (readInRange(value, 1, kMostShown, o.shown)) return true;
+      if (parseNumberInRange(value, 1, kMostShown, o.shown)) return true;
       error = option + " takes a number of layouts from 1 to " + std::to_string(kMostShown) +
               ", not " + quoted(value);
       return false;
@@ -263,30 +236,13 @@ std::string baseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Writes `text` to `path` through a temporary file beside it, so that the
-// file is either the old one or the whole new one. An error message, or empty.
+// Writes `text` to `path` whole or not at all. An error message, or empty.
 std::string writeAtomically(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return std::strerror(errno);
-  std::size_t written = 0;
-  int error = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return std::strerror(error);
-  }
+  OutputFile file;
+  std::string why;
+  if (!openOutputFile(path, file, why)) return why;
+  std::fwrite(text.data(), 1, text.size(), file.stream);
+  if (!commitOutputFile(file, why)) return why;
   return {};
 }
 
@@ -336,6 +292,19 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
   return text;
 }
 
+// kbeval's comparison table of the rows, as text.
+std::string comparisonTableText(const std::vector<ComparisonRow>& rows) {
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* table = open_memstream(&data, &size);
+  if (table == nullptr) throw RunFailure{1, "out of memory"};
+  printComparisonTable(rows, table);
+  std::fclose(table);
+  std::string text(data, size);
+  std::free(data);
+  return text;
+}
+
 // Evaluates the shown layouts on one sample in full; the report's part for it.
 std::string exactReport(const OptimizeOptions& o, const std::string& samplePath,
                         const std::vector<ShownLayout>& shown, bool checkAgainstSearch) {
@@ -350,7 +319,8 @@ std::string exactReport(const OptimizeOptions& o, const std::string& samplePath,
   std::vector<ObjectiveCounts> counts;
   for (std::size_t i = 0; i < shown.size(); ++i) {
     const ExactResult& r = exact.layouts[i];
-    rows.emplace_back(shown[i].name, comparisonFigures(r.keystrokes, r.untreated, exact.text));
+    rows.push_back({shown[i].name, shown[i].layout.setType, shown[i].layout.fingering,
+                    comparisonFigures(r.keystrokes, r.untreated, exact.text)});
     counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
     // The search's counts came from pair counts: the full walk must agree.
     if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts)) {
@@ -361,7 +331,7 @@ std::string exactReport(const OptimizeOptions& o, const std::string& samplePath,
   std::string text;
   appendFormatted(text, "On %s (%lld syllables), evaluated in full:\n", samplePath.c_str(),
                   static_cast<long long>(exact.text.natnaeCount));
-  text += comparisonTable(rows);
+  text += comparisonTableText(rows);
   text += '\n';
   text += objectiveTable(shown, counts, o.weights);
   return text;
@@ -577,38 +547,22 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
 OptimizeCommandLine parseOptimizeCommandLine(int argc, const char* const* argv) {
   OptimizeCommandLine line;
   std::vector<std::string_view> others;
-  bool optionsEnded = false;
   bool sawIterations = false, sawTime = false;
   auto fail = [&line](std::string error) {
     line.error = std::move(error);
     line.action = OptimizeAction::usageError;
     return line;
   };
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (optionsEnded || !argument.starts_with("--")) {
-      others.push_back(argument);
+  ArgumentScan scan{argc, argv};
+  for (;;) {
+    const ScannedArgument<OptionId> argument = scanArgument<OptionId>(scan, kOptions);
+    if (argument.kind == ArgumentKind::end) break;
+    if (argument.kind == ArgumentKind::error) return fail(argument.error);
+    if (argument.kind == ArgumentKind::operand) {
+      others.push_back(argument.value);
       continue;
     }
-    if (argument == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const std::string_view body = argument.substr(2);
-    const std::size_t equals = body.find('=');
-    std::string error;
-    const OptionSpec* spec = findOption(body.substr(0, equals), error);
-    if (spec == nullptr) return fail(error);
-    std::string_view value;
-    if (equals != std::string_view::npos) {
-      if (!spec->takesValue)
-        return fail("option '--" + std::string(spec->name) + "' takes no value");
-      value = body.substr(equals + 1);
-    } else if (spec->takesValue) {
-      if (i + 1 == argc) return fail("option '--" + std::string(spec->name) + "' needs a value");
-      value = argv[++i];
-    }
-    if (!applyOption(*spec, value, line, sawIterations, sawTime)) {
+    if (!applyOption(*argument.option, argument.value, line, sawIterations, sawTime)) {
       line.action = OptimizeAction::usageError;
       return line;
     }
