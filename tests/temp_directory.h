@@ -80,6 +80,15 @@ class TempDirectory {
 inline constexpr uid_t kUnprivilegedUser = 65534;
 inline constexpr gid_t kUnprivilegedGroup = 65534;
 
+// Sanitizers keep shadow memory and histories of their own, which swamp any
+// measure of the program's resident set: memory bounds are checked only in
+// plain builds.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kMemoryIsMeasurable = false;
+#else
+inline constexpr bool kMemoryIsMeasurable = true;
+#endif
+
 struct Outcome {
   std::string output;      // standard output, when it was collected
   std::string errors;      // standard error
