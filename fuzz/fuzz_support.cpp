@@ -1,5 +1,6 @@
 #include "fuzz_support.h"
 
+#include <algorithm>
 #include <numeric>
 
 #include "fuzz_check.h"
@@ -215,6 +216,21 @@ PlainScan plainScan(std::string_view text, const std::vector<const LayoutRecord*
     }
   }
   return scan;
+}
+
+CutSample cutSample(const std::uint8_t* data, std::size_t size) {
+  const std::size_t cutCount = std::min<std::size_t>(data[0] % 16, (size - 1) / 2);
+  const std::size_t header = 1 + 2 * cutCount;
+  CutSample cut;
+  cut.sample = reinterpret_cast<const char*>(data) + header;
+  cut.length = size - header;
+  for (std::size_t i = 0; i < cutCount; ++i) {
+    const std::size_t point = static_cast<std::size_t>(data[1 + 2 * i]) << 8 | data[2 + 2 * i];
+    cut.cuts.push_back(point % (cut.length + 1));
+  }
+  std::sort(cut.cuts.begin(), cut.cuts.end());
+  cut.cuts.push_back(cut.length);
+  return cut;
 }
 
 }  // namespace kbeval::fuzz

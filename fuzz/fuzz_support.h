@@ -2,6 +2,8 @@
 // a sink for reports, and the checks every set of keystroke counts must pass.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -34,5 +36,15 @@ struct PlainScan {
   std::vector<Count> untreated;
 };
 PlainScan plainScan(std::string_view text, const std::vector<const LayoutRecord*>& layouts);
+
+// An input of the differential targets: one byte n, then n cut points of two
+// bytes each, then the sample. `cuts` are the piece ends in order, the last
+// being the sample's length.
+struct CutSample {
+  const char* sample = nullptr;
+  std::size_t length = 0;
+  std::vector<std::size_t> cuts;
+};
+CutSample cutSample(const std::uint8_t* data, std::size_t size);  // size > 0
 
 }  // namespace kbeval::fuzz

@@ -44,18 +44,10 @@ void analysePieces(SampleAnalysis& a, const char* sample, const std::vector<std:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const std::size_t cutCount = std::min<std::size_t>(data[0] % 16, (size - 1) / 2);
-  const std::size_t header = 1 + 2 * cutCount;
-  const char* sample = reinterpret_cast<const char*>(data) + header;
-  const std::size_t length = size - header;
-
-  std::vector<std::size_t> cuts;
-  for (std::size_t i = 0; i < cutCount; ++i) {
-    const std::size_t point = static_cast<std::size_t>(data[1 + 2 * i]) << 8 | data[2 + 2 * i];
-    cuts.push_back(point % (length + 1));
-  }
-  std::sort(cuts.begin(), cuts.end());
-  cuts.push_back(length);
+  const fuzz::CutSample input = fuzz::cutSample(data, size);
+  const char* sample = input.sample;
+  const std::size_t length = input.length;
+  const std::vector<std::size_t>& cuts = input.cuts;
 
   SampleAnalysis& whole = analysis(0);
   SampleAnalysis& pieces = analysis(1);

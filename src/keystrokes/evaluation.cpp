@@ -277,16 +277,9 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
 
 KeystrokeCounts keyPairKeystrokeCounts(const KeyTable& keys, const std::vector<Count>& pairCounts) {
   KeystrokeCounts c;
-  for (int previous = 0; previous <= kNoKey; ++previous) {
-    const Count* row = pairCounts.data() + static_cast<std::size_t>(previous) * 256;
-    // Most keys never come before most others: skip empty rows in one sweep.
-    Count any = 0;
-    for (int current = 0; current < 256; ++current) any |= row[current];
-    if (any == 0) continue;
-    for (int current = 0; current < 256; ++current) {
-      if (row[current] != 0) countKeyPair(keys, previous, current, row[current], c);
-    }
-  }
+  forEachTypedPair(pairCounts, [&](int previous, int current, Count n) {
+    countKeyPair(keys, previous, current, n, c);
+  });
   return c;
 }
 

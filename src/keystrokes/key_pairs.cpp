@@ -6,21 +6,6 @@ namespace kbeval {
 
 namespace {
 
-// Calls `visit(previous, current, count)` for every pair typed at least once.
-template <typename Visit>
-void forEachTypedPair(std::span<const Count> pairCounts, Visit visit) {
-  for (int previous = 0; previous <= kNoKey; ++previous) {
-    const Count* row = pairCounts.data() + static_cast<std::size_t>(previous) * 256;
-    // Most keys never come before most others: skip empty rows in one sweep.
-    Count any = 0;
-    for (int current = 0; current < 256; ++current) any |= row[current];
-    if (any == 0) continue;
-    for (int current = 0; current < 256; ++current) {
-      if (row[current] != 0) visit(previous, current, row[current]);
-    }
-  }
-}
-
 void keepMost(std::vector<KeyPairCount>& pairs, std::size_t howMany) {
   const auto before = [](const KeyPairCount& a, const KeyPairCount& b) {
     if (a.strokes != b.strokes) return a.strokes > b.strokes;

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -108,6 +109,22 @@ KeystrokeCounts evaluateKeyStream(const KeyTable& keys, std::string_view stream)
 // counter but the run histograms, which no single pair decides.
 void countKeyPair(const KeyTable& keys, int previous, int current, Count n,
                   KeystrokeCounts& counts);
+
+// Calls `visit(previous, current, count)` for every pair of a table of pair
+// counts (index previous * 256 + current) typed at least once.
+template <typename Visit>
+void forEachTypedPair(std::span<const Count> pairCounts, Visit visit) {
+  for (int previous = 0; previous <= kNoKey; ++previous) {
+    const Count* row = pairCounts.data() + static_cast<std::size_t>(previous) * 256;
+    // Most keys never come before most others: skip empty rows in one sweep.
+    Count any = 0;
+    for (int current = 0; current < 256; ++current) any |= row[current];
+    if (any == 0) continue;
+    for (int current = 0; current < 256; ++current) {
+      if (row[current] != 0) visit(previous, current, row[current]);
+    }
+  }
+}
 
 // The counts of a whole table of pair counts (index previous * 256 + current,
 // kKeyPairs entries), run histograms left empty.

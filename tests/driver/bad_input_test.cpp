@@ -359,7 +359,7 @@ TEST(BadLayoutFile, ThousandsOfEvaluatedLayoutsFitInModestMemory) {
   const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(countOf(outcome.output, " (2 Sets, Qwerty Fingering) ***\n\n" + kSampleStrokes), 2000u);
-  if (kMemoryIsMeasurable) {
+  if (testing::kMemoryIsMeasurable) {
     EXPECT_LT(outcome.peakMemoryKiB, 256 * 1024);
   }
 }

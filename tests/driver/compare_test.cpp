@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "small_case.h"
 #include "temp_directory.h"
 
 namespace kbeval {
@@ -12,6 +13,7 @@ namespace {
 
 using testing::Outcome;
 using testing::TempDirectory;
+using testing::writeSmallCase;
 
 Outcome runKbevalBinary(const TempDirectory& dir, const std::vector<std::string>& arguments) {
   return testing::runProgram(dir, KBEVAL_BINARY, arguments);
@@ -24,9 +26,8 @@ std::vector<std::string> lines(const std::string& text) {
   return all;
 }
 
-// a3 (3-set, Gong3): ㄱ k, ㅏ f, final ㄱ x, "7" 6, "?" Z; b2 (2-set, Qwerty):
-// ㄱ r, ㅏ k, final ㄱ r, "?" ?; c0 has no set type. The sample 가각 7? CR LF
-// (2 syllables, 1 digit, 1 sign, 1 space, 1 line feed: 6 characters) is typed
+// The small case (small_case.h): 2 syllables, 1 digit, 1 sign, 1 space, 1
+// line feed, 6 characters, typed
 //   b2: r k r k r SPACE (no 7) ? LF   8 keys + a left Shift for ?     = 9
 //   a3: k f k f x SPACE 6 Z LF        9 keys + a right Shift for Z   = 10
 // b2: hands (Shift and Enter counted) L r r r + Shift = 4, R k k ? LF = 4;
@@ -39,15 +40,6 @@ std::vector<std::string> lines(const std::string& text) {
 //   of 7; LF after the right Shift held for Z on the right little finger: 1
 //   same-finger stroke, with Shift; left runs 1 2 2, right 1 1 1 2; fingers:
 //   L4 Z, L3 x, L2 f f 6 = 3, R3 k k, R5 Shift LF = 9 in all.
-void writeSmallCase(const TempDirectory& dir) {
-  dir.write("keyboard/a3.txt",
-            "set type:3\nfingering:gong 3\n1\t\xA4\xA1\tk\n2\t\xA4\xBF\tf\n3\t\xA4\xA1\tx\n"
-            "4\t7\t6\n4\t?\tZ\n");
-  dir.write("keyboard/b2.txt",
-            "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n3\t\xA4\xA1\tr\n4\t?\t?\n");
-  dir.write("keyboard/c0.txt", "1\t\xA4\xA1\tq\n");
-  dir.write("sample.txt", "\x88\x61\x88\x62 7?\r\n");
-}
 
 const std::vector<std::string> kTable = {
     "Layout  Set  Fingering  Keys/syl  Keys/100  Shift%  Left/Right  Home%  NumRow%  SameFgr%  "

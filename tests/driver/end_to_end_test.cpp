@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "small_case.h"
 #include "temp_directory.h"
 
 namespace kbeval {
@@ -22,6 +23,7 @@ using namespace std::string_literals;
 using testing::Outcome;
 using testing::RunSettings;
 using testing::TempDirectory;
+using testing::writeSmallCase;
 
 // Runs kbeval with `arguments` in `directory`.
 Outcome runKbevalBinary(const TempDirectory& directory, const std::vector<std::string>& arguments,
@@ -47,22 +49,6 @@ std::vector<std::string> headings(const std::string& output) {
 
 bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-// A 3-set layout listed before a 2-set one, and a layout with no set type.
-//   a3 (Gong3): ㄱ k, ㅏ f, final ㄱ x, "7" 6, "?" Z
-//   b2:         ㄱ r, ㅏ k, final ㄱ r, "?" ?
-// The sample 가각 7? CR LF (9 bytes) gives the key streams
-//   b2: r k r k r SPACE 0x18 ? LF    (no keys for "7": one untreated character)
-//   a3: k f k f x SPACE 6 Z LF
-void writeSmallCase(const TempDirectory& dir) {
-  dir.write("keyboard/a3.txt",
-            "set type:3\nfingering:gong 3\n1\t\xA4\xA1\tk\n2\t\xA4\xBF\tf\n3\t\xA4\xA1\tx\n"
-            "4\t7\t6\n4\t?\tZ\n");
-  dir.write("keyboard/b2.txt",
-            "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n3\t\xA4\xA1\tr\n4\t?\t?\n");
-  dir.write("keyboard/c0.txt", "1\t\xA4\xA1\tq\n");
-  dir.write("sample.txt", "\x88\x61\x88\x62 7?\r\n");
 }
 
 const std::string kSmallHeadings[] = {"*** Result of b2 (2 Sets, Qwerty Fingering) ***",

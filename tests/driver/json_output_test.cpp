@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "keystrokes/keystroke_report.h"
+#include "small_case.h"
 #include "temp_directory.h"
 #include "views/json_read_back.h"
 
@@ -24,6 +25,7 @@ using testing::Json;
 using testing::Outcome;
 using testing::RunSettings;
 using testing::TempDirectory;
+using testing::writeSmallCase;
 
 const std::string kExamples = std::string(KBEVAL_TEST_DATA) + "/../../examples";
 
@@ -113,16 +115,6 @@ TEST(JsonOutput, ShippedExampleAgreesWithThePrintedReports) {
   }
 }
 
-// The small case of the comparison test: two layouts, 9 bytes of sample.
-void writeSmallCase(const TempDirectory& dir) {
-  dir.write("keyboard/a3.txt",
-            "set type:3\nfingering:gong 3\n1\t\xA4\xA1\tk\n2\t\xA4\xBF\tf\n3\t\xA4\xA1\tx\n"
-            "4\t7\t6\n4\t?\tZ\n");
-  dir.write("keyboard/b2.txt",
-            "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n3\t\xA4\xA1\tr\n4\t?\t?\n");
-  dir.write("sample.txt", "\x88\x61\x88\x62 7?\r\n");
-}
-
 // Files in `dir` other than those named: a temporary file left behind shows here.
 std::vector<std::string> strayFiles(const TempDirectory& dir, std::vector<std::string> expected) {
   std::vector<std::string> stray;
@@ -200,7 +192,7 @@ TEST(JsonOutput, ManyLayoutsKeepMemoryFlat) {
   ASSERT_EQ(views.exitStatus, 0);
   std::ifstream in(dir / "out.json");
   EXPECT_EQ(Json::parse(in).at("layouts").size(), 402u);
-  if (kMemoryIsMeasurable) {
+  if (testing::kMemoryIsMeasurable) {
     EXPECT_LT(views.peakMemoryKiB, reports.peakMemoryKiB + 3 * 1024)
         << reports.peakMemoryKiB << " KiB for the reports";
   }
