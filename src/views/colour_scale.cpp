@@ -51,8 +51,8 @@ std::string cssColour(Rgb colour) {
 }
 
 bool wantsLightText(Rgb colour) {
-  const double luminance = 0.2126 * linear(colour.red) + 0.7152 * linear(colour.green) +
-                           0.0722 * linear(colour.blue);
+  const double luminance =
+      0.2126 * linear(colour.red) + 0.7152 * linear(colour.green) + 0.0722 * linear(colour.blue);
   // Contrast with white, (1.05) / (L + 0.05), beats contrast with black,
   // (L + 0.05) / 0.05, below this luminance.
   return luminance < 0.179;

@@ -74,21 +74,23 @@ void openKey(std::string& out, const Box& box, double share, double darkestShare
   appendFormat(out, "<g transform=\"translate(%.0f,%.0f)\"%s>", box.x, box.y,
                wantsLightText(fill) ? " class=\"dk\"" : "");
   appendSvgTitle(out, title);
-  appendFormat(out, "<rect width=\"%.0f\" height=\"%.0f\" rx=\"5\" fill=\"%s\"/>", box.width,
-               box.height, cssColour(fill).c_str());
-  appendSvgText(out, box.width - 4, 12, "n", name, TextAnchor::end);
+  appendFormat(out, "<rect width=\"%.0f\" height=\"%.0f\" fill=\"%s\"/>", box.width, box.height,
+               cssColour(fill).c_str());
+  // The name and the share stand at the right edge: the style anchors them there.
+  if (!name.empty()) appendSvgText(out, box.width - 4, 12, "n", name);
   appendSvgText(out, 5, box.height - 5, "f", fingerName(fingerSlot));
   char shown[24];
   std::snprintf(shown, sizeof shown, "%.1f%%", share);
-  appendSvgText(out, box.width - 4, box.height - 5, "p", shown, TextAnchor::end);
+  appendSvgText(out, box.width - 4, box.height - 5, "p", shown);
 }
 
-// "d ㅇ 2593": a level's character, what it types, and its strokes.
+// "d ㅇ: 2593": a level's character, what it types (when that is not the
+// character itself), and its strokes.
 void appendLevel(std::string& title, unsigned char character, std::string_view types,
                  Count presses) {
-  title += keyName(character);
-  title += ' ';
-  title += types.empty() ? std::string_view("(nothing by itself)") : types;
+  const std::string name = keyName(character);
+  title += name;
+  if (!types.empty() && types != name) title.append(" ").append(types);
   appendFormat(title, ": %lld", presses);
 }
 
@@ -104,10 +106,11 @@ void appendKey(std::string& out, const KeyCap& key, const Box& box, Count keystr
     title += "; ";
     appendLevel(title, shifted, key.shiftedTypes, key.shiftedPresses);
   }
-  appendFormat(title, " (%.2f%% of keystrokes); finger %s", share,
-               std::string(fingerName(finger)).c_str());
+  appendFormat(title, " \xE2\x80\x94 %.2f%%, %s", share, std::string(fingerName(finger)).c_str());
   std::string name = keyName(plain);
   if (plain >= 'a' && plain <= 'z') name = std::string(1, static_cast<char>(plain - 'a' + 'A'));
+  // A key that types its own sign shows it once.
+  if (name == key.label) name.clear();
   openKey(out, box, share, darkestShare, title, name, finger);
   const double room = box.width - 10;
   if (!key.shiftedLabel.empty()) {
@@ -124,8 +127,7 @@ void appendShiftKey(std::string& out, const Box& box, Count presses, Count keyst
                     double darkestShare, bool left) {
   const double share = shareOf(presses, keystrokes);
   std::string title;
-  appendFormat(title, "%s Shift: %lld presses, for shifted keys of the %s hand (%.2f%% of "
-               "keystrokes); finger %s",
+  appendFormat(title, "%s Shift: %lld, for shifted keys of the %s hand \xE2\x80\x94 %.2f%%, %s",
                left ? "Left" : "Right", presses, left ? "right" : "left", share,
                left ? "L5" : "R5");
   openKey(out, box, share, darkestShare, title, "Shift", left ? kLeftShiftSlot : kRightShiftSlot);
@@ -135,9 +137,9 @@ void appendShiftKey(std::string& out, const Box& box, Count presses, Count keyst
 void appendInertKey(std::string& out, const Box& box, const char* name) {
   appendFormat(out,
                "<g class=\"in\" transform=\"translate(%.0f,%.0f)\"><rect width=\"%.0f\" "
-               "height=\"%.0f\" rx=\"5\"/>",
+               "height=\"%.0f\"/>",
                box.x, box.y, box.width, box.height);
-  appendSvgText(out, 5, 14, "n", name);
+  appendSvgText(out, 5, 14, "i", name);
   out += "</g>";
 }
 
@@ -155,8 +157,8 @@ void appendKeyboard(std::string& out, const KeyboardPicture& picture, double dar
   appendInertKey(out, boxAt(13, 5, 2), "Backspace");
   appendInertKey(out, boxAt(0, 4, 1.5), "Tab");
   appendInertKey(out, boxAt(0, 3, 1.75), "Caps Lock");
-  appendShiftKey(out, boxAt(0, 2, 2.25), picture.leftShiftPresses, picture.keystrokes,
-                 darkestShare, true);
+  appendShiftKey(out, boxAt(0, 2, 2.25), picture.leftShiftPresses, picture.keystrokes, darkestShare,
+                 true);
   // The keys come row by row in their order on the board; a row's next key
   // goes right after the one before it.
   double next[6];

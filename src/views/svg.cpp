@@ -1,6 +1,7 @@
 #include "views/svg.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -12,6 +13,12 @@ namespace kbeval {
 namespace {
 
 constexpr const char* kAnchors[] = {"start", "middle", "end"};
+
+// A coordinate to a tenth of a pixel, printed without a trailing ".0": the
+// pictures hold thousands of them.
+double tenth(double value) {
+  return std::round(value * 10) / 10;
+}
 
 double largestValue(std::span<const Bar> bars) {
   double largest = 0;
@@ -25,9 +32,12 @@ double fillOf(double value, double full) {
   return std::min(value / full, 1.0);
 }
 
-void openSvg(std::string& out, int width, int height, std::string_view caption) {
-  appendFormat(out, "<svg width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" role=\"img\"", width,
-               height, width, height);
+// `cssClass` sets how the chart's texts are anchored (see the page's style).
+void openSvg(std::string& out, const char* cssClass, int width, int height,
+             std::string_view caption) {
+  appendFormat(out,
+               "<svg class=\"%s\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" role=\"img\"",
+               cssClass, width, height, width, height);
   out += " aria-label=\"";
   appendHtmlEscaped(out, caption);
   out += "\">";
@@ -56,7 +66,7 @@ void appendFormat(std::string& out, const char* format, ...) {
 
 void appendSvgText(std::string& out, double x, double y, std::string_view cssClass,
                    std::string_view text, TextAnchor anchor) {
-  appendFormat(out, "<text x=\"%.1f\" y=\"%.1f\"", x, y);
+  appendFormat(out, "<text x=\"%g\" y=\"%g\"", tenth(x), tenth(y));
   if (!cssClass.empty()) {
     out += " class=\"";
     appendHtmlEscaped(out, cssClass);
@@ -79,69 +89,81 @@ void appendSvgTitle(std::string& out, std::string_view text) {
 void appendColumnChart(std::string& out, std::span<const Bar> bars, int width, int height,
                        ChartScale scale, std::string_view caption) {
   constexpr double kTop = 16, kBottom = 20, kSide = 4;
-  openSvg(out, width, height, caption);
+  openSvg(out, "cc", width, height, caption);
   const double full = scale.full > 0 ? scale.full : largestValue(bars);
   const double slot = bars.empty() ? 0 : (width - 2 * kSide) / static_cast<double>(bars.size());
   const double barWidth = slot * 0.72;
   const double base = height - kBottom;
-  appendFormat(out, "<line class=\"axis\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
-               kSide, base + 0.5, width - kSide, base + 0.5);
+  appendFormat(out, "<line class=\"axis\" x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\"/>", tenth(kSide),
+               tenth(base + 0.5), tenth(width - kSide), tenth(base + 0.5));
   for (std::size_t i = 0; i < bars.size(); ++i) {
     const Bar& bar = bars[i];
     const double middle = kSide + slot * (static_cast<double>(i) + 0.5);
     const double length = fillOf(bar.value, full) * (base - kTop);
-    out += "<g>";
-    appendSvgTitle(out, bar.title);
-    appendFormat(out, "<rect class=\"bar\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>",
-                 middle - barWidth / 2, base - length, barWidth, length);
-    appendSvgText(out, middle, base - length - 3, "v", bar.valueText, TextAnchor::middle);
-    appendSvgText(out, middle, base + 14, "l", bar.label, TextAnchor::middle);
-    out += "</g>";
+    if (!bar.title.empty()) {
+      out += "<g>";
+      appendSvgTitle(out, bar.title);
+    }
+    appendFormat(out, "<rect x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>",
+                 tenth(middle - barWidth / 2), tenth(base - length), tenth(barWidth),
+                 tenth(length));
+    appendSvgText(out, middle, base - length - 3, "v", bar.valueText);
+    appendSvgText(out, middle, base + 14, "l", bar.label);
+    if (!bar.title.empty()) out += "</g>";
   }
   out += "</svg>";
 }
 
 void appendBarChart(std::string& out, std::span<const Bar> bars, int width, ChartScale scale,
                     std::string_view caption) {
-  constexpr double kRow = 17, kLabel = 44, kValue = 92, kBar = 12;
+  constexpr double kRow = 17, kLabel = 58, kValue = 92, kBar = 12;
   const int height = static_cast<int>(kRow * static_cast<double>(bars.size())) + 4;
-  openSvg(out, width, height, caption);
+  openSvg(out, "bc", width, height, caption);
   const double full = scale.full > 0 ? scale.full : largestValue(bars);
   const double room = width - kLabel - kValue;
   for (std::size_t i = 0; i < bars.size(); ++i) {
     const Bar& bar = bars[i];
     const double top = 2 + kRow * static_cast<double>(i);
     const double length = fillOf(bar.value, full) * room;
-    out += "<g>";
-    appendSvgTitle(out, bar.title);
-    appendSvgText(out, kLabel - 6, top + 12, "l", bar.label, TextAnchor::end);
-    appendFormat(out, "<rect class=\"bar\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>",
-                 kLabel, top + (kRow - kBar) / 2, length, kBar);
+    if (!bar.title.empty()) {
+      out += "<g>";
+      appendSvgTitle(out, bar.title);
+    }
+    appendSvgText(out, kLabel - 6, top + 12, "l", bar.label);
+    appendFormat(out, "<rect x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>", tenth(kLabel),
+                 tenth(top + (kRow - kBar) / 2), tenth(length), kBar);
     appendSvgText(out, kLabel + length + 4, top + 12, "v", bar.valueText);
-    out += "</g>";
+    if (!bar.title.empty()) out += "</g>";
   }
   out += "</svg>";
 }
 
+void appendHeatGradient(std::string& out) {
+  constexpr int kStops = 10;
+  out +=
+      "<svg width=\"0\" height=\"0\" style=\"position:absolute\" aria-hidden=\"true\"><defs>"
+      "<linearGradient id=\"heat\">";
+  for (int i = 0; i <= kStops; ++i) {
+    const double at = static_cast<double>(i) / kStops;
+    appendFormat(out, "<stop offset=\"%g\" stop-color=\"%s\"/>", at,
+                 cssColour(heatColour(at)).c_str());
+  }
+  out += "</linearGradient></defs></svg>";
+}
+
 void appendColourLegend(std::string& out, int width, std::span<const LegendTick> ticks,
                         std::string_view caption) {
-  constexpr int kSteps = 40;
-  constexpr double kSide = 10, kStrip = 14;
-  openSvg(out, width, 44, caption);
-  const double step = (width - 2 * kSide) / kSteps;
-  for (int i = 0; i < kSteps; ++i) {
-    const double middle = (i + 0.5) / kSteps;
-    // Overlapping by half a pixel leaves no hairline between the steps.
-    appendFormat(out, "<rect x=\"%.1f\" y=\"0\" width=\"%.1f\" height=\"%.0f\" fill=\"%s\"/>",
-                 kSide + step * i, step + 0.5, kStrip, cssColour(heatColour(middle)).c_str());
-  }
+  constexpr double kSide = 20, kStrip = 14;
+  openSvg(out, "lg", width, 44, caption);
+  appendFormat(out, "<rect x=\"%g\" y=\"0\" width=\"%g\" height=\"%g\" fill=\"url(#heat)\"/>",
+               kSide, width - 2 * kSide, kStrip);
   for (const LegendTick& tick : ticks) {
     const double x = kSide + (width - 2 * kSide) * std::clamp(tick.position, 0.0, 1.0);
-    appendFormat(out, "<line class=\"axis\" x1=\"%.1f\" y1=\"%.0f\" x2=\"%.1f\" y2=\"%.0f\"/>", x,
-                 kStrip, x, kStrip + 4);
-    appendSvgText(out, x, kStrip + 16, "l", tick.text, TextAnchor::middle);
+    appendFormat(out, "<line class=\"axis\" x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\"/>", tenth(x),
+                 kStrip, tenth(x), kStrip + 4);
+    appendSvgText(out, x, kStrip + 16, "l", tick.text);
   }
-  appendSvgText(out, width / 2.0, kStrip + 29, "l", caption, TextAnchor::middle);
+  appendSvgText(out, width / 2.0, kStrip + 29, "l", caption);
   out += "</svg>";
 }
 

@@ -27,7 +27,7 @@ struct Bar {
   std::string label;      // what the bar stands for
   double value = 0;       // its length on the chart's scale
   std::string valueText;  // shown at the bar's end
-  std::string title;      // the mark's exact numbers, in words
+  std::string title;      // the mark's exact numbers in words; empty when valueText says all
 };
 
 struct ChartScale {
@@ -43,6 +43,10 @@ void appendColumnChart(std::string& out, std::span<const Bar> bars, int width, i
 // right, `width` pixels wide and as high as the bars need.
 void appendBarChart(std::string& out, std::span<const Bar> bars, int width, ChartScale scale,
                     std::string_view caption);
+
+// The colour scale as a gradient with the id "heat", in an SVG of no size:
+// once per page, before any legend.
+void appendHeatGradient(std::string& out);
 
 // The colour scale as a strip `width` pixels wide, with `ticks` under it at
 // their places (0 to 1 along the strip).
