@@ -24,7 +24,7 @@ namespace {
 constexpr int kHeatSteps = 16;
 
 // Runs this long or longer share the one-hand run charts' last bar.
-constexpr int kLongestRunBar = 12;
+constexpr int kLongestRunBar = 10;
 
 constexpr const char* kStyle = R"(
 body{font-family:"NanumGothic","NanumBarunGothic","Noto Sans CJK KR","Noto Sans KR","Malgun Gothic","Apple SD Gothic Neo",sans-serif;margin:20px 28px;color:#1d1d1d;background:#fff;max-width:1480px}
@@ -45,8 +45,8 @@ svg text{font-size:11px;fill:#222}
 svg .v{font-size:10.5px;fill:#333}svg .l{font-size:11.5px}
 .cc rect,.bc rect{fill:#7b2a82}svg .axis{stroke:#888;stroke-width:1}
 .cc text,.lg text{text-anchor:middle}.bc .l{text-anchor:end}
-.kb text.n{font-size:10px;fill:#555}.kb text.f,.kb text.p{font-size:9.5px;fill:#444}
-.kb .n,.kb .p{text-anchor:end}.kb .i{font-size:10px;fill:#888}
+.kb text.n{font-size:10px;fill:#555}.kb text.f{font-size:9.5px;fill:#444;word-spacing:5px}
+.kb .n{text-anchor:end}.kb .i{font-size:10px;fill:#888}
 .kb text.u{font-size:18px;fill:#111}.kb text.s{font-size:13px;fill:#333}
 .kb .fin{text-decoration:underline}
 .kb rect{rx:5px}.kb .dk text{fill:#fff}.kb .in rect{fill:#eceaef}
@@ -230,7 +230,7 @@ void appendFingerChart(std::string& out, const KeystrokeCounts& c) {
       bar.label = std::string(fingerName(slot));
       const std::string share = shareText(shareOf(n, eightFingers));
       bar.valueText = share;
-      bar.title = bar.label + ": " + countText(n) + " strokes, " + share;
+      bar.title = bar.label + ": " + countText(n) + " strokes";
     }
     bars.push_back(std::move(bar));
   }
@@ -288,8 +288,8 @@ void appendRunChart(std::string& out, const KeystrokeCounts& c, int hand) {
     bar.label = std::to_string(length) + (last ? "+" : "");
     bar.value = static_cast<double>(strokes);
     bar.valueText = countText(strokes);
-    bar.title = bar.label + ": " + countText(runCount) + " runs, " + countText(strokes) +
-                " strokes, " + shareText(shareOf(strokes, total));
+    bar.title =
+        bar.label + ": " + countText(runCount) + " runs, " + shareText(shareOf(strokes, total));
     bars.push_back(std::move(bar));
   }
   appendFormat(out, "<figure><h3>One-hand runs, %s hand</h3>", handName);
@@ -297,7 +297,7 @@ void appendRunChart(std::string& out, const KeystrokeCounts& c, int hand) {
                     std::string("one-hand runs of the ") + handName + " hand");
   appendFormat(out,
                "<figcaption>Strokes made in runs of each length on the %s hand alone, of its "
-               "%lld keystrokes. Hover for runs and shares.</figcaption></figure>",
+               "%lld keystrokes. Hover for the runs and the hand's share.</figcaption></figure>",
                handName, total);
 }
 
@@ -318,10 +318,11 @@ void appendPairTable(std::string& out, const char* title, const std::vector<KeyP
       keys += " \xE2\x86\x92 ";
       keys += keyWithLabel(p.second, outputs[p.second], OutputEncoding::utf8);
     }
+    // The end tags of cells and rows may go: the next cell or row ends them.
     out += "<tr><td class=\"t\">";
     appendEscaped(out, keys);
-    appendFormat(out, "</td><td>%lld</td><td>%lld</td><td>%.2f</td><td class=\"t\">%s</td></tr>",
-                 p.times, p.strokes, pairShare(p, keystrokes), p.viaShift ? "yes" : "");
+    appendFormat(out, "<td>%lld<td>%lld<td>%.2f<td class=\"t\">%s", p.times, p.strokes,
+                 pairShare(p, keystrokes), p.viaShift ? "yes" : "");
   }
   out += "</tbody></table></figure>";
 }
@@ -392,9 +393,9 @@ void appendHeatTable(std::string& out, const char* id, const char* title, const 
     for (int k : columns.codes) {
       const Count n = cell(rows.codes[r], k);
       if (n == 0) {
-        out += "<td>0</td>";
+        out += "<td>0";
       } else {
-        appendFormat(out, "<td class=h%d>%lld</td>", heatStep(n, largest), n);
+        appendFormat(out, "<td class=h%d>%lld", heatStep(n, largest), n);  // </td> may go
       }
     }
     out += "</tr>";
@@ -419,7 +420,11 @@ std::string htmlHead(const HtmlSample& sample, std::span<const ComparisonRow> ro
   out += kStyle;
   out += heatStyles();
   out += "</style></head><body>";
+  // Shapes every picture of the page uses, in an SVG that takes no room.
+  out += "<svg width=\"0\" height=\"0\" style=\"position:absolute\" aria-hidden=\"true\"><defs>";
   appendHeatGradient(out);
+  appendKeyShape(out);
+  out += "</defs></svg>";
   out += "<header><h1>Keyboard layouts on ";
   appendEscaped(out, sample.path);
   out += "</h1><p class=\"meta\" id=\"sample\">Sample <b>";
@@ -479,8 +484,8 @@ std::string htmlLayoutSection(const LayoutFindings& f, std::size_t number) {
       "<figcaption style=\"max-width:470px\">Each key shows what it types by itself, "
       "shifted above and plain below (a jamo underlined is typed only as a final), its "
       "QWERTY name, its finger under this layout's fingering and its share of keystrokes, "
-      "both levels together. Hover over a key for the strokes of each level, its share "
-      "and its finger.</figcaption></div></figure>";
+      "both levels together (\"L2 5.4%\"). Hover over a key for the strokes of each "
+      "level.</figcaption></div></figure>";
   appendFingerChart(out, f.counts);
   appendRowChart(out, f.counts);
   appendRunChart(out, f.counts, 0);

@@ -67,21 +67,27 @@ void appendFittedText(std::string& out, double x, double y, std::string_view css
 }
 
 // A key's group: its place, its tooltip, its face filled by `share`, the
-// name in the top right corner and the finger and share along the bottom.
+// name in the top right corner and the finger and share in the bottom left
+// ("L2 5.4%").
 void openKey(std::string& out, const Box& box, double share, double darkestShare,
              std::string_view title, std::string_view name, int fingerSlot) {
   const Rgb fill = heatColour(darkestShare > 0 ? share / darkestShare : 0);
   appendFormat(out, "<g transform=\"translate(%.0f,%.0f)\"%s>", box.x, box.y,
                wantsLightText(fill) ? " class=\"dk\"" : "");
   appendSvgTitle(out, title);
-  appendFormat(out, "<rect width=\"%.0f\" height=\"%.0f\" fill=\"%s\"/>", box.width, box.height,
-               cssColour(fill).c_str());
-  // The name and the share stand at the right edge: the style anchors them there.
+  // Most keys are one unit wide: they use the page's one key shape.
+  if (box.width == kUnit - kGap && box.height == kUnit - kGap) {
+    appendFormat(out, "<use href=\"#key\" fill=\"%s\"/>", cssColour(fill).c_str());
+  } else {
+    appendFormat(out, "<rect width=\"%.0f\" height=\"%.0f\" rx=\"5\" fill=\"%s\"/>", box.width,
+                 box.height, cssColour(fill).c_str());
+  }
+  // The name stands at the right edge: the style anchors it there.
   if (!name.empty()) appendSvgText(out, box.width - 4, 12, "n", name);
-  appendSvgText(out, 5, box.height - 5, "f", fingerName(fingerSlot));
-  char shown[24];
-  std::snprintf(shown, sizeof shown, "%.1f%%", share);
-  appendSvgText(out, box.width - 4, box.height - 5, "p", shown);
+  char bottom[48];
+  std::snprintf(bottom, sizeof bottom, "%s %.1f%%", std::string(fingerName(fingerSlot)).c_str(),
+                share);
+  appendSvgText(out, 5, box.height - 5, "f", bottom);
 }
 
 // "d ㅇ: 2593": a level's character, what it types (when that is not the
@@ -106,7 +112,6 @@ void appendKey(std::string& out, const KeyCap& key, const Box& box, Count keystr
     title += "; ";
     appendLevel(title, shifted, key.shiftedTypes, key.shiftedPresses);
   }
-  appendFormat(title, " \xE2\x80\x94 %.2f%%, %s", share, std::string(fingerName(finger)).c_str());
   std::string name = keyName(plain);
   if (plain >= 'a' && plain <= 'z') name = std::string(1, static_cast<char>(plain - 'a' + 'A'));
   // A key that types its own sign shows it once.
@@ -127,9 +132,8 @@ void appendShiftKey(std::string& out, const Box& box, Count presses, Count keyst
                     double darkestShare, bool left) {
   const double share = shareOf(presses, keystrokes);
   std::string title;
-  appendFormat(title, "%s Shift: %lld, for shifted keys of the %s hand \xE2\x80\x94 %.2f%%, %s",
-               left ? "Left" : "Right", presses, left ? "right" : "left", share,
-               left ? "L5" : "R5");
+  appendFormat(title, "%s Shift: %lld, for shifted keys of the %s hand", left ? "Left" : "Right",
+               presses, left ? "right" : "left");
   openKey(out, box, share, darkestShare, title, "Shift", left ? kLeftShiftSlot : kRightShiftSlot);
   out += "</g>";
 }
@@ -137,13 +141,18 @@ void appendShiftKey(std::string& out, const Box& box, Count presses, Count keyst
 void appendInertKey(std::string& out, const Box& box, const char* name) {
   appendFormat(out,
                "<g class=\"in\" transform=\"translate(%.0f,%.0f)\"><rect width=\"%.0f\" "
-               "height=\"%.0f\"/>",
+               "height=\"%.0f\" rx=\"5\"/>",
                box.x, box.y, box.width, box.height);
   appendSvgText(out, 5, 14, "i", name);
   out += "</g>";
 }
 
 }  // namespace
+
+void appendKeyShape(std::string& out) {
+  appendFormat(out, "<rect id=\"key\" width=\"%d\" height=\"%d\" rx=\"5\"/>", kUnit - kGap,
+               kUnit - kGap);
+}
 
 void appendKeyboard(std::string& out, const KeyboardPicture& picture, double darkestShare,
                     std::string_view caption) {

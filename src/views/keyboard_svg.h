@@ -42,6 +42,10 @@ struct KeyboardPicture {
 inline constexpr int kKeyboardWidth = 912;
 inline constexpr int kKeyboardHeight = 308;
 
+// The shape of a key one unit wide, with the id "key": once per page, in
+// the <defs> of an SVG before any keyboard.
+void appendKeyShape(std::string& out);
+
 // The keyboard with its keys coloured by share of keystrokes, `darkestShare`
 // (a percentage) and above taking the darkest colour.
 void appendKeyboard(std::string& out, const KeyboardPicture& picture, double darkestShare,

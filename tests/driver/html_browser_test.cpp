@@ -36,7 +36,14 @@ const std::string kExamples = KBEVAL_EXAMPLES;
 // environment names another (empty: none).
 const std::string kChromium =
     std::getenv("KBEVAL_CHROMIUM") != nullptr ? std::getenv("KBEVAL_CHROMIUM") : KBEVAL_CHROMIUM;
-const std::string kEmDash = "\xE2\x80\x94";
+
+// "5.4%": `part` of `whole` as a key's face shows it.
+std::string shareText(Count part, Count whole) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f%%",
+                100.0 * static_cast<double>(part) / static_cast<double>(whole));
+  return text;
+}
 
 bool haveChromium() {
   return !kChromium.empty() && ::access(kChromium.c_str(), X_OK) == 0;
@@ -149,13 +156,15 @@ void checkKeyboard(const std::string& section, const Json& layout) {
     const std::string face = keyboard.substr(next, keyboard.find("</g>", next) - next);
     at = next;
     SCOPED_TRACE(title);
-    const std::size_t dash = title.find(kEmDash);
-    ASSERT_NE(dash, std::string::npos);
-    const std::string finger = title.substr(title.rfind(", ") + 2);
+    // The finger and the share at the key's bottom: "L2 5.4%".
+    const std::string bottom = textsOfClass(face, "f").at(0);
+    const std::string finger = bottom.substr(0, bottom.find(' '));
+    const std::string shownShare = bottom.substr(bottom.find(' ') + 1);
     if (title.find(" Shift: ") != std::string::npos) {
       const bool left = title.starts_with("Left");
       const Count n = std::strtoll(title.c_str() + title.find(": ") + 2, nullptr, 10);
       EXPECT_EQ(n, left ? counts.leftShifts : counts.rightShifts);
+      EXPECT_EQ(shownShare, shareText(n, keystrokes));
       byFinger[finger] += n;
       continue;
     }
@@ -185,11 +194,7 @@ void checkKeyboard(const std::string& section, const Json& layout) {
       EXPECT_EQ(capShifted.empty() ? "" : capShifted[0],
                 withoutFinal(labels.at(shiftedByte).get<std::string>()));
     }
-    char share[32];
-    std::snprintf(share, sizeof share, " %.2f%%",
-                  100.0 * static_cast<double>(both) / static_cast<double>(keystrokes));
-    EXPECT_EQ(title.substr(dash + kEmDash.size(), title.rfind(", ") - dash - kEmDash.size()),
-              share);
+    EXPECT_EQ(shownShare, shareText(both, keystrokes));
     byFinger[finger] += both;
   }
   EXPECT_EQ(keys, kPhysicalKeys);

@@ -66,27 +66,26 @@ TEST(HtmlOutput, SmallCaseKeysByHand) {
   ASSERT_NE(a3, std::string::npos);
   const std::string b2Section = page.substr(b2, a3 - b2);
   const std::string a3Section = page.substr(a3);
-  for (const char* title : {
-           "<title>r \xE3\x84\xB1: 3; R: 0 \xE2\x80\x94 33.33%, L2</title>",
-           "<title>k \xE3\x85\x8F: 2; K: 0 \xE2\x80\x94 22.22%, R3</title>",
-           "<title>/: 0; ?: 1 \xE2\x80\x94 11.11%, R5</title>",
-           "<title>Space: 1 \xE2\x80\x94 11.11%, thumb</title>",
-           "<title>Enter: 1 \xE2\x80\x94 11.11%, R5</title>",
-           "<title>Left Shift: 1, for shifted keys of the right hand \xE2\x80\x94 11.11%, "
-           "L5</title>",
-           "<title>L2: 3 strokes, 37.5%</title>",  // of the eight fingers' 8 strokes
-       }) {
-    EXPECT_NE(b2Section.find(title), std::string::npos) << title;
-  }
-  for (const char* title : {
-           "<title>x \xE3\x84\xB1(final): 1; X: 0 \xE2\x80\x94 10.00%, L3</title>",
-           "<title>6 7: 1; ^: 0 \xE2\x80\x94 10.00%, L2</title>",
-           "<title>z: 0; Z ?: 1 \xE2\x80\x94 10.00%, L4</title>",
-           "<title>Right Shift: 1, for shifted keys of the left hand \xE2\x80\x94 10.00%, "
-           "R5</title>",
-       }) {
-    EXPECT_NE(a3Section.find(title), std::string::npos) << title;
-  }
+  // Each key's tooltip, and the finger and share shown at its bottom.
+  const auto key = [](const std::string& section, const std::string& title) {
+    const std::size_t at = section.find("<title>" + title + "</title>");
+    if (at == std::string::npos) return "no key " + title;
+    const std::string marker = "class=\"f\">";
+    const std::size_t bottom = section.find(marker, at) + marker.size();
+    return section.substr(bottom, section.find('<', bottom) - bottom);
+  };
+  EXPECT_EQ(key(b2Section, "r \xE3\x84\xB1: 3; R: 0"), "L2 33.3%");  // 3 of 9 keystrokes
+  EXPECT_EQ(key(b2Section, "k \xE3\x85\x8F: 2; K: 0"), "R3 22.2%");
+  EXPECT_EQ(key(b2Section, "/: 0; ?: 1"), "R5 11.1%");
+  EXPECT_EQ(key(b2Section, "Space: 1"), "thumb 11.1%");
+  EXPECT_EQ(key(b2Section, "Enter: 1"), "R5 11.1%");
+  EXPECT_EQ(key(b2Section, "Left Shift: 1, for shifted keys of the right hand"), "L5 11.1%");
+  EXPECT_EQ(key(b2Section, "Right Shift: 0, for shifted keys of the left hand"), "R5 0.0%");
+  EXPECT_NE(b2Section.find("<title>L2: 3 strokes</title>"), std::string::npos);
+  EXPECT_EQ(key(a3Section, "x \xE3\x84\xB1(final): 1; X: 0"), "L3 10.0%");  // Gong3
+  EXPECT_EQ(key(a3Section, "6 7: 1; ^: 0"), "L2 10.0%");
+  EXPECT_EQ(key(a3Section, "z: 0; Z ?: 1"), "L4 10.0%");
+  EXPECT_EQ(key(a3Section, "Right Shift: 1, for shifted keys of the left hand"), "R5 10.0%");
   // A jamo typed only as a final is underlined on its cap.
   EXPECT_NE(a3Section.find("class=\"u fin\">\xE3\x84\xB1</text>"), std::string::npos);
   EXPECT_EQ(b2Section.find("class=\"u fin\""), std::string::npos);
