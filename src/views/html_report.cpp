@@ -287,17 +287,19 @@ void appendRunChart(std::string& out, const KeystrokeCounts& c, int hand) {
     Bar bar;
     bar.label = std::to_string(length) + (last ? "+" : "");
     bar.value = static_cast<double>(strokes);
-    bar.valueText = countText(strokes);
-    bar.title =
-        bar.label + ": " + countText(runCount) + " runs, " + shareText(shareOf(strokes, total));
+    const std::string share = shareText(shareOf(strokes, total));
+    bar.valueText = share;
+    bar.title = bar.label + ": " + countText(runCount) + " runs, " + countText(strokes) +
+                " strokes, " + share;
     bars.push_back(std::move(bar));
   }
   appendFormat(out, "<figure><h3>One-hand runs, %s hand</h3>", handName);
   appendColumnChart(out, bars, 400, 170, {},
                     std::string("one-hand runs of the ") + handName + " hand");
   appendFormat(out,
-               "<figcaption>Strokes made in runs of each length on the %s hand alone, of its "
-               "%lld keystrokes. Hover for the runs and the hand's share.</figcaption></figure>",
+               "<figcaption>The %s hand's %lld keystrokes by the length of the one-hand "
+               "run they were made in, as shares. Hover for the runs and the strokes."
+               "</figcaption></figure>",
                handName, total);
 }
 

@@ -116,11 +116,15 @@ void appendColumnChart(std::string& out, std::span<const Bar> bars, int width, i
 
 void appendBarChart(std::string& out, std::span<const Bar> bars, int width, ChartScale scale,
                     std::string_view caption) {
-  constexpr double kRow = 17, kLabel = 58, kValue = 92, kBar = 12;
+  constexpr double kRow = 17, kLabel = 58, kBar = 12;
+  // Room for the longest value at the bars' ends (about 6.2 pixels a character).
+  std::size_t longest = 0;
+  for (const Bar& bar : bars) longest = std::max(longest, bar.valueText.size());
+  const double valueRoom = 6.2 * static_cast<double>(longest) + 8;
   const int height = static_cast<int>(kRow * static_cast<double>(bars.size())) + 4;
   openSvg(out, "bc", width, height, caption);
   const double full = scale.full > 0 ? scale.full : largestValue(bars);
-  const double room = width - kLabel - kValue;
+  const double room = width - kLabel - valueRoom;
   for (std::size_t i = 0; i < bars.size(); ++i) {
     const Bar& bar = bars[i];
     const double top = 2 + kRow * static_cast<double>(i);
