@@ -6,8 +6,8 @@
 
 #include "layouts/key_outputs.h"
 #include "text/encodings.h"
-#include "views/key_labels.h"
 #include "text/utf8.h"
+#include "views/key_labels.h"
 
 namespace kbeval {
 
