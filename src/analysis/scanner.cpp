@@ -168,8 +168,8 @@ TextCounts textCounts(const ScanTally& tally) {
   return counts;
 }
 
-bool appendKeys(const LayoutRecord& layout, std::uint16_t code, std::string& keys,
-                char singleQuote, char doubleQuote) {
+bool appendKeys(const LayoutRecord& layout, std::uint16_t code, std::string& keys, char singleQuote,
+                char doubleQuote) {
   // A digit, sign or symbol without keys writes the untreated marker.
   auto keysOrMarker = [&keys](const std::string& keyString) {
     if (!keyString.empty()) {

@@ -1,7 +1,7 @@
 // The analysis of the sample as its bytes are read, in two stages: reading
-// (the conversion of a UTF-8 sample to Johab, text mode, the scan, which tallies the text, and the cut of each piece's
-// characters into tokens) and walking (each layout walks the tokens of every
-// piece, in order). The stages touch disjoint state: the reading stage only
+// (the conversion of a UTF-8 sample to Johab, text mode, the scan, which
+// tallies the text, and the cut of each piece's characters into tokens) and
+// walking (each layout walks the tokens of every piece, in order). The stages touch disjoint state: the reading stage only
 // the text's, each layout's walk only its own, so the walks of different
 // layouts may run on different threads while the next piece is read. Any cut
 // of the file into pieces gives the counts of the file fed whole.
