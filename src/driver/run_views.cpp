@@ -169,16 +169,18 @@ bool finishRunViews(RunViews& views, std::FILE* out, std::string& error) {
     printComparisonTable(views.rows, out);
     printWorstPairs(views.pairs, kComparedPairs, views.encoding, out);
   }
-  if (views.html && !finishHtml(views, error)) return false;
-  if (!views.json) return true;
+  // One file that fails does not cost the other: both are finished, and the
+  // first failure is the one reported.
+  const bool htmlWritten = !views.html || finishHtml(views, error);
+  if (!views.json) return htmlWritten;
   std::fputs(jsonTail().c_str(), views.jsonStream);
-  if (views.jsonToStandardOutput) return true;  // checked with the rest of standard output
+  if (views.jsonToStandardOutput) return htmlWritten;  // checked with the rest of standard output
   std::string why;
   if (!commitOutputFile(views.jsonFile, why)) {
-    error = cannotWrite(views.jsonPath, why);
+    if (htmlWritten) error = cannotWrite(views.jsonPath, why);
     return false;
   }
-  return true;
+  return htmlWritten;
 }
 
 }  // namespace kbeval

@@ -206,6 +206,18 @@ TEST(HtmlOutput, UnwritableFileFailsWithOneLineAndLeavesNothing) {
   EXPECT_EQ(readFile(dir / "locked/old.html"), "old");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "locked"), {}), 1);
 
+  // A page that fails as it is written (a full disk) is reported once the
+  // run is done, and costs neither the reports nor the JSON beside it.
+  if (std::filesystem::exists("/dev/full")) {
+    const Outcome full = runKbevalBinary(dir, {"sample.txt", "--html=/dev/full", "--json=j.json"});
+    EXPECT_EQ(full.exitStatus, 1);
+    EXPECT_NE(full.output.find("*** Result of b2"), std::string::npos);
+    EXPECT_EQ(full.errors,
+              "kbeval: cannot write the HTML report '/dev/full': No space left on device\n");
+    EXPECT_TRUE(readFile(dir / "j.json").ends_with("]}\n"));
+    std::filesystem::remove(dir / "j.json");
+  }
+
   const Outcome dash = runKbevalBinary(dir, {"sample.txt", "--html=-"});
   EXPECT_EQ(dash.exitStatus, 2);
   EXPECT_EQ(dash.errors,
