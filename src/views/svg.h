@@ -2,7 +2,8 @@
 // tooltips, bar charts and the colour legend. Every text they are handed
 // (labels, values, titles) is written through appendHtmlEscaped, so callers
 // pass plain UTF-8, never markup. Every mark of a chart carries its exact
-// numbers as text: its value beside it and a <title> with all of them.
+// numbers as text: its value beside it, and a <title> with the rest where
+// the value does not say all.
 #pragma once
 
 #include <span>
