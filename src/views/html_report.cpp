@@ -39,6 +39,7 @@ th,td{padding:3px 7px;border:1px solid #d6d6d6;text-align:right;white-space:nowr
 th{background:#f3f1f6}td.t,th.t{text-align:left}
 td.best{background:#c9ecd0;font-weight:bold}
 .legend{font-size:12px;color:#444;margin:6px 0 0}
+.legend dt{display:inline;font-weight:bold}.legend dd{display:inline;margin:0 0 0 4px}
 .wrap{display:flex;flex-wrap:wrap;gap:14px 28px;align-items:flex-start}
 figure{margin:0}figcaption{font-size:12px;color:#555;max-width:400px;margin-top:2px}
 svg text{font-size:11px;fill:#222}
@@ -75,10 +76,6 @@ double shareOf(Count part, Count whole) {
 
 std::string utf8Jamo(std::string_view ksx1001) {
   return std::string(displayText(ksx1001, OutputEncoding::utf8));
-}
-
-void appendEscaped(std::string& out, std::string_view text) {
-  appendHtmlEscaped(out, text);
 }
 
 // "layout-3": the anchor of a layout's section.
@@ -121,9 +118,9 @@ void appendComparison(std::string& out, std::span<const ComparisonRow> rows) {
   out += "<section id=\"comparison\"><h2>Comparison</h2><table class=\"cmp\"><thead><tr>";
   for (const ComparisonColumn& column : columns) {
     out += column.leftAligned ? "<th class=\"t\" title=\"" : "<th title=\"";
-    appendEscaped(out, column.legend);
+    appendHtmlEscaped(out, column.legend);
     out += "\">";
-    appendEscaped(out, column.header);
+    appendHtmlEscaped(out, column.header);
     out += "</th>";
   }
   out += "</tr></thead><tbody>";
@@ -142,10 +139,10 @@ void appendComparison(std::string& out, std::span<const ComparisonRow> rows) {
       out += '>';
       if (k == 0) {
         appendFormat(out, "<a href=\"#%s\">", anchorOf(r).c_str());
-        appendEscaped(out, cells[k]);
+        appendHtmlEscaped(out, cells[k]);
         out += "</a>";
       } else {
-        appendEscaped(out, cells[k]);
+        appendHtmlEscaped(out, cells[k]);
       }
       out += "</td>";
     }
@@ -155,10 +152,10 @@ void appendComparison(std::string& out, std::span<const ComparisonRow> rows) {
       "</tbody></table><p class=\"legend\">Bold on green: the best value of its column "
       "(none where every layout shows the same).</p><dl class=\"legend\">";
   for (const ComparisonColumn& column : columns) {
-    out += "<dt style=\"display:inline;font-weight:bold\">";
-    appendEscaped(out, column.header);
-    out += "</dt> <dd style=\"display:inline;margin:0 14px 0 4px\">";
-    appendEscaped(out, column.legend);
+    out += "<dt>";
+    appendHtmlEscaped(out, column.header);
+    out += "</dt> <dd>";
+    appendHtmlEscaped(out, column.legend);
     out += "</dd><br>";
   }
   out += "</dl></section>";
@@ -322,7 +319,7 @@ void appendPairTable(std::string& out, const char* title, const std::vector<KeyP
     }
     // The end tags of cells and rows may go: the next cell or row ends them.
     out += "<tr><td class=\"t\">";
-    appendEscaped(out, keys);
+    appendHtmlEscaped(out, keys);
     appendFormat(out, "<td>%lld<td>%lld<td>%.2f<td class=\"t\">%s", p.times, p.strokes,
                  pairShare(p, keystrokes), p.viaShift ? "yes" : "");
   }
@@ -384,13 +381,13 @@ void appendHeatTable(std::string& out, const char* id, const char* title, const 
                title, corner);
   for (const std::string& label : columns.labels) {
     out += "<th>";
-    appendEscaped(out, label);
+    appendHtmlEscaped(out, label);
     out += "</th>";
   }
   out += "</tr></thead><tbody>";
   for (std::size_t r = 0; r < rows.codes.size(); ++r) {
     out += "<tr><th>";
-    appendEscaped(out, rows.labels[r]);
+    appendHtmlEscaped(out, rows.labels[r]);
     out += "</th>";
     for (int k : columns.codes) {
       const Count n = cell(rows.codes[r], k);
@@ -417,7 +414,7 @@ std::string htmlHead(const HtmlSample& sample, std::span<const ComparisonRow> ro
       "<!DOCTYPE html>\n<html lang=\"ko\"><head><meta charset=\"utf-8\">"
       "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
       "<title>kbeval: ";
-  appendEscaped(out, sample.path);
+  appendHtmlEscaped(out, sample.path);
   out += "</title><style>";
   out += kStyle;
   out += heatStyles();
@@ -428,21 +425,21 @@ std::string htmlHead(const HtmlSample& sample, std::span<const ComparisonRow> ro
   appendKeyShape(out);
   out += "</defs></svg>";
   out += "<header><h1>Keyboard layouts on ";
-  appendEscaped(out, sample.path);
+  appendHtmlEscaped(out, sample.path);
   out += "</h1><p class=\"meta\" id=\"sample\">Sample <b>";
-  appendEscaped(out, sample.path);
+  appendHtmlEscaped(out, sample.path);
   appendFormat(out,
                "</b> \xC2\xB7 <b>%lld</b> bytes \xC2\xB7 <b>%lld</b> Hangul syllables \xC2\xB7 "
                "read as %s<br>Made ",
                sample.bytes, sample.syllables, sample.encoding == "utf-8" ? "UTF-8" : "Johab");
-  appendEscaped(out, sample.runDate);
+  appendHtmlEscaped(out, sample.runDate);
   out += " by kbeval ";
-  appendEscaped(out, sample.version);
+  appendHtmlEscaped(out, sample.version);
   out += "</p><nav>";
   if (!rows.empty()) out += "<a href=\"#comparison\">Comparison</a>";
   for (std::size_t r = 0; r < rows.size(); ++r) {
     appendFormat(out, "<a href=\"#%s\">", anchorOf(r).c_str());
-    appendEscaped(out, rows[r].name);
+    appendHtmlEscaped(out, rows[r].name);
     out += "</a>";
   }
   out += "<a href=\"#text\">The text</a></nav></header>";
@@ -463,13 +460,13 @@ std::string htmlLayoutSection(const LayoutFindings& f, std::size_t number) {
   std::string out;
   out.reserve(40000);
   appendFormat(out, "<section class=\"layout\" id=\"%s\" data-name=\"", anchorOf(number).c_str());
-  appendEscaped(out, name);
+  appendHtmlEscaped(out, name);
   out += "\"><h2>";
-  appendEscaped(out, name);
+  appendHtmlEscaped(out, name);
   appendFormat(out, "<small>%d-set \xC2\xB7 ", layout.setType);
-  appendEscaped(out, layout.fingering);
+  appendHtmlEscaped(out, layout.fingering);
   out += " fingering \xC2\xB7 file ";
-  appendEscaped(out, layout.fileName);
+  appendHtmlEscaped(out, layout.fileName);
   appendFormat(out,
                "</small></h2><p class=\"meta\"><b>%lld</b> keystrokes (%lld key presses, %lld "
                "Shift presses) \xC2\xB7 <b>%.3f</b> per syllable \xC2\xB7 %lld untreated "
