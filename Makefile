@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all build run test sanitize tsan fuzz bench clean install
+.PHONY: all build run test sanitize tsan fuzz bench clean install report
 
 all: build
 
@@ -18,6 +18,19 @@ build:
 run:
 	@$(MAKE) --no-print-directory build >&2
 	@cd examples && ../$(BUILD)/kbeval --output-encoding=utf-8 sample.txt
+
+# The shipped example's HTML report ($(BUILD)/report.html) and a picture of
+# its top as a browser shows it (docs/report.png), taken with headless Chromium.
+CHROMIUM ?= $(firstword $(shell command -v chromium-headless-shell chromium 2>/dev/null))
+report: build
+	cd examples && ../$(BUILD)/kbeval --quiet sample.txt --html=$(CURDIR)/$(BUILD)/report.html >/dev/null
+	@test -n "$(CHROMIUM)" || { echo "make report: no chromium-headless-shell or chromium for the picture" >&2; exit 1; }
+	profile=$$(mktemp -d) && $(CHROMIUM) --no-sandbox --disable-gpu --no-first-run \
+	  --disable-background-networking --disable-component-update --disable-sync \
+	  --user-data-dir=$$profile --hide-scrollbars --window-size=1400,1640 \
+	  --screenshot=$(CURDIR)/docs/report.png file://$(CURDIR)/$(BUILD)/report.html 2>/dev/null; \
+	  status=$$?; rm -rf $$profile; exit $$status
+	@echo "wrote $(BUILD)/report.html and docs/report.png"
 
 # The prefix is set when configuring, so that --help and the man page name
 # the directory the layouts are installed in.

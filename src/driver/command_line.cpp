@@ -101,6 +101,11 @@ bool applyOption(const OptionSpec& spec, std::string_view value, RunOptions& opt
         error = option + " needs a file name";
         return false;
       }
+      // The page would be lost among the reports on standard output.
+      if (spec.id == OptionId::html && value == "-") {
+        error = option + " needs a file name, not standard output";
+        return false;
+      }
       (spec.id == OptionId::json ? options.jsonPath : options.htmlPath) = value;
       return true;
     case OptionId::help:
@@ -177,6 +182,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   return result;
 }
 
+const char* kbevalVersion() {
+  return KBEVAL_VERSION;
+}
+
 const char* usageText() {
   return R"(Usage: kbeval [OPTION]... [SAMPLE] [/2] [/3] [/i] [/j]
 Evaluate Korean keyboard layouts: type the sample text on every layout, key by
@@ -243,7 +252,7 @@ int kbevalMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err
       std::fputs(usageText(), out);
       return std::fflush(out) == 0 && !std::ferror(out) ? 0 : 1;
     case CommandLineAction::version:
-      std::fputs("kbeval " KBEVAL_VERSION "\n", out);
+      std::fprintf(out, "kbeval %s\n", kbevalVersion());
       return std::fflush(out) == 0 && !std::ferror(out) ? 0 : 1;
     case CommandLineAction::usageError:
       std::fprintf(err, "kbeval: %s; see 'kbeval --help'\n", commandLine.error.c_str());

@@ -42,6 +42,9 @@ struct CommandLine {
 
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
+// "1.0.0": what --version prints after the program's name.
+const char* kbevalVersion();
+
 // The text printed by --help.
 const char* usageText();
 

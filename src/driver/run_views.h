@@ -1,14 +1,18 @@
 // What a run shows beside or instead of the keystroke reports: the comparison
-// table with the worst pairs (--compare) and the JSON document (--json).
+// table with the worst pairs (--compare), the JSON document (--json) and the
+// HTML report (--html).
 //
 // The driver hands every pass over to them as it ends; they keep only what
 // they still need at the end (a table row and a few pairs per layout) and
 // write the JSON layout by layout, so memory does not grow with thousands of
-// layouts. A JSON file is opened before the sample is read, so that a path
-// that cannot be written fails at once, and takes its name only at the end.
+// layouts. The HTML report's layout sections wait in a temporary file until
+// the comparison table that heads the page is known. Both files are opened
+// before the sample is read, so that a path that cannot be written fails at
+// once, and take their names only at the end.
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,7 @@
 #include "driver/output_file.h"
 #include "driver/sample_analysis.h"
 #include "views/comparison_table.h"
+#include "views/html_report.h"
 #include "views/json_report.h"
 #include "views/layout_findings.h"
 
@@ -38,10 +43,22 @@ struct RunViews {
   JsonSample sample;
   bool jsonStarted = false;
   bool firstJsonLayout = true;
+
+  bool html = false;
+  std::string htmlPath;
+  OutputFile htmlFile;
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> htmlSections;  // the layouts' sections so far
+  std::string htmlDate;                             // of the run, as the page shows it
+  std::string htmlText;                             // the text's section, from the first pass
+  Count syllables = 0;
+  std::size_t htmlLayouts = 0;
 };
 
 // Sets the views up as `options` ask. False, with `error` set to one line,
-// when the JSON file cannot be written.
+// when the JSON or the HTML file cannot be written.
 bool startRunViews(const RunOptions& options, long long sampleBytes, std::FILE* out,
                    RunViews& views, std::string& error);
 
@@ -51,8 +68,8 @@ LayoutFindings layoutFindings(const SampleAnalysis& analysis, std::size_t index)
 // Takes the results of a finished pass.
 void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis);
 
-// Prints the comparison to `out` and ends the JSON document. False, with
-// `error` set, when the JSON could not be written.
+// Prints the comparison to `out`, ends the JSON document and writes the HTML
+// report. False, with `error` set, when either could not be written.
 bool finishRunViews(RunViews& views, std::FILE* out, std::string& error);
 
 }  // namespace kbeval

@@ -26,7 +26,7 @@ struct Stroke {
 Stroke strokeOf(const KeyInfo& key) {
   Stroke s;
   s.hand = key.finger < 0 ? -1 : 1;
-  s.finger = key.finger < 0 ? key.finger + 5 : key.finger + 4;
+  s.finger = fingerSlotOf(key);
   s.columnSlot = std::clamp(key.column < 0 ? key.column + 5 : key.column + 4, 0, 9);
   s.row = std::clamp<int>(key.row, 0, kRows - 1);
   s.shiftHand = key.shift != 0 ? -s.hand : 0;

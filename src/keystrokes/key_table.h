@@ -20,6 +20,13 @@ struct KeyInfo {
   bool operator==(const KeyInfo&) const = default;
 };
 
+// The finger slot the counts file a key under: 0-3 the left little to index
+// finger, 4 a key without data, 5 the thumb on the space bar, 6-9 the right
+// index to little finger.
+constexpr int fingerSlotOf(const KeyInfo& key) {
+  return key.finger < 0 ? key.finger + 5 : key.finger + 4;
+}
+
 // Indexed by byte. Entries 128-255, control bytes other than the line feed,
 // and DEL stay all zero: a key without data.
 using KeyTable = std::array<KeyInfo, 256>;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -13,32 +15,35 @@ namespace kbeval {
 
 namespace {
 
-struct Column {
-  const char* header;
-  bool leftAligned;
-  const char* legend;
-};
-
 // The keystroke report's own names are quoted in the legend, so that every
 // figure can be checked against the report.
-constexpr Column kColumns[] = {
-    {"Layout", true, "name of the layout file"},
-    {"Set", false, "2-set or 3-set layout"},
-    {"Fingering", true, "fingering model of the layout file"},
+constexpr ComparisonColumn kColumns[] = {
+    {"Layout", true, "name of the layout file", Better::notRanked},
+    {"Set", false, "2-set or 3-set layout", Better::notRanked},
+    {"Fingering", true, "fingering model of the layout file", Better::notRanked},
     {"Keys/syl", false,
-     "keystrokes per Hangul syllable; keystrokes = \"General-key stokes\" + \"Shift-key strokes\""},
+     "keystrokes per Hangul syllable; keystrokes = \"General-key stokes\" + \"Shift-key strokes\"",
+     Better::lower},
     {"Keys/100", false,
-     "keystrokes per 100 characters (syllables, digits, signs, symbols, spaces, line feeds)"},
-    {"Shift%", false, "\"Shift-key strokes\", % of keystrokes"},
-    {"Left/Right", false, "\"Total keystrokes except space\" of the left and the right hand, %"},
-    {"Home%", false, "home row, % of the four rows of \"Finger/Line frequency (General key)\""},
-    {"NumRow%", false, "number row, % of the four rows of \"Finger/Line frequency (General key)\""},
+     "keystrokes per 100 characters (syllables, digits, signs, symbols, spaces, line feeds)",
+     Better::lower},
+    {"Shift%", false, "\"Shift-key strokes\", % of keystrokes", Better::lower},
+    {"Left/Right", false, "\"Total keystrokes except space\" of the left and the right hand, %",
+     Better::nearerEven},
+    {"Home%", false, "home row, % of the four rows of \"Finger/Line frequency (General key)\"",
+     Better::higher},
+    {"NumRow%", false, "number row, % of the four rows of \"Finger/Line frequency (General key)\"",
+     Better::lower},
     {"SameFgr%", false,
-     "one-finger strokes on two different keys (one-finger - same-key), % of keystrokes"},
-    {"SameKey%", false, "\"Continuous same-key strokes\", % of keystrokes"},
-    {"Run4+%", false, "keystrokes in one-hand runs of 4 or more strokes, % of keystrokes"},
-    {"Busiest", false, "finger with the most strokes (L5..L2, R2..R5), % of the L: and R: lines"},
-    {"Untreated", false, "\"Untreated characters\": digits, signs, symbols the layout lacks"},
+     "one-finger strokes on two different keys (one-finger - same-key), % of keystrokes",
+     Better::lower},
+    {"SameKey%", false, "\"Continuous same-key strokes\", % of keystrokes", Better::lower},
+    {"Run4+%", false, "keystrokes in one-hand runs of 4 or more strokes, % of keystrokes",
+     Better::lower},
+    {"Busiest", false, "finger with the most strokes (L5..L2, R2..R5), % of the L: and R: lines",
+     Better::lower},
+    {"Untreated", false, "\"Untreated characters\": digits, signs, symbols the layout lacks",
+     Better::lower},
 };
 constexpr std::size_t kColumnCount = std::size(kColumns);
 using Cells = std::array<std::string, kColumnCount>;
@@ -97,6 +102,24 @@ void printLine(const Cells& cells, const std::array<std::size_t, kColumnCount>& 
   std::fputc('\n', out);
 }
 
+// A cell's merit for ranking, larger being better, read back from the cell
+// as printed so that figures that print alike tie: "54.7/45.3" by how far
+// it is from an even split, "L2 20.3%" by its share, "-" (no finger used)
+// lowest of all.
+double printedMerit(const std::string& cell, Better better) {
+  if (better == Better::nearerEven) {
+    double left = 0, right = 0;
+    if (std::sscanf(cell.c_str(), "%lf/%lf", &left, &right) != 2) return -HUGE_VAL;
+    return -std::abs(left - right);
+  }
+  const std::size_t space = cell.rfind(' ');
+  const char* number = cell.c_str() + (space == std::string::npos ? 0 : space + 1);
+  char* end = nullptr;
+  const double value = std::strtod(number, &end);
+  if (end == number) return -HUGE_VAL;
+  return better == Better::lower ? -value : value;
+}
+
 }  // namespace
 
 void printComparisonTable(std::span<const ComparisonRow> rows, std::FILE* out) {
@@ -122,10 +145,10 @@ void printComparisonTable(std::span<const ComparisonRow> rows, std::FILE* out) {
 
   std::fputc('\n', out);
   std::size_t headerWidth = 0;
-  for (const Column& column : kColumns) {
+  for (const ComparisonColumn& column : kColumns) {
     headerWidth = std::max(headerWidth, std::string_view(column.header).size());
   }
-  for (const Column& column : kColumns) {
+  for (const ComparisonColumn& column : kColumns) {
     std::fprintf(out, "%-*s  %s\n", static_cast<int>(headerWidth), column.header, column.legend);
   }
 }
@@ -141,11 +164,8 @@ void printWorstPairs(std::span<const LayoutPairs> layouts, std::size_t howMany,
   std::string arrow = " ";
   arrow.append(displayText("\xA1\xE6", encoding)).append(" ");
   for (const LayoutPairs& layout : layouts) {
-    // A key that types its own sign needs no label: "0", not "0 0".
     const auto key = [&](unsigned char k) {
-      const std::string name = keyName(k);
-      const std::string label = keyLabel(keyOutputs(*layout.layout, k), encoding);
-      return label.empty() || label == name ? name : name + " " + label;
+      return keyWithLabel(k, keyOutputs(*layout.layout, k), encoding);
     };
     const auto printList = [&](const char* title, const std::vector<KeyPairCount>& pairs,
                                bool bothKeys) {
@@ -165,6 +185,40 @@ void printWorstPairs(std::span<const LayoutPairs> layouts, std::size_t howMany,
     printList("same finger", layout.pairs.sameFinger, true);
     printList("same key", layout.pairs.sameKey, false);
   }
+}
+
+std::span<const ComparisonColumn> comparisonColumns() {
+  return kColumns;
+}
+
+std::vector<std::string> comparisonCells(const ComparisonRow& row) {
+  const Cells cells = cellsOf(row);
+  std::vector<std::string> shown(cells.begin(), cells.end());
+  shown[0] = row.name;  // as it is: the caller shows control bytes its own way
+  shown[2] = row.fingering;
+  return shown;
+}
+
+std::vector<std::vector<std::size_t>> bestRows(std::span<const ComparisonRow> rows) {
+  std::vector<std::vector<std::size_t>> best(kColumnCount);
+  std::vector<Cells> cells;
+  cells.reserve(rows.size());
+  for (const ComparisonRow& row : rows) cells.push_back(cellsOf(row));
+  for (std::size_t k = 0; k < kColumnCount; ++k) {
+    const Better better = kColumns[k].better;
+    if (better == Better::notRanked || cells.empty()) continue;
+    // Each cell's merit, larger being better, from the figure as printed.
+    std::vector<double> merit;
+    for (const Cells& line : cells) merit.push_back(printedMerit(line[k], better));
+    const double top = *std::max_element(merit.begin(), merit.end());
+    const bool allAlike =
+        std::all_of(merit.begin(), merit.end(), [top](double m) { return m == top; });
+    if (allAlike || top == -HUGE_VAL) continue;
+    for (std::size_t r = 0; r < merit.size(); ++r) {
+      if (merit[r] == top) best[k].push_back(r);
+    }
+  }
+  return best;
 }
 
 }  // namespace kbeval

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "keystrokes/key_pairs.h"
 #include "layouts/layout_record.h"
@@ -28,6 +29,28 @@ struct ComparisonRow {
 
 // The table, in the order of `rows`, then its legend.
 void printComparisonTable(std::span<const ComparisonRow> rows, std::FILE* out);
+
+// Which way a column's figure is better, so that the best of a column can be
+// marked: lower, higher, or nearer an even split (Left/Right).
+enum class Better { notRanked, lower, higher, nearerEven };
+
+struct ComparisonColumn {
+  const char* header;
+  bool leftAligned;
+  const char* legend;  // one line defining the column
+  Better better;
+};
+
+// The table's columns, in order.
+std::span<const ComparisonColumn> comparisonColumns();
+
+// A row's cells as the table prints them, one per column; names as they are.
+std::vector<std::string> comparisonCells(const ComparisonRow& row);
+
+// Per column, the rows (indices into `rows`) that show its best value, as
+// printed (rounded figures that print alike tie). Empty for a column that is
+// not ranked and for one where every row shows the same value.
+std::vector<std::vector<std::size_t>> bestRows(std::span<const ComparisonRow> rows);
 
 struct LayoutPairs {
   std::string name;

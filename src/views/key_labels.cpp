@@ -31,4 +31,11 @@ std::string keyLabel(std::span<const KeyOutput> outputs, OutputEncoding encoding
   return label;
 }
 
+std::string keyWithLabel(unsigned char key, std::span<const KeyOutput> outputs,
+                         OutputEncoding encoding) {
+  const std::string name = keyName(key);
+  const std::string label = keyLabel(outputs, encoding);
+  return label.empty() || label == name ? name : name + " " + label;
+}
+
 }  // namespace kbeval

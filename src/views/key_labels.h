@@ -20,4 +20,9 @@ std::string keyName(unsigned char key);
 // when the key types nothing by itself.
 std::string keyLabel(std::span<const KeyOutput> outputs, OutputEncoding encoding);
 
+// A key with what it types, as lists of key pairs show it: "d ㅇ"; a key that
+// types only its own sign, or nothing by itself, by its name alone: "0", "/".
+std::string keyWithLabel(unsigned char key, std::span<const KeyOutput> outputs,
+                         OutputEncoding encoding);
+
 }  // namespace kbeval

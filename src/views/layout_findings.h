@@ -18,6 +18,7 @@ struct LayoutFindings {
   KeystrokeCounts counts;
   Count untreated = 0;
   ComparisonFigures figures;
+  KeyTable keys{};  // the key table it was evaluated on: which finger and row each key has
   KeyUseTable keyUse{};
   WorstPairs worstPairs;  // at most kWorstPairsKept of each kind
 };

@@ -75,5 +75,46 @@ TEST(ComparisonTable, ColumnsAsWideAsTheirWidestCell) {
   }
 }
 
+// The best of each column, worked out by hand from the figures as printed:
+// figures that print alike tie, Left/Right is best nearest an even split (not
+// lowest on the left), Home% is best highest, a column where every row shows
+// the same has no best, and the descriptive columns are never ranked.
+TEST(ComparisonTable, BestRowsByColumnAsPrinted) {
+  ComparisonFigures a, b, c;
+  a.keystrokesPerSyllable = 2.3456;  // "2.35"
+  b.keystrokesPerSyllable = 2.3449;  // "2.34"
+  c.keystrokesPerSyllable = 2.3351;  // "2.34"
+  a.leftHandShare = 54.71, a.rightHandShare = 45.29;
+  b.leftHandShare = 49.0, b.rightHandShare = 51.0;
+  c.leftHandShare = 50.6, c.rightHandShare = 49.4;
+  a.homeRowShare = 47.44, b.homeRowShare = 52.0, c.homeRowShare = 40.0;
+  a.shiftShare = b.shiftShare = c.shiftShare = 3.2;
+  a.busiestFinger = 3, a.busiestFingerLoad = 20.33;
+  b.busiestFinger = 2, b.busiestFingerLoad = 19.0;
+  c.busiestFinger = 6, c.busiestFingerLoad = 25.0;
+  a.untreated = 83;
+  const ComparisonRow rows[] = {{"a", 2, "Pyojun", a}, {"b", 3, "Gong3", b}, {"c", 3, "Gong3", c}};
+  const std::vector<std::vector<std::size_t>> best = bestRows(rows);
+  const std::span<const ComparisonColumn> columns = comparisonColumns();
+  ASSERT_EQ(best.size(), columns.size());
+  const auto bestOf = [&](std::string_view header) {
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      if (header == columns[k].header) return best[k];
+    }
+    ADD_FAILURE() << "no column " << header;
+    return std::vector<std::size_t>{};
+  };
+  using Rows = std::vector<std::size_t>;
+  EXPECT_EQ(bestOf("Layout"), Rows{});
+  EXPECT_EQ(bestOf("Set"), Rows{});
+  EXPECT_EQ(bestOf("Keys/syl"), (Rows{1, 2}));
+  EXPECT_EQ(bestOf("Left/Right"), Rows{2});
+  EXPECT_EQ(bestOf("Home%"), Rows{1});
+  EXPECT_EQ(bestOf("Shift%"), Rows{});
+  EXPECT_EQ(bestOf("Busiest"), Rows{1});
+  EXPECT_EQ(bestOf("Untreated"), (Rows{1, 2}));
+  EXPECT_EQ(bestRows({}), std::vector<Rows>(columns.size()));
+}
+
 }  // namespace
 }  // namespace kbeval

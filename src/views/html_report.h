@@ -1,0 +1,55 @@
+// The run as one self-contained HTML page (--html): the sample, the
+// comparison table with the best value of each column marked, per layout a
+// picture of its keyboard coloured by the keys' shares of keystrokes, its
+// fingers' and rows' loads, its one-hand runs and its worst pairs, and the
+// text's jamo frequencies and junction tables as heat tables.
+//
+// The page needs nothing but itself: inline CSS and SVG, no script, no
+// external resource of any kind. Every mark carries its exact number as text
+// (beside it, or in a <title>), and every string from the input goes through
+// appendHtmlEscaped.
+//
+// Like the JSON it is made in pieces, so that a run over thousands of layouts
+// holds no more than one pass of them: one section per layout as its pass
+// ends, and the text section from the first pass. The page is head, layout
+// sections in result order, text section and tail, joined.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "analysis/text_counts.h"
+#include "views/comparison_table.h"
+#include "views/layout_findings.h"
+
+namespace kbeval {
+
+struct HtmlSample {
+  std::string path;      // as given on the command line; "-" for standard input
+  long long bytes = 0;   // as the "Reading" line says
+  std::string encoding;  // "johab" or "utf-8"
+  Count syllables = 0;   // Hangul syllables of the text
+  std::string runDate;   // when the run was made, as the page shows it
+  std::string version;   // kbeval's version
+};
+
+// The keys' colour scale runs from 0 to this share of keystrokes (a key at
+// or above it takes the darkest colour), the same on every keyboard so that
+// one colour means one share on all of them.
+inline constexpr double kDarkestKeyShare = 10.0;
+
+// The page up to the first layout section: its head and style, the sample,
+// and the comparison table of `rows` (one per layout, in result order; the
+// table links row i to the section made with `number` i). With no rows the
+// page says that no layout was evaluated.
+std::string htmlHead(const HtmlSample& sample, std::span<const ComparisonRow> rows);
+
+// One layout's section; `number` is its place in result order, from 0.
+std::string htmlLayoutSection(const LayoutFindings& findings, std::size_t number);
+
+// The text's section: jamo frequencies and the two junction heat tables.
+std::string htmlTextSection(const TextCounts& text, const CombinationCounts& combinations);
+
+std::string htmlTail();
+
+}  // namespace kbeval

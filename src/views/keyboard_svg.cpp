@@ -1,0 +1,187 @@
+#include "views/keyboard_svg.h"
+
+#include <cstdio>
+
+#include "views/colour_scale.h"
+#include "views/comparison_figures.h"
+#include "views/html_escape.h"
+#include "views/key_labels.h"
+#include "views/svg.h"
+#include "views/utf8_text.h"
+
+namespace kbeval {
+
+namespace {
+
+constexpr int kUnit = 60;  // one key's pitch, in pixels
+constexpr int kGap = 4;    // between two keys
+constexpr int kMargin = 6;
+constexpr int kLeftShiftSlot = 0, kRightShiftSlot = 9;
+
+// Where each row's counted keys start, in key widths from the board's left
+// edge (after Tab, Caps Lock and the left Shift), by the key table's row
+// number (1 the space bar .. 5 the number row).
+constexpr double kRowStart[6] = {0, 3.75, 2.25, 1.75, 1.5, 0};
+
+struct Box {
+  double x, y, width, height;
+};
+
+double widthOf(unsigned char key) {
+  switch (key) {
+    case '\\':
+      return 1.5;
+    case '\n':
+      return 2.25;
+    case ' ':
+      return 6.25;
+    default:
+      return 1;
+  }
+}
+
+Box boxAt(double units, int row, double widthInUnits) {
+  return {kMargin + units * kUnit, kMargin + (5.0 - row) * kUnit, widthInUnits * kUnit - kGap,
+          static_cast<double>(kUnit - kGap)};
+}
+
+double shareOf(Count presses, Count keystrokes) {
+  return keystrokes == 0 ? 0.0
+                         : 100.0 * static_cast<double>(presses) / static_cast<double>(keystrokes);
+}
+
+// A label squeezed into `room` pixels when it would not fit at its size (a
+// Hangul jamo is about one em wide, a Latin letter about 0.55 em).
+void appendFittedText(std::string& out, double x, double y, std::string_view cssClass,
+                      std::string_view text, double fontSize, double room) {
+  const double estimate = 0.55 * fontSize * static_cast<double>(displayWidth(text));
+  if (estimate <= room) {
+    appendSvgText(out, x, y, cssClass, text);
+    return;
+  }
+  appendFormat(out, "<text x=\"%.0f\" y=\"%.0f\" class=\"", x, y);
+  appendHtmlEscaped(out, cssClass);
+  appendFormat(out, "\" textLength=\"%.0f\" lengthAdjust=\"spacingAndGlyphs\">", room);
+  appendHtmlEscaped(out, text);
+  out += "</text>";
+}
+
+// A key's group: its place, its tooltip, its face filled by `share`, the
+// name in the top right corner and the finger and share in the bottom left
+// ("L2 5.4%").
+void openKey(std::string& out, const Box& box, double share, double darkestShare,
+             std::string_view title, std::string_view name, int fingerSlot) {
+  const Rgb fill = heatColour(darkestShare > 0 ? share / darkestShare : 0);
+  appendFormat(out, "<g transform=\"translate(%.0f,%.0f)\"%s>", box.x, box.y,
+               wantsLightText(fill) ? " class=\"dk\"" : "");
+  appendSvgTitle(out, title);
+  // Most keys are one unit wide: they use the page's one key shape.
+  if (box.width == kUnit - kGap && box.height == kUnit - kGap) {
+    appendFormat(out, "<use href=\"#key\" fill=\"%s\"/>", cssColour(fill).c_str());
+  } else {
+    appendFormat(out, "<rect width=\"%.0f\" height=\"%.0f\" rx=\"5\" fill=\"%s\"/>", box.width,
+                 box.height, cssColour(fill).c_str());
+  }
+  // The name stands at the right edge: the style anchors it there.
+  if (!name.empty()) appendSvgText(out, box.width - 4, 12, "n", name);
+  char bottom[48];
+  std::snprintf(bottom, sizeof bottom, "%s %.1f%%", std::string(fingerName(fingerSlot)).c_str(),
+                share);
+  appendSvgText(out, 5, box.height - 5, "f", bottom);
+}
+
+// "d ㅇ: 2593": a level's character, what it types (when that is not the
+// character itself), and its strokes.
+void appendLevel(std::string& title, unsigned char character, std::string_view types,
+                 Count presses) {
+  const std::string name = keyName(character);
+  title += name;
+  if (!types.empty() && types != name) title.append(" ").append(types);
+  appendFormat(title, ": %lld", presses);
+}
+
+void appendKey(std::string& out, const KeyCap& key, const Box& box, Count keystrokes,
+               double darkestShare) {
+  const unsigned char plain = key.characters.unshifted;
+  const unsigned char shifted = key.characters.shifted;
+  const double share = shareOf(key.presses + key.shiftedPresses, keystrokes);
+  const int finger = fingerSlotOf(key.info);
+  std::string title;
+  appendLevel(title, plain, key.types, key.presses);
+  if (shifted != 0) {
+    title += "; ";
+    appendLevel(title, shifted, key.shiftedTypes, key.shiftedPresses);
+  }
+  std::string name = keyName(plain);
+  if (plain >= 'a' && plain <= 'z') name = std::string(1, static_cast<char>(plain - 'a' + 'A'));
+  // A key that types its own sign shows it once.
+  if (name == key.label) name.clear();
+  openKey(out, box, share, darkestShare, title, name, finger);
+  const double room = box.width - 10;
+  if (!key.shiftedLabel.empty()) {
+    appendFittedText(out, 5, 20, key.shiftedLabelIsFinal ? "s fin" : "s", key.shiftedLabel, 13,
+                     room - 14);
+  }
+  if (!key.label.empty()) {
+    appendFittedText(out, 5, 40, key.labelIsFinal ? "u fin" : "u", key.label, 18, room);
+  }
+  out += "</g>";
+}
+
+void appendShiftKey(std::string& out, const Box& box, Count presses, Count keystrokes,
+                    double darkestShare, bool left) {
+  const double share = shareOf(presses, keystrokes);
+  std::string title;
+  appendFormat(title, "%s Shift: %lld, for shifted keys of the %s hand", left ? "Left" : "Right",
+               presses, left ? "right" : "left");
+  openKey(out, box, share, darkestShare, title, "Shift", left ? kLeftShiftSlot : kRightShiftSlot);
+  out += "</g>";
+}
+
+void appendInertKey(std::string& out, const Box& box, const char* name) {
+  appendFormat(out,
+               "<g class=\"in\" transform=\"translate(%.0f,%.0f)\"><rect width=\"%.0f\" "
+               "height=\"%.0f\" rx=\"5\"/>",
+               box.x, box.y, box.width, box.height);
+  appendSvgText(out, 5, 14, "i", name);
+  out += "</g>";
+}
+
+}  // namespace
+
+void appendKeyShape(std::string& out) {
+  appendFormat(out, "<rect id=\"key\" width=\"%d\" height=\"%d\" rx=\"5\"/>", kUnit - kGap,
+               kUnit - kGap);
+}
+
+void appendKeyboard(std::string& out, const KeyboardPicture& picture, double darkestShare,
+                    std::string_view caption) {
+  appendFormat(out,
+               "<svg class=\"kb\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" role=\"img\" "
+               "aria-label=\"",
+               kKeyboardWidth, kKeyboardHeight, kKeyboardWidth, kKeyboardHeight);
+  appendHtmlEscaped(out, caption);
+  out += "\">";
+  // Keys whose strokes kbeval does not count, so that the board looks like one.
+  appendInertKey(out, boxAt(13, 5, 2), "Backspace");
+  appendInertKey(out, boxAt(0, 4, 1.5), "Tab");
+  appendInertKey(out, boxAt(0, 3, 1.75), "Caps Lock");
+  appendShiftKey(out, boxAt(0, 2, 2.25), picture.leftShiftPresses, picture.keystrokes, darkestShare,
+                 true);
+  // The keys come row by row in their order on the board; a row's next key
+  // goes right after the one before it.
+  double next[6];
+  for (int row = 0; row < 6; ++row) next[row] = kRowStart[row];
+  for (const KeyCap& key : picture.keys) {
+    const int row = key.info.row;
+    if (row < 1 || row > 5) continue;
+    const double width = widthOf(key.characters.unshifted);
+    appendKey(out, key, boxAt(next[row], row, width), picture.keystrokes, darkestShare);
+    next[row] += width;
+  }
+  appendShiftKey(out, boxAt(next[2], 2, 15 - next[2]), picture.rightShiftPresses,
+                 picture.keystrokes, darkestShare, false);
+  out += "</svg>";
+}
+
+}  // namespace kbeval

@@ -1,0 +1,54 @@
+// A drawing of the keyboard as one layout uses it: the four rows of a US
+// keyboard, both Shift keys and the space bar. Every key is labelled with
+// what it types by itself on the layout (the Shift level above, the plain
+// level below), its QWERTY name, the finger that presses it under the
+// layout's fingering and its share of keystrokes, and is filled on the heat
+// scale by that share; its tooltip gives the exact counts.
+//
+// Where a key lies follows its row in the layout's key table and its place
+// among the physical keys of that row, so the picture and the counts share
+// one model of the board.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "keystrokes/key_table.h"
+#include "layouts/layout_record.h"
+
+namespace kbeval {
+
+struct KeyCap {
+  KeyCharacters characters;  // what the key types on QWERTY, plain and shifted
+  KeyInfo info;              // its plain character's entry in the layout's key table
+  Count presses = 0;         // strokes of the plain character
+  Count shiftedPresses = 0;  // strokes of the shifted character (Shift presses apart)
+  std::string label;         // what the plain level types by itself, as the cap shows it
+  std::string shiftedLabel;
+  bool labelIsFinal = false;  // a jamo typed only as a final: underlined on the cap
+  bool shiftedLabelIsFinal = false;
+  std::string types;  // what each level types, in full, for the tooltip ("ㄱ(final)")
+  std::string shiftedTypes;
+};
+
+struct KeyboardPicture {
+  std::array<KeyCap, kPhysicalKeys> keys;  // in the order of physicalKeyCharacters
+  Count leftShiftPresses = 0;
+  Count rightShiftPresses = 0;
+  Count keystrokes = 0;  // the shares' denominator: key presses plus Shift presses
+};
+
+inline constexpr int kKeyboardWidth = 912;
+inline constexpr int kKeyboardHeight = 308;
+
+// The shape of a key one unit wide, with the id "key": once per page, in
+// the <defs> of an SVG before any keyboard.
+void appendKeyShape(std::string& out);
+
+// The keyboard with its keys coloured by share of keystrokes, `darkestShare`
+// (a percentage) and above taking the darkest colour.
+void appendKeyboard(std::string& out, const KeyboardPicture& picture, double darkestShare,
+                    std::string_view caption);
+
+}  // namespace kbeval
