@@ -34,9 +34,9 @@ enum class OptionId {
   version
 };
 
-using OptionSpec = LongOption<OptionId>;
+using KnownOption = LongOption<OptionId>;
 
-constexpr OptionSpec kOptions[] = {
+constexpr KnownOption kOptions[] = {
     {"sample-encoding", OptionId::sampleEncoding, true},
     {"output-encoding", OptionId::outputEncoding, true},
     {"utf8", OptionId::utf8, false},
@@ -51,10 +51,10 @@ constexpr OptionSpec kOptions[] = {
 };
 
 // Applies one option with its value; false (and `error` set) for a bad value.
-bool applyOption(const OptionSpec& spec, std::string_view value, RunOptions& options,
+bool applyOption(const KnownOption& known, std::string_view value, RunOptions& options,
                  CommandLineAction& action, std::string& error) {
-  const std::string option = "--" + std::string(spec.name);
-  switch (spec.id) {
+  const std::string option = "--" + std::string(known.name);
+  switch (known.id) {
     case OptionId::sampleEncoding:
       if (const auto encoding = sampleEncodingNamed(value)) {
         options.sampleEncoding = *encoding;
@@ -93,7 +93,7 @@ bool applyOption(const OptionSpec& spec, std::string_view value, RunOptions& opt
       return true;
     case OptionId::json:
     case OptionId::html:
-      if (spec.id == OptionId::json && !jsonAvailable()) {
+      if (known.id == OptionId::json && !jsonAvailable()) {
         error = option + " is not available: this kbeval was built without nlohmann-json";
         return false;
       }
@@ -102,11 +102,11 @@ bool applyOption(const OptionSpec& spec, std::string_view value, RunOptions& opt
         return false;
       }
       // The page would be lost among the reports on standard output.
-      if (spec.id == OptionId::html && value == "-") {
+      if (known.id == OptionId::html && value == "-") {
         error = option + " needs a file name, not standard output";
         return false;
       }
-      (spec.id == OptionId::json ? options.jsonPath : options.htmlPath) = value;
+      (known.id == OptionId::json ? options.jsonPath : options.htmlPath) = value;
       return true;
     case OptionId::help:
       action = CommandLineAction::help;

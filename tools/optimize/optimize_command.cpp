@@ -62,9 +62,9 @@ enum class OptionId {
   version
 };
 
-using OptionSpec = LongOption<OptionId>;
+using KnownOption = LongOption<OptionId>;
 
-constexpr OptionSpec kOptions[] = {
+constexpr KnownOption kOptions[] = {
     {"start", OptionId::start, true},
     {"output", OptionId::output, true},
     {"seed", OptionId::seed, true},
@@ -92,10 +92,10 @@ bool readWhole(std::string_view text, Number& number) {
                             std::numeric_limits<Number>::max(), number);
 }
 
-bool applyOption(const OptionSpec& spec, std::string_view value, OptimizeCommandLine& line,
+bool applyOption(const KnownOption& known, std::string_view value, OptimizeCommandLine& line,
                  bool& sawIterations, bool& sawTime) {
   OptimizeOptions& o = line.options;
-  const std::string option = "--" + std::string(spec.name);
+  const std::string option = "--" + std::string(known.name);
   std::string& error = line.error;
   auto needsText = [&](std::string& to, const char* what) {
     if (value.empty()) {
@@ -105,7 +105,7 @@ bool applyOption(const OptionSpec& spec, std::string_view value, OptimizeCommand
     to = value;
     return true;
   };
-  switch (spec.id) {
+  switch (known.id) {
     case OptionId::start:
       return needsText(o.startPath, "a layout file");
     case OptionId::output:
