@@ -26,6 +26,7 @@
 namespace kbeval {
 namespace {
 
+using testing::countOf;
 using testing::Outcome;
 using testing::RunSettings;
 using testing::TempDirectory;
@@ -44,15 +45,6 @@ Outcome runKbevalBinary(const TempDirectory& directory, const std::vector<std::s
 
 bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-std::size_t countOf(const std::string& text, const std::string& needle) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + needle.size())) {
-    ++count;
-  }
-  return count;
 }
 
 // Polls `done` every millisecond for up to five seconds.

@@ -23,15 +23,11 @@ namespace {
 
 using namespace std::string_literals;
 using testing::Outcome;
+using testing::readFile;
 using testing::TempDirectory;
 
 const std::vector<std::vector<std::string>> kSwitchSets = {
     {}, {"/j"}, {"/i"}, {"/3", "/2"}, {"/x"}};
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 Outcome kbeval(const TempDirectory& directory, std::vector<std::string> arguments) {
   return testing::runProgram(directory, KBEVAL_BINARY, arguments);

@@ -14,12 +14,8 @@ namespace kbeval {
 namespace {
 
 using testing::Outcome;
+using testing::readFile;
 using testing::TempDirectory;
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 TEST(Install, TheInstalledKbevalRunsOnTheInstalledLayouts) {
   TempDirectory prefix;

@@ -198,31 +198,46 @@ TEST(JsonOutput, ManyLayoutsKeepMemoryFlat) {
   }
 }
 
-// A JSON file that cannot be written: one line on standard error, exit
-// status 1, and no file, half-written or temporary, left behind. A path that
-// cannot be created fails before the sample is read, so nothing is printed.
-TEST(JsonOutput, UnwritablePathsFailWithOneLine) {
+// A JSON file or HTML page that cannot be written: one line on standard
+// error, exit status 1, and no file, half-written or temporary, left behind;
+// an old file in a directory that cannot be written stays as it was. A path
+// that cannot be created fails before the sample is read, so nothing is
+// printed.
+TEST(OutputFiles, UnwritablePathsFailWithOneLine) {
   TempDirectory dir;
   writeSmallCase(dir);
   dir.makeDirectory("folder");
+  dir.write("locked/old", "old");
+  ASSERT_EQ(chmod((dir / "locked").c_str(), 0555), 0);
+  const bool unprivileged = testing::canRunUnprivileged(dir, KBEVAL_BINARY);
   struct Case {
-    std::string path;
-    std::string why;
+    std::string path, why;
+    bool unprivileged = false;
   };
   const Case cases[] = {
       {"folder", "Is a directory"},
-      {"missing/out.json", "No such file or directory"},
-      {"sample.txt/out.json", "Not a directory"},
+      {"missing/out", "No such file or directory"},
+      {"sample.txt/out", "Not a directory"},
+      {"locked/old", "Permission denied", true},
   };
-  for (const Case& c : cases) {
-    const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "--json=" + c.path});
-    EXPECT_EQ(outcome.exitStatus, 1) << c.path;
-    EXPECT_EQ(outcome.output, "") << c.path;
-    EXPECT_EQ(outcome.errors,
-              "kbeval: cannot write the JSON file '" + c.path + "': " + c.why + "\n");
+  for (const auto& [option, what] :
+       {std::pair{"--json=", "the JSON file"}, std::pair{"--html=", "the HTML report"}}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(option + c.path);
+      if (c.unprivileged && !unprivileged) continue;
+      const Outcome outcome =
+          runKbevalBinary(dir, {"sample.txt", option + c.path}, {.unprivileged = c.unprivileged});
+      EXPECT_EQ(outcome.exitStatus, 1);
+      EXPECT_EQ(outcome.output, "");
+      EXPECT_EQ(outcome.errors,
+                std::string("kbeval: cannot write ") + what + " '" + c.path + "': " + c.why + "\n");
+    }
   }
-  EXPECT_EQ(strayFiles(dir, {"keyboard", "sample.txt", "folder"}), std::vector<std::string>{});
+  EXPECT_EQ(strayFiles(dir, {"keyboard", "sample.txt", "folder", "locked"}),
+            std::vector<std::string>{});
   EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
+  EXPECT_EQ(testing::readFile(dir / "locked/old"), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "locked"), {}), 1);
 
   if (std::filesystem::exists("/dev/full")) {
     const Outcome full = runKbevalBinary(dir, {"sample.txt", "/2", "--json=/dev/full"});
@@ -250,22 +265,6 @@ TEST(JsonOutput, FullDiskLeavesTheOldFile) {
   std::ifstream in(dir / "out.json");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
   EXPECT_EQ(strayFiles(dir, {"keyboard", "sample.txt", "out.json"}), std::vector<std::string>{});
-}
-
-TEST(JsonOutput, DirectoryWithoutWritePermission) {
-  TempDirectory dir;
-  writeSmallCase(dir);
-  dir.makeDirectory("locked");
-  if (!testing::canRunUnprivileged(dir, KBEVAL_BINARY))
-    GTEST_SKIP() << "cannot run kbeval as an unprivileged user here";
-  ASSERT_EQ(chmod((dir / "locked").c_str(), 0555), 0);
-  RunSettings settings;
-  settings.unprivileged = true;
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "--json=locked/out.json"}, settings);
-  EXPECT_EQ(outcome.exitStatus, 1);
-  EXPECT_EQ(outcome.errors,
-            "kbeval: cannot write the JSON file 'locked/out.json': Permission denied\n");
-  EXPECT_TRUE(std::filesystem::is_empty(dir / "locked"));
 }
 
 }  // namespace
