@@ -117,17 +117,6 @@ TEST(Tokens, PiecesGiveTheTokensOfTheWhole) {
   }
 }
 
-// Without words, every character is its own token, one number each.
-TEST(Tokens, WithoutWordsEveryCharacterIsAToken) {
-  auto d = std::make_unique<TokenDictionary>();
-  const std::string text = "ab ab ab\nab  ";
-  const Cut c = cut(*d, characters(text), {3, 1}, false);
-  EXPECT_EQ(c.spelled, characters(text));
-  EXPECT_EQ(c.tokens.size(), text.size());
-  EXPECT_EQ(d->count, 4u);  // a, b, space, line feed
-  EXPECT_EQ(d->characterTokens, 4u);
-}
-
 // More distinct words than there are token numbers for words: the later ones
 // stay characters, and every character still gets a number.
 TEST(Tokens, NumbersNeverRunOut) {

@@ -5,14 +5,6 @@
 namespace kbeval {
 namespace {
 
-TEST(KeyLabels, KeyNames) {
-  const std::pair<unsigned char, const char*> cases[] = {
-      {'a', "a"},     {'~', "~"},     {' ', "Space"}, {'\n', "Enter"},
-      {0x18, "0x18"}, {0x7F, "0x7F"}, {0xFE, "0xFE"}, {'\t', "0x09"},
-  };
-  for (const auto& [key, name] : cases) EXPECT_EQ(keyName(key), name) << int{key};
-}
-
 // Only entries whose key string is exactly the one key count; the quotes
 // belong to the ' and " keys, which the key stream types for them.
 TEST(KeyLabels, WhatAKeyTypesInEitherEncoding) {
