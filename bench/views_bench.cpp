@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_views.h"
 #include "keystrokes/keystroke_report.h"
 #include "layouts/layout_loader.h"
+#include "run_views.h"
 
 namespace {
 

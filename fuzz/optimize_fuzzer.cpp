@@ -10,11 +10,11 @@
 
 #include "fuzz_check.h"
 #include "keystrokes/key_table.h"
-#include "keystrokes/permutation_score.h"
-#include "layout_search.h"
 #include "layouts/layout_loader.h"
 #include "layouts/layout_writer.h"
-#include "sample_passes.h"
+#include "optimize/layout_search.h"
+#include "optimize/permutation_score.h"
+#include "optimize/sample_passes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kbeval;

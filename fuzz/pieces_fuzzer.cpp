@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/sample_analysis.h"
-#include "driver/walk_pipeline.h"
 #include "fuzz_check.h"
 #include "fuzz_support.h"
+#include "sample/sample_analysis.h"
+#include "sample/walk_pipeline.h"
 
 namespace {
 

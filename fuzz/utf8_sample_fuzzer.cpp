@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/sample_analysis.h"
 #include "fuzz_check.h"
 #include "fuzz_support.h"
+#include "sample/sample_analysis.h"
 #include "text/text_mode.h"
 #include "text/utf8_sample.h"
 

@@ -3,8 +3,8 @@
 
 #include <array>
 
+#include "base/basic_types.h"
 #include "layouts/character_tables.h"
-#include "layouts/layout_record.h"
 
 namespace kbeval {
 

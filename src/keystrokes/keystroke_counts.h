@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/basic_types.h"
 #include "keystrokes/key_table.h"
-#include "layouts/layout_record.h"
 
 namespace kbeval {
 

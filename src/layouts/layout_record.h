@@ -4,16 +4,10 @@
 #include <array>
 #include <string>
 
+#include "base/basic_types.h"
 #include "layouts/character_tables.h"
 
 namespace kbeval {
-
-// Counters are 64-bit so that gigabyte corpora never overflow them.
-using Count = long long;
-
-// The key-stream byte that stands for a digit, sign or symbol a layout has no
-// keys for: it breaks the stroke sequence and is counted as untreated.
-inline constexpr unsigned char kUntreatedMarker = 0x18;
 
 struct LayoutRecord {
   std::string fileName;  // entry name without "keyboard/"; empty when the file failed to open

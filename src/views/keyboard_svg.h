@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/basic_types.h"
 #include "keystrokes/key_table.h"
-#include "layouts/layout_record.h"
 
 namespace kbeval {
 

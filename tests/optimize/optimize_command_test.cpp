@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "keystrokes/key_table.h"
-#include "keystrokes/layout_objective.h"
 #include "layouts/layout_loader.h"
-#include "sample_passes.h"
+#include "optimize/layout_objective.h"
+#include "optimize/sample_passes.h"
 #include "temp_directory.h"
 
 namespace kbeval {

@@ -16,14 +16,14 @@
 #include <thread>
 #include <vector>
 
-#include "driver/long_options.h"
-#include "driver/output_file.h"
 #include "keystrokes/key_table.h"
-#include "keystrokes/permutation_score.h"
-#include "layout_search.h"
 #include "layouts/layout_loader.h"
 #include "layouts/layout_writer.h"
-#include "sample_passes.h"
+#include "optimize/layout_search.h"
+#include "optimize/permutation_score.h"
+#include "optimize/sample_passes.h"
+#include "shell/long_options.h"
+#include "shell/output_file.h"
 #include "views/comparison_figures.h"
 #include "views/comparison_table.h"
 

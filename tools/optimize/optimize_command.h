@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "keystrokes/layout_objective.h"
+#include "optimize/layout_objective.h"
 #include "text/encodings.h"
 
 namespace kbeval {

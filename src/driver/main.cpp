@@ -1,7 +1,0 @@
-#include <cstdio>
-
-#include "driver/command_line.h"
-
-int main(int argc, char** argv) {
-  return kbeval::kbevalMain(argc, argv, stdout, stderr);
-}

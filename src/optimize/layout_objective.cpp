@@ -1,0 +1,117 @@
+#include "optimize/layout_objective.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kbeval {
+
+namespace {
+
+constexpr int kEightFingers[] = {0, 1, 2, 3, 6, 7, 8, 9};
+constexpr int kBottomRow = 2, kHomeRow = 3, kTopRow = 4, kNumberRow = 5;
+
+double ratio(double part, double whole) {
+  return whole == 0 ? 0.0 : part / whole;
+}
+
+}  // namespace
+
+ObjectiveCounts objectiveCounts(const KeystrokeCounts& c, Count skipgrams, Count syllables) {
+  ObjectiveCounts o;
+  o.keyStrokes = c.keyStrokes;
+  o.shiftStrokes = c.shiftStrokes;
+  o.sameFinger = c.leftSameFinger + c.rightSameFinger - c.sameKeyStrokes;
+  o.sameKey = c.sameKeyStrokes;
+  o.skipgrams = skipgrams;
+  o.leftTotal = leftTotal(c);
+  o.rightTotal = rightTotal(c);
+  o.fingers = c.fingerCount;
+  for (const auto& rows : c.generalKeyTable) {
+    for (int row = 0; row < kRows; ++row) o.rowKeys[row] += rows[row];
+  }
+  o.syllables = syllables;
+  return o;
+}
+
+std::array<double, kObjectiveTerms> objectiveFigures(const ObjectiveCounts& o) {
+  std::array<double, kObjectiveTerms> f{};
+  const double keystrokes = static_cast<double>(o.keyStrokes + o.shiftStrokes);
+  f[kKeystrokesTerm] = ratio(keystrokes, static_cast<double>(o.syllables));
+  f[kShiftTerm] = ratio(static_cast<double>(o.shiftStrokes), keystrokes);
+  f[kSameFingerTerm] = ratio(static_cast<double>(o.sameFinger), keystrokes);
+  f[kSameKeyTerm] = ratio(static_cast<double>(o.sameKey), keystrokes);
+  f[kSkipgramTerm] = ratio(static_cast<double>(o.skipgrams), keystrokes);
+
+  Count fingerStrokes = 0;
+  for (int slot : kEightFingers) fingerStrokes += o.fingers[slot];
+  double beyond = 0;
+  for (int slot : kEightFingers) {
+    const double share =
+        ratio(static_cast<double>(o.fingers[slot]), static_cast<double>(fingerStrokes));
+    if (share > kFingerComfortBands[slot]) beyond += share - kFingerComfortBands[slot];
+  }
+  f[kFingerLoadTerm] = beyond;
+
+  const Count hands = o.leftTotal + o.rightTotal;
+  f[kHandBalanceTerm] = ratio(static_cast<double>(std::llabs(o.leftTotal - o.rightTotal)),
+                              static_cast<double>(hands));
+
+  const Count characterKeys =
+      o.rowKeys[kBottomRow] + o.rowKeys[kHomeRow] + o.rowKeys[kTopRow] + o.rowKeys[kNumberRow];
+  const Count away = o.rowKeys[kBottomRow] + o.rowKeys[kTopRow] + 2 * o.rowKeys[kNumberRow];
+  f[kRowsTerm] = ratio(static_cast<double>(away), static_cast<double>(characterKeys));
+  return f;
+}
+
+double objectiveScore(const ObjectiveCounts& counts, const ObjectiveWeights& weights) {
+  const std::array<double, kObjectiveTerms> figures = objectiveFigures(counts);
+  double score = 0;
+  for (int t = 0; t < kObjectiveTerms; ++t) score += weights[t] * figures[t];
+  return score;
+}
+
+std::optional<std::string> parseObjectiveWeights(std::string_view text, ObjectiveWeights& weights) {
+  if (text.empty()) return "no weight given";
+  while (!text.empty()) {
+    const std::size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    const std::size_t equals = item.find('=');
+    if (equals == std::string_view::npos) {
+      return "'" + std::string(item) + "' is not name=value";
+    }
+    const std::string_view name = item.substr(0, equals);
+    const std::string value(item.substr(equals + 1));
+    int term = 0;
+    while (term < kObjectiveTerms && kObjectiveTermNames[term] != name) ++term;
+    if (term == kObjectiveTerms) return "unknown weight '" + std::string(name) + "'";
+    char* end = nullptr;
+    const double number = value.empty() ? NAN : std::strtod(value.c_str(), &end);
+    if (value.empty() || end != value.c_str() + value.size() || !std::isfinite(number)) {
+      return "weight " + std::string(name) + " is not a number: '" + value + "'";
+    }
+    if (number < 0) return "weight " + std::string(name) + " is negative: '" + value + "'";
+    weights[term] = number;
+  }
+  return std::nullopt;
+}
+
+std::string formatObjectiveWeights(const ObjectiveWeights& weights) {
+  std::string text;
+  for (int t = 0; t < kObjectiveTerms; ++t) {
+    // The shortest form that reads back as the same number.
+    char number[40];
+    for (int digits = 6; digits <= 17; ++digits) {
+      std::snprintf(number, sizeof number, "%.*g", digits, weights[t]);
+      if (std::strtod(number, nullptr) == weights[t]) break;
+    }
+    if (t > 0) text += ',';
+    text += kObjectiveTermNames[t];
+    text += '=';
+    text += number;
+  }
+  return text;
+}
+
+}  // namespace kbeval

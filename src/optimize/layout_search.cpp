@@ -1,0 +1,174 @@
+#include "optimize/layout_search.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+namespace kbeval {
+
+namespace {
+
+// splitmix64 seeds xoshiro256**: small, fast, and the same on every platform.
+std::uint64_t splitMix(std::uint64_t& x) {
+  std::uint64_t z = (x += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+struct Random {
+  std::uint64_t s[4];
+  explicit Random(std::uint64_t seed) {
+    for (auto& word : s) word = splitMix(seed);
+  }
+  std::uint64_t next() {
+    const std::uint64_t result = std::rotl(s[1] * 5, 7) * 9;
+    const std::uint64_t t = s[1] << 17;
+    s[2] ^= s[0];
+    s[3] ^= s[1];
+    s[1] ^= s[2];
+    s[0] ^= s[3];
+    s[2] ^= t;
+    s[3] = std::rotl(s[3], 45);
+    return result;
+  }
+  int below(int n) {
+    // The top 32 bits scaled to [0, n): no division, no bias worth a thought.
+    return static_cast<int>(((next() >> 32) * static_cast<std::uint64_t>(n)) >> 32);
+  }
+  double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+};
+
+using Clock = std::chrono::steady_clock;
+
+// Enough random swaps to forget the start layout.
+constexpr int kShuffleSwapsPerKey = 8;
+// The annealing's first temperature is this share of a typical swap's cost
+// change; it ends this many times lower.
+constexpr double kStartHeat = 0.5;
+constexpr double kCooling = 1e-4;
+constexpr int kSamplesForHeat = 64;
+constexpr int kMostDescentRounds = 100000;
+
+}  // namespace
+
+RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& settings,
+                         int restart) {
+  std::uint64_t seedWord = settings.seed;
+  splitMix(seedWord);
+  Random random(seedWord ^ (0xD1B54A32D192ED03ull * static_cast<std::uint64_t>(restart + 1)));
+  const int swaps = static_cast<int>(scorer.swapSlots.size());
+  RestartResult result;
+  result.restart = restart;
+
+  ScorerState state = startScorerState(scorer);
+  ObjectiveCounts counts;
+  long long candidates = 0;
+  auto tryScore = [&](int swap) {
+    ++candidates;
+    return swapScore(scorer, state, swap, counts);
+  };
+
+  // The start layout is the first candidate: no restart ends worse than it.
+  std::vector<int> bestOccupant = state.occupant;
+  ObjectiveCounts bestCounts = state.counts;
+  double bestScore = state.score;
+  auto keepIfBest = [&] {
+    if (state.score < bestScore) {
+      bestScore = state.score;
+      bestCounts = state.counts;
+      bestOccupant = state.occupant;
+    }
+  };
+
+  // A random start, so that restarts explore apart.
+  for (int i = 0; i < kShuffleSwapsPerKey * scorer.slots; ++i) {
+    const int swap = random.below(swaps);
+    tryScore(swap);
+    applySwap(scorer, state, swap, counts);
+  }
+  double typicalChange = 0;
+  for (int i = 0; i < kSamplesForHeat; ++i) {
+    typicalChange += std::fabs(tryScore(random.below(swaps)) - state.score);
+  }
+  typicalChange /= kSamplesForHeat;
+  const double startHeat = std::max(kStartHeat * typicalChange, 1e-12);
+  keepIfBest();
+
+  const Clock::time_point started = Clock::now();
+  const double slot = settings.iterations > 0
+                          ? 0
+                          : settings.seconds * settings.jobs / std::max(1, settings.restarts);
+  double progress = 0;
+  for (long long i = 0;; ++i) {
+    if (settings.iterations > 0) {
+      if (i >= settings.iterations) break;
+      progress = static_cast<double>(i) / static_cast<double>(settings.iterations);
+    } else if ((i & 255) == 0) {
+      progress = std::chrono::duration<double>(Clock::now() - started).count() / slot;
+      if (progress >= 1) break;
+    }
+    const double heat = startHeat * std::pow(kCooling, progress);
+    const int swap = random.below(swaps);
+    const double score = tryScore(swap);
+    const double change = score - state.score;
+    if (change <= 0 || random.unit() < std::exp(-change / heat)) {
+      applySwap(scorer, state, swap, counts);
+      keepIfBest();
+    }
+  }
+
+  // Steepest descent: the best swap while one helps. Every step lowers the
+  // score, so it ends; the bound only guards against a fault.
+  for (int round = 0; round < kMostDescentRounds; ++round) {
+    int bestSwap = -1;
+    double bestSwapScore = state.score;
+    ObjectiveCounts bestSwapCounts;
+    for (int swap = 0; swap < swaps; ++swap) {
+      const double score = tryScore(swap);
+      if (score < bestSwapScore) {
+        bestSwapScore = score;
+        bestSwap = swap;
+        bestSwapCounts = counts;
+      }
+    }
+    if (bestSwap < 0) break;
+    applySwap(scorer, state, bestSwap, bestSwapCounts);
+  }
+  keepIfBest();
+  result.permutation = scorerPermutation(scorer, bestOccupant);
+  result.counts = bestCounts;
+  result.score = bestScore;
+  result.candidates = candidates;
+  return result;
+}
+
+std::vector<RestartResult> searchLayouts(
+    const PermutationScorer& scorer, const SearchSettings& settings,
+    const std::function<void(const RestartResult&, int done)>& progress) {
+  std::vector<RestartResult> results(static_cast<std::size_t>(settings.restarts));
+  std::atomic<int> next{0};
+  std::mutex reporting;
+  int done = 0;
+  auto work = [&] {
+    for (int r = next++; r < settings.restarts; r = next++) {
+      results[r] = searchOnce(scorer, settings, r);
+      if (progress) {
+        const std::lock_guard<std::mutex> lock(reporting);
+        progress(results[r], ++done);
+      }
+    }
+  };
+  const unsigned threads = std::max(1u, std::min<unsigned>(settings.jobs, settings.restarts));
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  return results;
+}
+
+}  // namespace kbeval

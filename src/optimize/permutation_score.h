@@ -1,0 +1,160 @@
+// Exact scores of every layout that moves the keys of a start layout.
+//
+// A layout that differs from the start layout by a permutation of its keys
+// (what key b typed, key sigma[b] now types) types the text as the start
+// layout's key stream with every key byte renamed. Every counter of the
+// keystroke report but the run histograms depends only on (previous,
+// current) keystroke pairs, and the same-finger skipgrams only on skip
+// pairs, so one pass over the sample with the start layout gives the exact
+// counts of every candidate.
+//
+// Some stream bytes do not come from the layout's keys and never move:
+// space, line feed, the untreated marker, bytes without key data, and the
+// plain quote keys typed for the typographic quotes. The start pass types
+// those quotes as stand-in bytes of their own, so that a fixed quote is never
+// taken for the layout's own quote key; each stand-in is then scored as the
+// byte it stands for.
+//
+// A swap of two keys changes only the rows and columns of the slots they
+// touch, so a candidate is scored in time linear in the number of keys used,
+// whatever the sample's size. Counts are held as doubles holding integers,
+// exact while the sample has fewer than 2^52 keystrokes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "keystrokes/key_table.h"
+#include "keystrokes/keystroke_counts.h"
+#include "layouts/layout_record.h"
+#include "optimize/layout_objective.h"
+
+namespace kbeval {
+
+// sigma[b]: the key byte that types what key byte b typed on the start layout.
+using KeyPermutation = std::array<unsigned char, 256>;
+
+KeyPermutation identityPermutation();
+
+// The start layout's typing of the sample, over symbols: key bytes, and the
+// stand-ins of the fixed quotes.
+struct SymbolCounts {
+  std::vector<Count> pairs = std::vector<Count>(kKeyPairs);      // previous * 256 + current
+  std::vector<Count> skipPairs = std::vector<Count>(256 * 256);  // first * 256 + third
+  std::array<int, 256> fixedByte{};  // per stand-in: the byte it stands for; -1 for others
+  Count syllables = 0;
+};
+
+// Stand-in bytes for the typographic quotes: bytes without key data that no
+// key string of the layout holds. nullopt when the layout leaves none free.
+struct QuoteStandIns {
+  unsigned char single = 0;
+  unsigned char double_ = 0;
+};
+std::optional<QuoteStandIns> quoteStandIns(const LayoutRecord& layout, const KeyTable& keys);
+
+// The byte a symbol types under sigma.
+inline int symbolByte(const SymbolCounts& counts, const KeyPermutation& sigma, int symbol) {
+  if (symbol == kNoKey) return kNoKey;
+  return counts.fixedByte[symbol] >= 0 ? counts.fixedByte[symbol] : sigma[symbol];
+}
+
+// The pair counts (kKeyPairs) and skip pairs the permuted layout types, in key bytes.
+std::vector<Count> permutedPairCounts(const SymbolCounts& counts, const KeyPermutation& sigma);
+std::vector<Count> permutedSkipPairs(const SymbolCounts& counts, const KeyPermutation& sigma);
+
+// What the permuted layout counts, worked out plainly from those tables.
+ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts& counts,
+                                        const KeyPermutation& sigma);
+
+// The moves a search may make: units of key bytes that move together, and
+// the pairs of units that may swap (a unit's k-th byte trades places with
+// the other's k-th byte).
+struct KeyMoveOptions {
+  std::string pinned;                  // characters of keys that never move
+  std::optional<std::string> allowed;  // when set: only these keys move
+  bool keepHands = true;               // swap only keys of the same hand
+  bool swapLevels = false;             // move single characters, across Shift levels too
+};
+
+struct KeyMoveSet {
+  std::vector<std::array<unsigned char, 2>> units;  // second byte 0 for a one-byte unit
+  std::vector<std::array<int, 2>> swaps;            // unit indices
+};
+
+// The move set of a layout, or an error message (for a key named that no
+// board key is, a key both pinned and allowed, or nothing left to swap).
+struct KeyMoveSetResult {
+  KeyMoveSet moves;
+  std::string error;
+};
+KeyMoveSetResult makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys,
+                                const KeyMoveOptions& options);
+
+struct SparseTerm {
+  std::uint16_t slot = 0;
+  std::int16_t difference = 0;
+};
+
+// The tables shared by every search over one start layout.
+struct PermutationScorer {
+  int slots = 0;                // slot 0 is "no keystroke before"
+  int stride = 0;               // row length of the matrices, slots rounded up
+  std::vector<int> slotByte;    // the key byte a slot types (kNoKey for slot 0)
+  std::vector<int> symbolSlot;  // by symbol byte; -1 for symbols never used
+  // Per swap: the slots it exchanges, in pairs (at most two pairs).
+  std::vector<std::array<int, 4>> swapSlots;
+  std::vector<int> swapSlotCount;
+  // Pair features by slot pair, row-major and transposed; only those that
+  // some swap can change are kept (the others keep their start totals).
+  struct Feature {
+    int kind = 0;  // which count it adds to
+    bool onSkipPairs = false;
+    std::vector<double> byRow;  // by slot pair
+    // Per swap, moved slot and side (its row, then its column): the slots
+    // where the feature differs between the slot and its target. A swap's
+    // change is a sum over these alone, which are few: most features only
+    // see keys of one finger.
+    std::vector<SparseTerm> terms;
+    std::vector<std::uint32_t> termStart;  // (swap * 4 + moved slot) * 2 + side
+  };
+  std::vector<Feature> features;
+  // Counts that depend on the current keystroke alone, by slot.
+  std::vector<ObjectiveCounts> unigram;
+  std::vector<double> startPairs, startSkipPairs;  // slot-space flows at the start
+  ObjectiveCounts startCounts;
+  ObjectiveWeights weights{};
+};
+
+// Builds the tables. The stand-ins in `counts` must lie outside the move set.
+PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
+                                        const KeyMoveSet& moves, const ObjectiveWeights& weights);
+
+// One search's current candidate: the flows permuted by the swaps made so far.
+struct ScorerState {
+  std::vector<double> pairs, pairsT, skips, skipsT;  // slot-space flows and their transposes
+  std::vector<double> strokes;                       // per slot: keystrokes typed there
+  std::vector<int> occupant;                         // per slot: the start slot whose keys it holds
+  ObjectiveCounts counts;
+  double score = 0;
+};
+
+ScorerState startScorerState(const PermutationScorer& scorer);
+
+// The counts of the candidate after swap `swap`, and its score.
+double swapScore(const PermutationScorer& scorer, const ScorerState& state, int swap,
+                 ObjectiveCounts& counts);
+
+// Makes swap `swap`, whose counts swapScore gave.
+void applySwap(const PermutationScorer& scorer, ScorerState& state, int swap,
+               const ObjectiveCounts& counts);
+
+// The permutation of key bytes of a candidate whose slots hold `occupant`
+// (ScorerState::occupant).
+KeyPermutation scorerPermutation(const PermutationScorer& scorer, const std::vector<int>& occupant);
+
+}  // namespace kbeval

@@ -1,0 +1,139 @@
+// The objective's figures worked out by hand, its counts taken from a walked
+// stream, the skipgram rule, and the reading of --weights.
+#include "optimize/layout_objective.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "keystrokes/key_table.h"
+#include "optimize/skip_pairs.h"
+
+namespace kbeval {
+namespace {
+
+TEST(LayoutObjective, FiguresAndScoreOfHandWorkedCounts) {
+  ObjectiveCounts c;
+  c.keyStrokes = 90;
+  c.shiftStrokes = 10;  // 100 keystrokes in all
+  c.sameFinger = 5;
+  c.sameKey = 2;
+  c.skipgrams = 4;
+  c.leftTotal = 60;
+  c.rightTotal = 40;
+  // Of 100 finger strokes the left little finger has 20, 12 beyond its 8 %
+  // band; every other finger stays inside its band.
+  c.fingers = {20, 10, 10, 20, 0, 0, 20, 10, 5, 5};
+  c.rowKeys = {0, 0, 10, 50, 30, 10};  // away: 10 + 30 + 2 * 10 of 100
+  c.syllables = 40;
+  const auto f = objectiveFigures(c);
+  const double expected[kObjectiveTerms] = {2.5, 0.1, 0.05, 0.02, 0.04, 0.12, 0.2, 0.6};
+  for (int t = 0; t < kObjectiveTerms; ++t) EXPECT_NEAR(f[t], expected[t], 1e-12) << t;
+  // 0.1 * 2.5 + 1 * 0.1 + 6 * 0.05 + 0.5 * 0.02 + 2 * 0.04 + 1 * 0.12 + 0.5 * 0.2 + 0.5 * 0.6
+  EXPECT_NEAR(objectiveScore(c, kDefaultWeights), 1.26, 1e-12);
+  ObjectiveWeights onlyRows{};
+  onlyRows[kRowsTerm] = 2;
+  EXPECT_NEAR(objectiveScore(c, onlyRows), 1.2, 1e-12);
+  // Nothing typed: every figure 0, no division by zero.
+  for (double figure : objectiveFigures(ObjectiveCounts{})) EXPECT_EQ(figure, 0);
+}
+
+// r, f, v all on the left index finger: two same-finger strokes and one
+// skipgram (r .. v); the untreated marker breaks the skip pair.
+TEST(LayoutObjective, CountsOfAWalkedStream) {
+  KeyTable keys{};
+  setupKeyTable(2, "Qwerty", keys);
+  const std::string stream = "rfv";
+  SkipPairState skips;
+  countSkipPairs(skips, reinterpret_cast<const unsigned char*>(stream.data()), stream.size());
+  const ObjectiveCounts c =
+      objectiveCounts(evaluateKeyStream(keys, stream), sameFingerSkipgrams(keys, skips.counts), 1);
+  EXPECT_EQ(c.keyStrokes, 3);
+  EXPECT_EQ(c.sameFinger, 2);
+  EXPECT_EQ(c.sameKey, 0);
+  EXPECT_EQ(c.skipgrams, 1);
+  EXPECT_EQ(c.leftTotal, 3);
+  EXPECT_EQ(c.fingers[3], 3);
+  EXPECT_EQ(c.rowKeys[2] + c.rowKeys[3] + c.rowKeys[4], 3);
+
+  SkipPairState broken;
+  const std::string marked =
+      "r\x18"
+      "fv  \n\nr";
+  countSkipPairs(broken, reinterpret_cast<const unsigned char*>(marked.data()), marked.size());
+  Count pairs = 0;
+  for (Count n : broken.counts) pairs += n;
+  // f v ' ' '\n' r: the repeated space and line feed are no strokes.
+  EXPECT_EQ(pairs, 3);
+  EXPECT_EQ(broken.counts['f' * 256 + ' '], 1);
+  EXPECT_EQ(broken.counts['v' * 256 + '\n'], 1);
+  EXPECT_EQ(broken.counts[' ' * 256 + 'r'], 1);
+}
+
+TEST(LayoutObjective, SameFingerSkipgramRule) {
+  struct Case {
+    const char* fingering;
+    char first, third;
+    bool skipgram;
+  };
+  const Case cases[] = {
+      {"Qwerty", 'r', 'v', true},        {"Qwerty", 'r', 'r', false},  // same key
+      {"Qwerty", 'r', 'R', false},                                     // same key, other level
+      {"Qwerty", ' ', ' ', false},                                     // the thumb
+      {"Qwerty", 'c', 'v', false},       {"Gong", 'c', 'v', true},     // one column, two keys
+      {"Qwerty", 'p', '\n', true},       {"Qwerty", 'a', ';', false},  // two hands
+      {"Qwerty", '\x80', '\x80', false},                               // no key data
+  };
+  for (const Case& c : cases) {
+    KeyTable keys{};
+    setupKeyTable(2, c.fingering, keys);
+    EXPECT_EQ(isSameFingerSkipgram(keys, static_cast<unsigned char>(c.first),
+                                   static_cast<unsigned char>(c.third)),
+              c.skipgram)
+        << c.fingering << " " << c.first << " " << c.third;
+  }
+}
+
+TEST(LayoutObjective, ReadingWeights) {
+  struct Case {
+    const char* text;
+    const char* error;  // nullptr: accepted
+  };
+  const Case cases[] = {
+      {"shift=2", nullptr},
+      {"same-finger=0,rows=0.25,", nullptr},
+      {"", "no weight given"},
+      {"speed=1", "unknown weight 'speed'"},
+      {" shift=1", "unknown weight ' shift'"},
+      {"shift=-1", "negative"},
+      {"shift=nan", "not a number"},
+      {"shift=inf", "not a number"},
+      {"shift=1e400", "not a number"},
+      {"shift=1x", "not a number"},
+      {"shift=", "not a number"},
+      {"shift", "not name=value"},
+      {"shift=1,,rows=1", "not name=value"},
+  };
+  for (const Case& c : cases) {
+    ObjectiveWeights weights = kDefaultWeights;
+    const auto error = parseObjectiveWeights(c.text, weights);
+    if (c.error == nullptr) {
+      EXPECT_FALSE(error.has_value()) << c.text << ": " << *error;
+    } else {
+      ASSERT_TRUE(error.has_value()) << c.text;
+      EXPECT_NE(error->find(c.error), std::string::npos) << *error;
+    }
+  }
+  ObjectiveWeights weights = kDefaultWeights;
+  ASSERT_FALSE(parseObjectiveWeights("shift=2,rows=0.1234567891", weights));
+  EXPECT_EQ(weights[kShiftTerm], 2);
+  EXPECT_EQ(weights[kSameFingerTerm], kDefaultWeights[kSameFingerTerm]);
+  // What the layout file records reads back as the same weights.
+  ObjectiveWeights again{};
+  ASSERT_FALSE(parseObjectiveWeights(formatObjectiveWeights(weights), again));
+  EXPECT_EQ(again, weights);
+}
+
+}  // namespace
+}  // namespace kbeval

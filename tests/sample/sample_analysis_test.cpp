@@ -1,0 +1,106 @@
+#include "sample/sample_analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kbeval {
+namespace {
+
+// 2-set keys for ㄱ (initial and final), ㅏ and "?".
+LayoutRecord smallLayout() {
+  LayoutRecord layout;
+  layout.fileName = "small.txt";
+  layout.setType = 2;
+  layout.initialKeys[2] = "r";
+  layout.medialKeys[3] = "k";
+  layout.finalKeys[2] = "r";
+  layout.signKeys[41] = "?";
+  return layout;
+}
+
+struct Results {
+  TextCounts text;
+  CombinationCounts combinations;
+  KeystrokeCounts keystrokes;
+  Count untreated = 0;
+  bool operator==(const Results&) const = default;
+};
+
+Results analyse(SampleAnalysis& analysis, const std::string& sample) {
+  analyseSampleBytes(analysis, sample.data(), sample.size());
+  finishSampleAnalysis(analysis);
+  return {analysis.textCounts, *analysis.combinations, layoutKeystrokeCounts(analysis, 0),
+          layoutUntreatedCount(analysis, 0)};
+}
+
+// 각 = initial 2, medial 3, final 2: 0x88 0x62.
+const std::string kSyllable = "\x88\x62";
+
+// A restarted analysis must count the next sample exactly like a new one,
+// whatever state the previous sample left behind: a pending CR, a lead byte
+// waiting for its trail, the end of text at 0x1A or at a zero byte.
+TEST(SampleAnalysis, RestartForgetsTheSampleBefore) {
+  const LayoutRecord layout = smallLayout();
+  const std::vector<const LayoutRecord*> layouts = {&layout};
+  const std::string next = kSyllable + kSyllable + " ? 1\r\n" + kSyllable + "AA";
+  SampleAnalysis fresh = startSampleAnalysis(layouts);
+  const Results expected = analyse(fresh, next);
+  EXPECT_EQ(expected.text.natnaeCount, 3);
+  EXPECT_EQ(expected.text.enterCount, 1);
+  EXPECT_EQ(expected.untreated, 1);  // the "1"
+
+  const std::string before[] = {kSyllable + "\r", kSyllable + "\x88", "\x1A" + kSyllable,
+                                std::string("?\0", 2) + kSyllable, "??aaaa" + kSyllable};
+  for (const std::string& sample : before) {
+    SampleAnalysis reused = startSampleAnalysis(layouts);
+    analyseSampleBytes(reused, sample.data(), sample.size());
+    restartSampleAnalysis(reused);
+    EXPECT_TRUE(analyse(reused, next) == expected) << "after " << sample.size() << " bytes";
+  }
+}
+
+// Text after 0x1A or a zero byte is no text: the analysis says so, and
+// ignores whatever it is fed next.
+TEST(SampleAnalysis, EndOfTextStopsTheAnalysis) {
+  const LayoutRecord layout = smallLayout();
+  for (const std::string& end : {std::string("\x1A"), std::string(1, '\0')}) {
+    SampleAnalysis analysis = startSampleAnalysis({&layout});
+    const std::string sample = kSyllable + end + kSyllable;
+    EXPECT_FALSE(analyseSampleBytes(analysis, sample.data(), sample.size()));
+    EXPECT_FALSE(analyseSampleBytes(analysis, kSyllable.data(), kSyllable.size()));
+    finishSampleAnalysis(analysis);
+    EXPECT_EQ(analysis.textCounts.natnaeCount, 1);
+    EXPECT_EQ(layoutKeystrokeCounts(analysis, 0).keyStrokes, 3);  // r k r
+  }
+}
+
+// The pair counts behind the report: 각 ?1? 각 types r k r SPACE ? (marker) ?
+// SPACE r k r; the marker leaves no stroke and the "?" after it follows no key.
+TEST(SampleAnalysis, KeyPairCountsFollowTheStrokes) {
+  const LayoutRecord layout = smallLayout();
+  SampleAnalysis analysis = startSampleAnalysis({&layout});
+  const std::string sample = kSyllable + " ?1? " + kSyllable;
+  analyse(analysis, sample);
+  const std::vector<Count> pairs = layoutKeyPairCounts(analysis, 0);
+  ASSERT_EQ(pairs.size(), kKeyPairs);
+  auto pair = [&pairs](int previous, int current) {
+    return pairs[static_cast<std::size_t>(previous) * 256 + current];
+  };
+  EXPECT_EQ(pair(kNoKey, 'r'), 1);
+  EXPECT_EQ(pair('r', 'k'), 2);
+  EXPECT_EQ(pair('k', 'r'), 2);
+  EXPECT_EQ(pair('r', ' '), 1);
+  EXPECT_EQ(pair(' ', '?'), 1);
+  EXPECT_EQ(pair(kNoKey, '?'), 1);
+  EXPECT_EQ(pair('?', ' '), 1);
+  EXPECT_EQ(pair(' ', 'r'), 1);
+  Count total = 0;
+  for (Count n : pairs) total += n;
+  EXPECT_EQ(total, layoutKeystrokeCounts(analysis, 0).keyStrokes);
+  EXPECT_EQ(layoutKeyTable(analysis, 0)['r'].finger, -2);
+}
+
+}  // namespace
+}  // namespace kbeval

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "run.h"
+
+namespace kbeval {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Workspace {
+  fs::path dir = fs::temp_directory_path() / ("kbeval-stream-" + std::to_string(getpid()));
+  Workspace() { fs::create_directories(dir / "keyboard"); }
+  ~Workspace() { fs::remove_all(dir); }
+  void write(const fs::path& name, const std::string& bytes) const {
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+  }
+};
+
+std::string runWithPieces(const Workspace& w, std::size_t pieceSize) {
+  RunOptions options;
+  options.samplePath = (w.dir / "sample.txt").string();
+  options.twoSetResults = options.threeSetResults = true;
+  options.combinationReport = options.jamoReport = true;
+  options.keyboardDirectory = (w.dir / "keyboard").string();
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&data, &size);
+  const int status = runKbeval(options, out, pieceSize);
+  std::fclose(out);
+  std::string text(data, size);
+  std::free(data);
+  EXPECT_EQ(status, 0);
+  return text;
+}
+
+// A Johab syllable from its three codes.
+std::string syllable(int initial, int medial, int final) {
+  return {static_cast<char>(0x80 | (initial << 2) | (medial >> 3)),
+          static_cast<char>(((medial & 7) << 5) | final)};
+}
+
+// The whole printed output must not depend on how the sample is cut into
+// pieces: CR LF pairs, lead and trail bytes, space and line-feed runs, Shift
+// runs and same-key runs all cross piece boundaries here.
+TEST(Streaming, OutputIsTheSameForEveryPieceSize) {
+  Workspace w;
+  // 2-set: ㄱ r, ㅏ k, ㄲ R, ㅒ O, final ㄱ r, ㅆ initial T; signs and quotes.
+  w.write("keyboard/b.txt",
+          "set type:2\nfingering:Pyojun\n"
+          "1\t\xA4\xA1\tr\n1\t\xA4\xA2\tR\n1\t\xA4\xB6\tT\n2\t\xA4\xBF\tk\n2\t\xA4\xC2\tO\n"
+          "3\t\xA4\xA1\tr\n4\t.\t.\n4\t!\t!\n4\t1\t1\n4\t\xA1\xB0\tx\n");
+  // 3-set with Gong3: the same jamo on other keys, digits shifted.
+  w.write("keyboard/a.txt",
+          "set type:3\nfingering: gong 3\n"
+          "1\t\xA4\xA1\tk\n1\t\xA4\xA2\tkk\n2\t\xA4\xBF\tf\n2\t\xA4\xC2\tG\n3\t\xA4\xA1\tx\n"
+          "4\t1\tJ\n4\t.\tv\n");
+
+  std::string sample;
+  std::mt19937 random(5);
+  const std::string pieces[] = {
+      syllable(2, 3, 1),
+      syllable(3, 6, 2),
+      syllable(12, 3, 1),
+      syllable(3, 6, 1),
+      "\r\n",
+      "\r",
+      "  ",
+      "\n\n",
+      ".",
+      "!!",
+      "1",
+      "\xD9\x40",
+      "\xDC\xCF",
+      "a",
+      "\t",
+  };
+  for (int i = 0; i < 3000; ++i) sample += pieces[random() % std::size(pieces)];
+  sample += "\x88";  // a lead byte, then the end-of-file byte and text never read
+  sample += "\x1A\x88\x61 !";
+  w.write("sample.txt", sample);
+
+  const std::string whole = runWithPieces(w, 1 << 20);
+  ASSERT_NE(whole.find("*** Result of b (2 Sets, Pyojun Fingering) ***"), std::string::npos);
+  ASSERT_NE(whole.find("*** Result of a (3 Sets, Gong3 Fingering) ***"), std::string::npos);
+  for (std::size_t pieceSize : {1u, 2u, 3u, 7u, 64u, 4096u}) {
+    EXPECT_EQ(runWithPieces(w, pieceSize), whole) << "pieces of " << pieceSize;
+  }
+}
+
+}  // namespace
+}  // namespace kbeval

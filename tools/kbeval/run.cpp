@@ -1,0 +1,255 @@
+#include "run.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis/text_reports.h"
+#include "keystrokes/keystroke_report.h"
+#include "layouts/layout_loader.h"
+#include "progress.h"
+#include "run_views.h"
+#include "sample/sample_analysis.h"
+#include "sample/walk_pipeline.h"
+#include "text/charset_tables.h"
+
+namespace kbeval {
+
+namespace {
+
+struct OpenFile {
+  int fd;
+  explicit OpenFile(int descriptor) : fd(descriptor) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Output held back until the sample has been read through, so that a sample
+// that fails half-way prints its one error line and nothing else.
+struct HeldOutput {
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* stream = open_memstream(&data, &size);
+  ~HeldOutput() {
+    if (stream != nullptr) std::fclose(stream);
+    std::free(data);
+  }
+};
+
+bool isEvaluated(const LayoutRecord& layout, const RunOptions& options) {
+  if (layout.fileName.empty()) return false;
+  return (layout.setType == 2 && options.twoSetResults) ||
+         (layout.setType == 3 && options.threeSetResults);
+}
+
+int cannotOpenSample(std::FILE* out) {
+  std::fputs("Cannot open sample file.\n", out);
+  std::fflush(out);
+  return 1;
+}
+
+// Every evaluated layout costs about 1 MB while the sample streams by (the
+// summaries of the tokens it has met, and its pair counts). More layouts than this are
+// evaluated in further passes over the sample, so that thousands of layout
+// files need no more memory than a few dozen.
+constexpr std::size_t kLayoutsPerPass = 32;
+
+// The threads to walk layouts on: as asked, else every CPU this process may
+// run on.
+unsigned jobsFor(const RunOptions& options) {
+  if (options.jobs != 0) return options.jobs;
+  cpu_set_t cpus;
+  if (::sched_getaffinity(0, sizeof cpus, &cpus) != 0) return 1;
+  return static_cast<unsigned>(std::max(CPU_COUNT(&cpus), 1));
+}
+
+// Reads the sample from its start through the analysis, the layouts walked on
+// `jobs` threads. False on a read error.
+bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize, unsigned jobs,
+                       Progress& progress) {
+  WalkPipeline walks(analysis, jobs);
+  std::vector<char> buffer(std::max<std::size_t>(pieceSize, 1));
+  std::uint64_t done = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      clearProgress(progress);
+      return false;
+    }
+    if (got == 0) break;
+    done += static_cast<std::uint64_t>(got);
+    showProgress(progress, done);
+    const bool more =
+        readSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got), pieceToFill(walks));
+    publishPiece(walks);
+    if (!more) break;
+  }
+  readSampleEnd(analysis, pieceToFill(walks));
+  publishPiece(walks);
+  finishWalks(walks);
+  endSampleReading(analysis);
+  clearProgress(progress);
+  return true;
+}
+
+// The sample's name in messages.
+std::string sampleName(const RunOptions& options) {
+  return options.samplePath == "-" ? "standard input" : options.samplePath;
+}
+
+// What standard error says about the sample's encoding after the first pass.
+void reportSampleEncoding(const SampleAnalysis& analysis, const RunOptions& options) {
+  const unsigned long long invalid = analysis.utf8.invalidBytes;
+  if (invalid > 0) {
+    std::fprintf(stderr, "kbeval: %llu invalid UTF-8 byte%s skipped in %s\n", invalid,
+                 invalid == 1 ? "" : "s", sampleName(options).c_str());
+  }
+  if (analysis.looksLikeUtf8) {
+    std::fprintf(stderr,
+                 "kbeval: warning: %s looks like UTF-8 text, but is read as Johab; "
+                 "read it with --sample-encoding=utf-8 (or --utf8)\n",
+                 sampleName(options).c_str());
+  }
+}
+
+// A layout directory named on the command line that is no directory gets a
+// word on standard error besides the usual "No keyboard layout file.".
+void reportMissingKeyboards(const RunOptions& options) {
+  if (options.keyboardDirectory == RunOptions{}.keyboardDirectory) return;
+  struct stat info {};
+  if (::stat(options.keyboardDirectory.c_str(), &info) != 0) {
+    std::fprintf(stderr, "kbeval: --keyboards: %s: %s\n", options.keyboardDirectory.c_str(),
+                 std::strerror(errno));
+  } else if (!S_ISDIR(info.st_mode)) {
+    std::fprintf(stderr, "kbeval: --keyboards: %s: %s\n", options.keyboardDirectory.c_str(),
+                 std::strerror(ENOTDIR));
+  }
+}
+
+void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
+  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
+    const LayoutRecord& layout = *analysis.evaluations[i].layout;
+    std::fprintf(out, "\n*** Result of %s (%d Sets, %s Fingering) ***\n\n",
+                 displayName(layout.fileName).c_str(), layout.setType, layout.fingering.c_str());
+    printKeystrokeReport(layoutKeystrokeCounts(analysis, i), layoutUntreatedCount(analysis, i),
+                         out);
+  }
+}
+
+}  // namespace
+
+int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) {
+  // With the JSON on standard output, the messages go to standard error and
+  // the reports, whose numbers the JSON holds, are not printed.
+  const bool reports = options.jsonPath != "-";
+  std::FILE* messages = reports ? out : stderr;
+  const bool standardInput = options.samplePath == "-";
+  const OpenFile sample{standardInput ? -1
+                                      : ::open(options.samplePath.c_str(), O_RDONLY | O_CLOEXEC)};
+  const int fd = standardInput ? STDIN_FILENO : sample.fd;
+  if (fd < 0) return cannotOpenSample(messages);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return cannotOpenSample(messages);
+  const CharsetTable* utf8ToJohab = nullptr;
+  if (options.sampleEncoding == SampleEncoding::utf8) {
+    utf8ToJohab = johabTable();
+    if (utf8ToJohab == nullptr) {
+      std::fputs("kbeval: cannot read a UTF-8 sample: iconv cannot convert UTF-8 to JOHAB here\n",
+                 stderr);
+      return 1;
+    }
+  }
+  RunViews views;
+  std::string viewError;
+  if (!startRunViews(options, static_cast<long long>(info.st_size), out, views, viewError)) {
+    std::fprintf(stderr, "kbeval: %s\n", viewError.c_str());
+    return 1;
+  }
+
+  HeldOutput held;
+  if (held.stream == nullptr) return cannotOpenSample(messages);
+  reportMissingKeyboards(options);
+  const std::vector<LayoutRecord> layouts = loadLayouts(options.keyboardDirectory, held.stream);
+
+  // In the order of the results: every 2-set layout, then every 3-set one.
+  std::vector<const LayoutRecord*> evaluated;
+  for (int setType : {2, 3}) {
+    for (const LayoutRecord& layout : layouts) {
+      if (layout.setType == setType && isEvaluated(layout, options)) evaluated.push_back(&layout);
+    }
+  }
+  // A sample that cannot be read again (a pipe) is read once, with every layout.
+  const bool rereadable = ::lseek(fd, 0, SEEK_CUR) == 0;
+  const std::size_t perPass = rereadable ? kLayoutsPerPass : evaluated.size();
+  // A regular file shows its size on disk; anything else (a pipe, standard
+  // input) the bytes read from it, which a pipe's size of 0 would not show.
+  const bool regular = S_ISREG(info.st_mode);
+
+  const std::size_t passes = perPass == 0 ? 1 : (evaluated.size() + perPass - 1) / perPass;
+  const bool showsProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
+  Progress progress = startProgress(showsProgress ? stderr : nullptr,
+                                    regular ? static_cast<std::uint64_t>(info.st_size) : 0,
+                                    static_cast<int>(std::max<std::size_t>(passes, 1)));
+
+  const unsigned jobs = jobsFor(options);
+  std::size_t done = std::min(perPass, evaluated.size());
+  SampleAnalysis analysis =
+      startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab);
+  if (!analyseSampleFile(fd, analysis, pieceSize, jobs, progress))
+    return cannotOpenSample(messages);
+  reportSampleEncoding(analysis, options);
+  const long long sampleBytes =
+      regular ? static_cast<long long>(info.st_size) : static_cast<long long>(analysis.textBytes);
+  std::fprintf(messages, "Reading %lld bytes\n", sampleBytes);
+  views.sample.bytes = sampleBytes;
+  std::fflush(held.stream);
+  std::fwrite(held.data, 1, held.size, messages);
+  if (reports && options.jamoReport)
+    printJamoReport(analysis.textCounts, out, options.outputEncoding);
+  if (reports && options.combinationReport)
+    printCombinationReport(*analysis.combinations, out, options.outputEncoding);
+  if (reports && !options.compare) printLayoutResults(analysis, out);
+  addPassToRunViews(views, analysis);
+
+  while (done < evaluated.size()) {
+    const std::size_t end = std::min(done + perPass, evaluated.size());
+    analysis = SampleAnalysis{};  // the last pass's tables go before the next one's come
+    analysis =
+        startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end}, utf8ToJohab);
+    std::fflush(out);  // the results so far, before the display comes back
+    ++progress.pass;
+    if (::lseek(fd, 0, SEEK_SET) != 0 ||
+        !analyseSampleFile(fd, analysis, pieceSize, jobs, progress)) {
+      std::fputs("kbeval: cannot read the sample file again.\n", stderr);
+      return 1;
+    }
+    if (reports && !options.compare) printLayoutResults(analysis, out);
+    addPassToRunViews(views, analysis);
+    done = end;
+  }
+  if (!finishRunViews(views, out, viewError)) {
+    std::fprintf(stderr, "kbeval: %s\n", viewError.c_str());
+    return 1;
+  }
+
+  // A report that could not be written (a full disk, say) is no success.
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fputs("kbeval: cannot write the output.\n", stderr);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace kbeval
