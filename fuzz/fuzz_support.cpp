@@ -1,5 +1,8 @@
 #include "fuzz_support.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <numeric>
 
@@ -15,7 +18,8 @@ LayoutRecord shippedLayout(const char* name) {
   LayoutRecord layout;
   layout.fileName = name;
   const std::string path = std::string(KBEVAL_SOURCE_DIR) + "/examples/keyboard/" + name;
-  if (!readLayoutFile(path, layout) || layout.initialKeys[2].empty()) {
+  std::string error;
+  if (!readLayoutFile(path, layout, error) || layout.initialKeys[2].empty()) {
     std::fprintf(stderr, "fuzz: cannot read the layout %s\n", path.c_str());
     std::abort();
   }
@@ -231,6 +235,21 @@ CutSample cutSample(const std::uint8_t* data, std::size_t size) {
   std::sort(cut.cuts.begin(), cut.cuts.end());
   cut.cuts.push_back(cut.length);
   return cut;
+}
+
+MemoryFile::MemoryFile(std::string_view bytes) {
+  fd = ::memfd_create("fuzz-sample", MFD_CLOEXEC);
+  for (std::size_t at = 0; fd >= 0 && at < bytes.size();) {
+    const ssize_t put = ::write(fd, bytes.data() + at, bytes.size() - at);
+    FUZZ_CHECK(put > 0);
+    at += static_cast<std::size_t>(put);
+  }
+  FUZZ_CHECK(fd >= 0);
+  path = "/proc/self/fd/" + std::to_string(fd);
+}
+
+MemoryFile::~MemoryFile() {
+  ::close(fd);
 }
 
 }  // namespace kbeval::fuzz

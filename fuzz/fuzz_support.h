@@ -47,4 +47,15 @@ struct CutSample {
 };
 CutSample cutSample(const std::uint8_t* data, std::size_t size);  // size > 0
 
+// Bytes held in an in-memory file, for the code that reads samples by path:
+// `path` names it while the MemoryFile lives.
+struct MemoryFile {
+  explicit MemoryFile(std::string_view bytes);
+  ~MemoryFile();
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+  int fd = -1;
+  std::string path;
+};
+
 }  // namespace kbeval::fuzz

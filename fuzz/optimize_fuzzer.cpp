@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
+#include "fuzz_support.h"
 #include "keystrokes/key_table.h"
 #include "layouts/layout_loader.h"
 #include "layouts/layout_writer.h"
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   start.fileName = "start.txt";
   applyLayoutText(input.substr(0, cut + 1), start);
   if (start.setType != 2 && start.setType != 3) start.setType = 2 + (flags & 1);
-  const std::string sample(input.substr(cut + 6));
+  const fuzz::MemoryFile sample(input.substr(cut + 6));
 
   KeyTable keys{};
   setupKeyTable(start, keys);
@@ -35,16 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.keepHands = (flags & 2) == 0;
   options.swapLevels = (flags & 4) != 0;
   if (flags & 8) options.allowed = "qwertasdfgzxcvbyuiophjklnm;'\",./1234567890`[]\\=-";
-  const KeyMoveSetResult moveSet = makeKeyMoveSet(start, keys, options);
-  if (!moveSet.error.empty()) return 0;
+  KeyMoveSet moves;
+  std::string error;
+  if (!makeKeyMoveSet(start, keys, options, moves, error)) return 0;
   const auto standIns = quoteStandIns(start, keys);
   if (!standIns) return 0;
 
   SymbolCounts symbols;
-  FUZZ_CHECK(
-      countSymbols({"sample", &sample}, SampleEncoding::johab, start, standIns, symbols).empty());
-  const PermutationScorer scorer =
-      makePermutationScorer(keys, symbols, moveSet.moves, kDefaultWeights);
+  FUZZ_CHECK(countSymbols(sample.path, SampleEncoding::johab, start, standIns, symbols, error));
+  const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
   SearchSettings settings;
   settings.seed = flags;
   settings.iterations = 200;
@@ -59,8 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(reread == best);
 
     ExactEvaluation exact;
-    FUZZ_CHECK(
-        evaluateExactly({"sample", &sample}, SampleEncoding::johab, {&reread}, exact).empty());
+    FUZZ_CHECK(evaluateExactly(sample.path, SampleEncoding::johab, {&reread}, exact, error));
     const ExactResult& r = exact.layouts[0];
     const ObjectiveCounts counts =
         objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount);

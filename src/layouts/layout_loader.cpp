@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -239,13 +240,18 @@ void finishLayoutBytes(LayoutFileReader& reader, LayoutRecord& layout) {
   reader.pending.clear();
 }
 
-bool readLayoutFile(const std::string& path, LayoutRecord& layout) {
+bool readLayoutFile(const std::string& path, LayoutRecord& layout, std::string& error) {
   // Without O_NONBLOCK a FIFO named *.txt would wait for a writer forever;
   // only regular files (or links to them) are layout files.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  const bool described = ::fstat(fd, &info) == 0;
+  if (!described || !S_ISREG(info.st_mode)) {
+    error = described ? "not a regular file" : std::strerror(errno);
     ::close(fd);
     return false;
   }
@@ -256,6 +262,7 @@ bool readLayoutFile(const std::string& path, LayoutRecord& layout) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0) {
       if (errno == EINTR) continue;
+      error = std::strerror(errno);
       ok = false;
       break;
     }
@@ -281,7 +288,8 @@ std::vector<LayoutRecord> loadLayouts(const std::string& directory, std::FILE* m
     const std::string path = directory + (directory.ends_with('/') ? "" : "/") + name;
     LayoutRecord filled;
     filled.fileName = name;
-    if (readLayoutFile(path, filled)) {
+    std::string unread;  // the message below is all the report says
+    if (readLayoutFile(path, filled, unread)) {
       layout = std::move(filled);
     } else {
       std::fprintf(messages, "Cannot open keyboard layout file: %s\n", path.c_str());

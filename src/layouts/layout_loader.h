@@ -58,9 +58,10 @@ bool readLayoutBytes(LayoutFileReader& reader, const char* bytes, std::size_t le
 // Applies what is left when the file ends.
 void finishLayoutBytes(LayoutFileReader& reader, LayoutRecord& layout);
 
-// Reads "<directory>/<fileName>" into `layout`. Returns false (and prints
-// nothing) when the file cannot be opened or read, or is a directory.
-bool readLayoutFile(const std::string& path, LayoutRecord& layout);
+// Reads the layout file at `path` into `layout`. False, with `error` saying
+// why ("No such file or directory", "not a regular file"), when it cannot be
+// opened or read, or is no regular file; nothing is printed.
+bool readLayoutFile(const std::string& path, LayoutRecord& layout, std::string& error);
 
 // Lists "<directory>/*.txt", reads every file and returns the records in
 // byte-wise name order. Listing failures and unopenable files are reported on

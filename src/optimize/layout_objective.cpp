@@ -71,30 +71,34 @@ double objectiveScore(const ObjectiveCounts& counts, const ObjectiveWeights& wei
   return score;
 }
 
-std::optional<std::string> parseObjectiveWeights(std::string_view text, ObjectiveWeights& weights) {
-  if (text.empty()) return "no weight given";
+bool parseObjectiveWeights(std::string_view text, ObjectiveWeights& weights, std::string& error) {
+  const auto fail = [&error](std::string why) {
+    error = std::move(why);
+    return false;
+  };
+  if (text.empty()) return fail("no weight given");
   while (!text.empty()) {
     const std::size_t comma = text.find(',');
     const std::string_view item = text.substr(0, comma);
     text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     const std::size_t equals = item.find('=');
     if (equals == std::string_view::npos) {
-      return "'" + std::string(item) + "' is not name=value";
+      return fail("'" + std::string(item) + "' is not name=value");
     }
     const std::string_view name = item.substr(0, equals);
     const std::string value(item.substr(equals + 1));
     int term = 0;
     while (term < kObjectiveTerms && kObjectiveTermNames[term] != name) ++term;
-    if (term == kObjectiveTerms) return "unknown weight '" + std::string(name) + "'";
+    if (term == kObjectiveTerms) return fail("unknown weight '" + std::string(name) + "'");
     char* end = nullptr;
     const double number = value.empty() ? NAN : std::strtod(value.c_str(), &end);
     if (value.empty() || end != value.c_str() + value.size() || !std::isfinite(number)) {
-      return "weight " + std::string(name) + " is not a number: '" + value + "'";
+      return fail("weight " + std::string(name) + " is not a number: '" + value + "'");
     }
-    if (number < 0) return "weight " + std::string(name) + " is negative: '" + value + "'";
+    if (number < 0) return fail("weight " + std::string(name) + " is negative: '" + value + "'");
     weights[term] = number;
   }
-  return std::nullopt;
+  return true;
 }
 
 std::string formatObjectiveWeights(const ObjectiveWeights& weights) {

@@ -73,9 +73,9 @@ std::array<double, kObjectiveTerms> objectiveFigures(const ObjectiveCounts& coun
 
 double objectiveScore(const ObjectiveCounts& counts, const ObjectiveWeights& weights);
 
-// Reads "name=value,..." over `weights`. Returns an error message naming the
-// first bad item (unknown name, value not a number, negative, infinite or NaN).
-std::optional<std::string> parseObjectiveWeights(std::string_view text, ObjectiveWeights& weights);
+// Reads "name=value,..." over `weights`. False, with `error` naming the first
+// bad item (unknown name, value not a number, negative, infinite or NaN).
+bool parseObjectiveWeights(std::string_view text, ObjectiveWeights& weights, std::string& error);
 
 // "keystrokes=0.1,shift=1,...": weights as --weights reads them.
 std::string formatObjectiveWeights(const ObjectiveWeights& weights);

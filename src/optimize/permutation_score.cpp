@@ -32,17 +32,19 @@ std::string shownCharacter(unsigned char c) {
 }
 
 // The physical keys named by the characters of an option, or an error.
-std::string namedKeys(const std::string& characters, const char* option, std::vector<bool>& keys) {
+bool namedKeys(const std::string& characters, const char* option, std::vector<bool>& keys,
+               std::string& error) {
   keys.assign(kPhysicalKeys, false);
   for (const char c : characters) {
     const unsigned char byte = static_cast<unsigned char>(c);
     const int key = physicalKeyOf(byte);
     if (key < 0 || byte == ' ' || byte == '\n') {
-      return shownCharacter(byte) + " in " + option + " is no key that can move";
+      error = shownCharacter(byte) + " in " + option + " is no key that can move";
+      return false;
     }
     keys[key] = true;
   }
-  return {};
+  return true;
 }
 
 void addCounts(ObjectiveCounts& to, const ObjectiveCounts& from, Count times) {
@@ -178,24 +180,18 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
   return objectiveCounts(keystrokes, skipgrams, counts.syllables);
 }
 
-KeyMoveSetResult makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys,
-                                const KeyMoveOptions& options) {
-  KeyMoveSetResult result;
+bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyMoveOptions& options,
+                    KeyMoveSet& moves, std::string& error) {
+  moves = KeyMoveSet{};
   std::vector<bool> pinned, candidates;
-  if (std::string error = namedKeys(options.pinned, "--pin", pinned); !error.empty()) {
-    result.error = error;
-    return result;
-  }
+  if (!namedKeys(options.pinned, "--pin", pinned, error)) return false;
   if (options.allowed) {
-    if (std::string error = namedKeys(*options.allowed, "--allow", candidates); !error.empty()) {
-      result.error = error;
-      return result;
-    }
+    if (!namedKeys(*options.allowed, "--allow", candidates, error)) return false;
     for (int k = 0; k < kPhysicalKeys; ++k) {
       if (candidates[k] && pinned[k]) {
-        result.error = "key " + shownCharacter(physicalKeyCharacters(k).unshifted) +
-                       " is both pinned (--pin) and allowed (--allow)";
-        return result;
+        error = "key " + shownCharacter(physicalKeyCharacters(k).unshifted) +
+                " is both pinned (--pin) and allowed (--allow)";
+        return false;
       }
     }
   } else {
@@ -220,36 +216,38 @@ KeyMoveSetResult makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys
     ++movable;
     const KeyCharacters c = physicalKeyCharacters(k);
     if (options.swapLevels) {
-      result.moves.units.push_back({c.unshifted, 0});
-      if (c.shifted != 0) result.moves.units.push_back({c.shifted, 0});
+      moves.units.push_back({c.unshifted, 0});
+      if (c.shifted != 0) moves.units.push_back({c.shifted, 0});
     } else {
-      result.moves.units.push_back({c.unshifted, c.shifted});
+      moves.units.push_back({c.unshifted, c.shifted});
     }
   }
-  const auto& units = result.moves.units;
+  const auto& units = moves.units;
   for (int i = 0; i < static_cast<int>(units.size()); ++i) {
     for (int j = i + 1; j < static_cast<int>(units.size()); ++j) {
       if (options.keepHands && isLeftHand(keys, units[i][0]) != isLeftHand(keys, units[j][0]))
         continue;
-      result.moves.swaps.push_back({i, j});
+      moves.swaps.push_back({i, j});
     }
   }
   if (movable == 0) {
     if (options.allowed && options.allowed->empty()) {
-      result.error = "--allow names no key";
+      error = "--allow names no key";
     } else if (!options.pinned.empty()) {
-      result.error = "--pin leaves no key to move";
+      error = "--pin leaves no key to move";
     } else {
-      result.error = options.allowed ? "--allow names no key that can move"
-                                     : "the start layout types no jamo on a key that can move";
+      error = options.allowed ? "--allow names no key that can move"
+                              : "the start layout types no jamo on a key that can move";
     }
-  } else if (result.moves.swaps.empty()) {
-    result.error = movable == 1 && !options.swapLevels
-                       ? "only one key may move: there is nothing to swap it with"
-                       : "no two keys that may move are on the same hand (--no-keep-hands lifts "
-                         "that)";
+    return false;
   }
-  return result;
+  if (moves.swaps.empty()) {
+    error = movable == 1 && !options.swapLevels
+                ? "only one key may move: there is nothing to swap it with"
+                : "no two keys that may move are on the same hand (--no-keep-hands lifts that)";
+    return false;
+  }
+  return true;
 }
 
 PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,

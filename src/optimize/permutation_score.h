@@ -86,14 +86,10 @@ struct KeyMoveSet {
   std::vector<std::array<int, 2>> swaps;            // unit indices
 };
 
-// The move set of a layout, or an error message (for a key named that no
-// board key is, a key both pinned and allowed, or nothing left to swap).
-struct KeyMoveSetResult {
-  KeyMoveSet moves;
-  std::string error;
-};
-KeyMoveSetResult makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys,
-                                const KeyMoveOptions& options);
+// The move set of a layout. False, with `error` set, for a key named that no
+// board key is, a key both pinned and allowed, or nothing left to swap.
+bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyMoveOptions& options,
+                    KeyMoveSet& moves, std::string& error);
 
 struct SparseTerm {
   std::uint16_t slot = 0;

@@ -1,17 +1,13 @@
 #include "optimize/sample_passes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <memory>
 
 #include "keystrokes/key_table.h"
 #include "optimize/skip_pairs.h"
 #include "sample/sample_analysis.h"
+#include "sample/sample_file.h"
 #include "text/charset_tables.h"
 
 namespace kbeval {
@@ -55,63 +51,35 @@ void typePiece(const CharacterPiece& characters, std::vector<KeyStreamWalk>& wal
   }
 }
 
-// Streams the sample through the analysis's reading stage (UTF-8 to Johab,
-// text mode, the scan) and types every piece on the walks. An error
-// message, or empty.
-std::string analyseFile(const SampleSource& sample, SampleEncoding encoding,
-                        SampleAnalysis& analysis, std::vector<KeyStreamWalk>& walks) {
+// Streams the sample file through the analysis's reading stage (UTF-8 to
+// Johab, text mode, the scan) and types every piece on the walks. False,
+// with `error` set, when the sample cannot be read.
+bool analyseFile(const std::string& path, SampleEncoding encoding, SampleAnalysis& analysis,
+                 std::vector<KeyStreamWalk>& walks, std::string& error) {
   if (encoding == SampleEncoding::utf8) {
     analysis.utf8.johab = johabTable();
-    if (analysis.utf8.johab == nullptr) return "iconv cannot convert UTF-8 to JOHAB here";
-  }
-  std::string stream;
-  auto read = [&](const char* bytes, std::size_t length) {
-    const bool more = readSampleBytes(analysis, bytes, length, analysis.piece);
-    typePiece(analysis.characters, walks, stream);
-    return more;
-  };
-  auto finish = [&] {
-    readSampleEnd(analysis, analysis.piece);
-    typePiece(analysis.characters, walks, stream);
-    endSampleReading(analysis);
-  };
-  if (sample.bytes != nullptr) {
-    for (std::size_t at = 0; at < sample.bytes->size(); at += kPieceSize) {
-      const std::size_t length = std::min(kPieceSize, sample.bytes->size() - at);
-      if (!read(sample.bytes->data() + at, length)) break;
+    if (analysis.utf8.johab == nullptr) {
+      error = "iconv cannot convert UTF-8 to JOHAB here";
+      return false;
     }
-    finish();
-    return {};
   }
-  const std::string& path = sample.path;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
+  int fd = -1;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return S_ISDIR(info.st_mode) ? "is a directory" : std::strerror(errno);
-  }
-  std::vector<char> buffer(kPieceSize);
-  std::string error;
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      error = std::strerror(errno);
-      break;
-    }
-    if (got == 0 || !read(buffer.data(), static_cast<std::size_t>(got))) break;
-  }
+  if (!openSampleFile(path, fd, info, error)) return false;
+  std::string stream;
+  SamplePieces pieces;
+  pieces.pieceRead = [&](std::uint64_t) { typePiece(analysis.characters, walks, stream); };
+  const bool read = readSampleFile(fd, kPieceSize, analysis, pieces, error);
   ::close(fd);
-  if (error.empty()) finish();
-  return error;
+  if (read) endSampleReading(analysis);
+  return read;
 }
 
 }  // namespace
 
-std::string countSymbols(const SampleSource& sample, SampleEncoding encoding,
-                         const LayoutRecord& start, const std::optional<QuoteStandIns>& standIns,
-                         SymbolCounts& counts) {
+bool countSymbols(const std::string& path, SampleEncoding encoding, const LayoutRecord& start,
+                  const std::optional<QuoteStandIns>& standIns, SymbolCounts& counts,
+                  std::string& error) {
   SampleAnalysis analysis = startSampleAnalysis({});
   std::vector<KeyStreamWalk> walks;
   walks.push_back(startWalk(start));
@@ -122,23 +90,21 @@ std::string countSymbols(const SampleSource& sample, SampleEncoding encoding,
     counts.fixedByte[standIns->single] = '\'';
     counts.fixedByte[standIns->double_] = '"';
   }
-  if (std::string error = analyseFile(sample, encoding, analysis, walks); !error.empty())
-    return error;
+  if (!analyseFile(path, encoding, analysis, walks, error)) return false;
   counts.pairs = std::move(walks[0].state.pairCounts);
   counts.skipPairs = std::move(walks[0].skipPairs.counts);
   counts.syllables = analysis.textCounts.natnaeCount;
-  return {};
+  return true;
 }
 
-std::string evaluateExactly(const SampleSource& sample, SampleEncoding encoding,
-                            const std::vector<const LayoutRecord*>& layouts,
-                            ExactEvaluation& evaluation) {
+bool evaluateExactly(const std::string& path, SampleEncoding encoding,
+                     const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
+                     std::string& error) {
   SampleAnalysis analysis = startSampleAnalysis({});
   std::vector<KeyStreamWalk> walks;
   walks.reserve(layouts.size());
   for (const LayoutRecord* layout : layouts) walks.push_back(startWalk(*layout));
-  if (std::string error = analyseFile(sample, encoding, analysis, walks); !error.empty())
-    return error;
+  if (!analyseFile(path, encoding, analysis, walks, error)) return false;
   evaluation.text = analysis.textCounts;
   evaluation.layouts.clear();
   for (const KeyStreamWalk& walk : walks) {
@@ -147,7 +113,7 @@ std::string evaluateExactly(const SampleSource& sample, SampleEncoding encoding,
     r.untreated = untreatedCount(*walk.layout, *analysis.tally);
     r.skipgrams = sameFingerSkipgrams(walk.tables.keys, walk.skipPairs.counts);
   }
-  return {};
+  return true;
 }
 
 }  // namespace kbeval

@@ -15,17 +15,12 @@
 
 namespace kbeval {
 
-// A sample: a file, or bytes already in memory (for tests and fuzzing).
-struct SampleSource {
-  std::string path;
-  const std::string* bytes = nullptr;  // when set, the sample itself; path only names it
-};
-
-// Counts how the start layout types the sample, the typographic quotes typed
-// as `standIns` when given. Returns an error ("why") when the sample cannot be read.
-std::string countSymbols(const SampleSource& sample, SampleEncoding encoding,
-                         const LayoutRecord& start, const std::optional<QuoteStandIns>& standIns,
-                         SymbolCounts& counts);
+// Counts how the start layout types the sample file at `path`, the
+// typographic quotes typed as `standIns` when given. False, with `error`
+// saying why, when the sample cannot be read.
+bool countSymbols(const std::string& path, SampleEncoding encoding, const LayoutRecord& start,
+                  const std::optional<QuoteStandIns>& standIns, SymbolCounts& counts,
+                  std::string& error);
 
 // One layout evaluated in full.
 struct ExactResult {
@@ -39,10 +34,10 @@ struct ExactEvaluation {
   std::vector<ExactResult> layouts;
 };
 
-// Evaluates every layout on the sample by the full streaming evaluation.
-// Returns an error ("why") when the sample cannot be read.
-std::string evaluateExactly(const SampleSource& sample, SampleEncoding encoding,
-                            const std::vector<const LayoutRecord*>& layouts,
-                            ExactEvaluation& evaluation);
+// Evaluates every layout on the sample file at `path` by the full streaming
+// evaluation. False, with `error` saying why, when the sample cannot be read.
+bool evaluateExactly(const std::string& path, SampleEncoding encoding,
+                     const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
+                     std::string& error);
 
 }  // namespace kbeval

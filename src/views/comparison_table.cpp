@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/format.h"
 #include "layouts/key_outputs.h"
 #include "views/key_labels.h"
 #include "views/utf8_text.h"
@@ -48,12 +49,6 @@ constexpr ComparisonColumn kColumns[] = {
 constexpr std::size_t kColumnCount = std::size(kColumns);
 using Cells = std::array<std::string, kColumnCount>;
 
-std::string formatted(const char* format, auto... values) {
-  char cell[64];
-  std::snprintf(cell, sizeof cell, format, values...);
-  return cell;
-}
-
 // A name as the table shows it: control bytes would break the rows.
 std::string printable(std::string_view name) {
   std::string shown(name);
@@ -68,21 +63,21 @@ Cells cellsOf(const ComparisonRow& row) {
   const ComparisonFigures& f = row.figures;
   return {
       printable(row.name),
-      formatted("%d", row.setType),
+      formatText("%d", row.setType),
       printable(row.fingering),
-      formatted("%.2f", f.keystrokesPerSyllable),
-      formatted("%.1f", f.keystrokesPer100Characters),
-      formatted("%.2f", f.shiftShare),
-      formatted("%.1f/%.1f", f.leftHandShare, f.rightHandShare),
-      formatted("%.1f", f.homeRowShare),
-      formatted("%.1f", f.numberRowShare),
-      formatted("%.2f", f.sameFingerShare),
-      formatted("%.2f", f.sameKeyShare),
-      formatted("%.2f", f.longOneHandRunShare),
+      formatText("%.2f", f.keystrokesPerSyllable),
+      formatText("%.1f", f.keystrokesPer100Characters),
+      formatText("%.2f", f.shiftShare),
+      formatText("%.1f/%.1f", f.leftHandShare, f.rightHandShare),
+      formatText("%.1f", f.homeRowShare),
+      formatText("%.1f", f.numberRowShare),
+      formatText("%.2f", f.sameFingerShare),
+      formatText("%.2f", f.sameKeyShare),
+      formatText("%.2f", f.longOneHandRunShare),
       f.busiestFingerLoad == 0
           ? std::string("-")
-          : std::string(fingerName(f.busiestFinger)) + formatted(" %.1f%%", f.busiestFingerLoad),
-      formatted("%lld", f.untreated),
+          : std::string(fingerName(f.busiestFinger)) + formatText(" %.1f%%", f.busiestFingerLoad),
+      formatText("%lld", f.untreated),
   };
 }
 

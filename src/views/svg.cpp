@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 
 #include "views/colour_scale.h"
@@ -44,25 +43,6 @@ void openSvg(std::string& out, const char* cssClass, int width, int height,
 }
 
 }  // namespace
-
-void appendFormat(std::string& out, const char* format, ...) {
-  char buffer[256];
-  va_list arguments;
-  va_start(arguments, format);
-  const int needed = std::vsnprintf(buffer, sizeof buffer, format, arguments);
-  va_end(arguments);
-  if (needed < 0) return;
-  if (static_cast<std::size_t>(needed) < sizeof buffer) {
-    out.append(buffer, static_cast<std::size_t>(needed));
-    return;
-  }
-  const std::size_t at = out.size();
-  out.resize(at + static_cast<std::size_t>(needed) + 1);
-  va_start(arguments, format);
-  std::vsnprintf(out.data() + at, static_cast<std::size_t>(needed) + 1, format, arguments);
-  va_end(arguments);
-  out.pop_back();
-}
 
 void appendSvgText(std::string& out, double x, double y, std::string_view cssClass,
                    std::string_view text, TextAnchor anchor) {

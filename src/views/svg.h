@@ -10,10 +10,9 @@
 #include <string>
 #include <string_view>
 
-namespace kbeval {
+#include "base/format.h"  // appendFormat, which the charts are written with
 
-// printf onto the end of `out`.
-void appendFormat(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+namespace kbeval {
 
 enum class TextAnchor { start, middle, end };
 

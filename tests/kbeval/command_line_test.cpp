@@ -15,7 +15,7 @@ CommandLine parseLine(std::vector<const char*> arguments) {
 
 RunOptions parse(std::vector<const char*> arguments) {
   const CommandLine line = parseLine(std::move(arguments));
-  EXPECT_EQ(line.action, CommandLineAction::run) << line.error;
+  EXPECT_EQ(line.action, CommandAction::run) << line.error;
   return line.options;
 }
 
@@ -96,10 +96,10 @@ TEST(CommandLine, LongOptionsStandAnywhereAndTakeTheirValueEitherWay) {
 }
 
 TEST(CommandLine, HelpAndVersionWinOverTheRest) {
-  EXPECT_EQ(parseLine({"s.txt", "--help", "/2"}).action, CommandLineAction::help);
-  EXPECT_EQ(parseLine({"--version"}).action, CommandLineAction::version);
-  EXPECT_EQ(parseLine({"--version", "--help"}).action, CommandLineAction::help);
-  EXPECT_EQ(parseLine({"--he"}).action, CommandLineAction::help);
+  EXPECT_EQ(parseLine({"s.txt", "--help", "/2"}).action, CommandAction::help);
+  EXPECT_EQ(parseLine({"--version"}).action, CommandAction::version);
+  EXPECT_EQ(parseLine({"--version", "--help"}).action, CommandAction::help);
+  EXPECT_EQ(parseLine({"--he"}).action, CommandAction::help);
 }
 
 TEST(CommandLine, UsageErrorsNameTheOption) {
@@ -125,10 +125,10 @@ TEST(CommandLine, UsageErrorsNameTheOption) {
   for (const auto& c : cases) {
     const CommandLine line = parseLine(c.arguments);
     if (c.error == nullptr) {
-      EXPECT_EQ(line.action, CommandLineAction::run);
+      EXPECT_EQ(line.action, CommandAction::run);
       continue;
     }
-    EXPECT_EQ(line.action, CommandLineAction::usageError) << c.arguments[0];
+    EXPECT_EQ(line.action, CommandAction::usageError) << c.arguments[0];
     EXPECT_EQ(line.error.rfind(c.error, 0), 0u) << line.error;
   }
 }

@@ -268,7 +268,8 @@ TEST(ReadLayoutFile, TextModeCrLfAndEndOfFileByte) {
       dir.write("a.txt", "set type:3\r\nfingering:Gong\r\n1\t" + g + "\tr\r\n2\t" +
                              std::string(kA) + "\tk\r\r\n3\t" + g + "\tx\r\n\x1A" + "4\t!\t1\r\n");
   LayoutRecord layout;
-  ASSERT_TRUE(readLayoutFile(path, layout));
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(path, layout, error));
   EXPECT_EQ(layout.setType, 3);
   EXPECT_EQ(layout.fingering, "Gong");
   EXPECT_EQ(layout.initialKeys[2], "r");
@@ -280,17 +281,22 @@ TEST(ReadLayoutFile, TextModeCrLfAndEndOfFileByte) {
 TEST(ReadLayoutFile, LastLineWithoutLineFeedAndCrBeforeEndOfFile) {
   testing::TempDirectory dir;
   LayoutRecord layout;
+  std::string error;
   ASSERT_TRUE(readLayoutFile(
-      dir.write("a.txt", line("2", kA, "k") + "1\t" + std::string(kGiyeok) + "\tr\r\x1A"), layout));
+      dir.write("a.txt", line("2", kA, "k") + "1\t" + std::string(kGiyeok) + "\tr\r\x1A"), layout,
+      error));
   EXPECT_EQ(layout.initialKeys[2], "r\r");
   EXPECT_EQ(layout.medialKeys[3], "k");
 }
 
-TEST(ReadLayoutFile, FailsOnDirectoryAndMissingFile) {
+TEST(ReadLayoutFile, FailsOnDirectoryAndMissingFileSayingWhy) {
   testing::TempDirectory dir;
   LayoutRecord layout;
-  EXPECT_FALSE(readLayoutFile(dir.makeDirectory("d.txt"), layout));
-  EXPECT_FALSE(readLayoutFile(dir / "missing.txt", layout));
+  std::string error;
+  EXPECT_FALSE(readLayoutFile(dir.makeDirectory("d.txt"), layout, error));
+  EXPECT_EQ(error, "not a regular file");
+  EXPECT_FALSE(readLayoutFile(dir / "missing.txt", layout, error));
+  EXPECT_EQ(error, "No such file or directory");
   EXPECT_TRUE(isUntouched(layout));
 }
 
@@ -307,7 +313,8 @@ TEST(ReadLayoutFile, BinaryGarbageNeverStoresAZeroByte) {
     bytes.replace(i, 5, "\n4\t!\t");
   }
   LayoutRecord layout;
-  ASSERT_TRUE(readLayoutFile(dir.write("g.txt", bytes), layout));
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(dir.write("g.txt", bytes), layout, error));
   auto noZero = [](const auto& table) {
     for (const std::string& keys : table) {
       if (keys.find('\0') != std::string::npos) return false;
@@ -348,7 +355,8 @@ TEST(ReadLayoutFile, LinesAcrossReadBuffersReadAsInTheWholeText) {
 
   testing::TempDirectory dir;
   LayoutRecord fromFile;
-  ASSERT_TRUE(readLayoutFile(dir.write("big.txt", text), fromFile));
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(dir.write("big.txt", text), fromFile, error));
   std::string translated;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\r') translated.push_back(text[i]);

@@ -33,7 +33,8 @@ TEST(LayoutWriter, AwkwardLayoutsReadBackAsWritten) {
     const std::string text = layoutFileText(layout, {"line\nset type:9", digits, "\x1A end?"});
     LayoutRecord read;
     read.fileName = "x.txt";
-    ASSERT_TRUE(readLayoutFile(directory.write("x.txt", text), read));
+    std::string error;
+    ASSERT_TRUE(readLayoutFile(directory.write("x.txt", text), read, error)) << error;
     EXPECT_EQ(read, layout) << fingering;
   }
 }

@@ -143,10 +143,11 @@ TEST(OptimizeCommand, WrittenLayoutScoresWhatTheRunReported) {
 
   LayoutRecord best;
   best.fileName = "one.txt";
-  ASSERT_TRUE(readLayoutFile(directory / "one.txt", best));
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(directory / "one.txt", best, error));
   EXPECT_EQ(best.setType, 2);
   ExactEvaluation exact;
-  ASSERT_EQ(evaluateExactly({sample}, SampleEncoding::johab, {&best}, exact), "");
+  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error));
   const ExactResult& r = exact.layouts[0];
   const double score = objectiveScore(
       objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount), kDefaultWeights);

@@ -185,18 +185,18 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     options.keepHands = random() % 2 == 0;
     options.swapLevels = random() % 3 == 0;
     if (random() % 3 == 0) options.allowed = "qwertasdfgzxcv;'\"yuiophjklbnm1234567890";
-    const KeyMoveSetResult moveSet = makeKeyMoveSet(start, keys, options);
-    if (!moveSet.error.empty()) continue;
+    KeyMoveSet moves;
+    std::string error;
+    if (!makeKeyMoveSet(start, keys, options, moves, error)) continue;
 
     const std::string text = randomText(random, 150 + static_cast<int>(random() % 400));
     const std::string samplePath = directory.write("sample.txt", text);
     const auto standIns = quoteStandIns(start, keys);
     ASSERT_TRUE(standIns.has_value());
     SymbolCounts symbols;
-    ASSERT_EQ(countSymbols({samplePath}, SampleEncoding::johab, start, standIns, symbols), "");
+    ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, standIns, symbols, error));
 
-    const PermutationScorer scorer =
-        makePermutationScorer(keys, symbols, moveSet.moves, kDefaultWeights);
+    const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
     ScorerState state = startScorerState(scorer);
     ObjectiveCounts counts;
     const int swaps = 1 + static_cast<int>(random() % 12);
@@ -214,7 +214,7 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
         directory.write("permuted.txt", layoutFileText(permuted, {"a comment"}));
     LayoutRecord reread;
     reread.fileName = "random.txt";
-    ASSERT_TRUE(readLayoutFile(layoutPath, reread));
+    ASSERT_TRUE(readLayoutFile(layoutPath, reread, error));
     ASSERT_EQ(difference(reread, permuted), "");
 
     // Typed in full: the walk over the real key stream, and the streaming analysis.
@@ -222,7 +222,7 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     const KeystrokeCounts full = withoutRuns(reference::referenceEvaluate(keys, stream));
     EXPECT_EQ(keyPairKeystrokeCounts(keys, permutedPairCounts(symbols, sigma)), full);
     ExactEvaluation exact;
-    ASSERT_EQ(evaluateExactly({samplePath}, SampleEncoding::johab, {&reread}, exact), "");
+    ASSERT_TRUE(evaluateExactly(samplePath, SampleEncoding::johab, {&reread}, exact, error));
     EXPECT_EQ(withoutRuns(exact.layouts[0].keystrokes), full);
 
     const Count skipgrams = plainSkipgrams(keys, stream);
@@ -246,15 +246,14 @@ TEST(PermutationExactness, SearchResultsAreExactAndIndependentOfThreads) {
     const LayoutRecord start = randomLayout(random);
     KeyTable keys{};
     setupKeyTable(start, keys);
-    const KeyMoveSetResult moveSet = makeKeyMoveSet(start, keys, {});
-    if (!moveSet.error.empty()) continue;
+    KeyMoveSet moves;
+    std::string error;
+    if (!makeKeyMoveSet(start, keys, {}, moves, error)) continue;
     const std::string samplePath = directory.write("s.txt", randomText(random, 300));
     SymbolCounts symbols;
-    ASSERT_EQ(countSymbols({samplePath}, SampleEncoding::johab, start, quoteStandIns(start, keys),
-                           symbols),
-              "");
-    const PermutationScorer scorer =
-        makePermutationScorer(keys, symbols, moveSet.moves, kDefaultWeights);
+    ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys),
+                             symbols, error));
+    const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
     SearchSettings settings;
     settings.seed = 99 + static_cast<unsigned>(trial);
     settings.iterations = 2000;

@@ -7,9 +7,6 @@
 #include "shell/long_options.h"
 #include "views/json_report.h"
 
-#ifndef KBEVAL_VERSION
-#define KBEVAL_VERSION "unknown"
-#endif
 #ifndef KBEVAL_LAYOUT_DIR
 #define KBEVAL_LAYOUT_DIR "/usr/local/share/kbeval/keyboard"
 #endif
@@ -17,8 +14,6 @@
 namespace kbeval {
 
 namespace {
-
-constexpr unsigned kMostJobs = 1024;
 
 enum class OptionId {
   sampleEncoding,
@@ -52,23 +47,13 @@ constexpr KnownOption kOptions[] = {
 
 // Applies one option with its value; false (and `error` set) for a bad value.
 bool applyOption(const KnownOption& known, std::string_view value, RunOptions& options,
-                 CommandLineAction& action, std::string& error) {
+                 std::string& error) {
   const std::string option = "--" + std::string(known.name);
   switch (known.id) {
     case OptionId::sampleEncoding:
-      if (const auto encoding = sampleEncodingNamed(value)) {
-        options.sampleEncoding = *encoding;
-        return true;
-      }
-      error = "unknown sample encoding " + quoted(value) + " for " + option + " (johab or utf-8)";
-      return false;
+      return readSampleEncodingOption(option, value, options.sampleEncoding, error);
     case OptionId::outputEncoding:
-      if (const auto encoding = outputEncodingNamed(value)) {
-        options.outputEncoding = *encoding;
-        return true;
-      }
-      error = "unknown output encoding " + quoted(value) + " for " + option + " (cp949 or utf-8)";
-      return false;
+      return readOutputEncodingOption(option, value, options.outputEncoding, error);
     case OptionId::utf8:
       options.sampleEncoding = SampleEncoding::utf8;
       options.outputEncoding = OutputEncoding::utf8;
@@ -84,10 +69,7 @@ bool applyOption(const KnownOption& known, std::string_view value, RunOptions& o
       options.quiet = true;
       return true;
     case OptionId::jobs:
-      if (parseNumberInRange(value, 1u, kMostJobs, options.jobs)) return true;
-      error = option + " takes a number of threads from 1 to " + std::to_string(kMostJobs) +
-              ", not " + quoted(value);
-      return false;
+      return readJobsOption(option, value, options.jobs, error);
     case OptionId::compare:
       options.compare = true;
       return true;
@@ -109,11 +91,8 @@ bool applyOption(const KnownOption& known, std::string_view value, RunOptions& o
       (known.id == OptionId::json ? options.jsonPath : options.htmlPath) = value;
       return true;
     case OptionId::help:
-      action = CommandLineAction::help;
-      return true;
     case OptionId::version:
-      if (action != CommandLineAction::help) action = CommandLineAction::version;
-      return true;
+      break;  // the skeleton's
   }
   return false;
 }
@@ -157,33 +136,20 @@ void applySwitches(const std::vector<std::string_view>& switches, RunOptions& op
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
   CommandLine result;
-  std::vector<std::string_view> others;
-  ArgumentScan scan{argc, argv};
-  for (;;) {
-    const ScannedArgument<OptionId> argument = scanArgument<OptionId>(scan, kOptions);
-    if (argument.kind == ArgumentKind::end) break;
-    if (argument.kind == ArgumentKind::operand) {
-      others.push_back(argument.value);
-      continue;
-    }
-    if (argument.kind == ArgumentKind::error ||
-        !applyOption(*argument.option, argument.value, result.options, result.action,
-                     result.error)) {
-      if (argument.kind == ArgumentKind::error) result.error = argument.error;
-      result.action = CommandLineAction::usageError;
-      return result;
-    }
-  }
+  ParsedCommand command = parseArguments<OptionId>(
+      argc, argv, kOptions,
+      [&](const KnownOption& option, std::string_view value, std::string& error) {
+        return applyOption(option, value, result.options, error);
+      });
+  result.action = command.action;
+  result.error = std::move(command.error);
+  std::vector<std::string_view>& others = command.operands;
   if (!others.empty()) {
     result.options.samplePath = others.front();
     others.erase(others.begin());
   }
   applySwitches(others, result.options);
   return result;
-}
-
-const char* kbevalVersion() {
-  return KBEVAL_VERSION;
 }
 
 const char* usageText() {
@@ -247,18 +213,8 @@ read, or an output cannot be written; 2 for a command-line error.
 
 int kbevalMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   const CommandLine commandLine = parseCommandLine(argc, argv);
-  switch (commandLine.action) {
-    case CommandLineAction::help:
-      std::fputs(usageText(), out);
-      return std::fflush(out) == 0 && !std::ferror(out) ? 0 : 1;
-    case CommandLineAction::version:
-      std::fprintf(out, "kbeval %s\n", kbevalVersion());
-      return std::fflush(out) == 0 && !std::ferror(out) ? 0 : 1;
-    case CommandLineAction::usageError:
-      std::fprintf(err, "kbeval: %s; see 'kbeval --help'\n", commandLine.error.c_str());
-      return 2;
-    case CommandLineAction::run:
-      break;
+  if (commandLine.action != CommandAction::run) {
+    return finishCommand({"kbeval", usageText()}, commandLine.action, commandLine.error, out, err);
   }
   return runKbeval(commandLine.options, out);
 }

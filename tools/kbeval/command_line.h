@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "shell/long_options.h"
 #include "text/encodings.h"
 
 namespace kbeval {
@@ -32,18 +33,13 @@ struct RunOptions {
   std::string htmlPath;  // empty: no HTML report
 };
 
-enum class CommandLineAction { run, help, version, usageError };
-
 struct CommandLine {
-  CommandLineAction action = CommandLineAction::run;
+  CommandAction action = CommandAction::run;
   RunOptions options;
   std::string error;  // for usageError: what was wrong, naming the option
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);
-
-// "1.0.0": what --version prints after the program's name.
-const char* kbevalVersion();
 
 // The text printed by --help.
 const char* usageText();

@@ -1,7 +1,12 @@
 #include <cstdio>
+#include <new>
 
 #include "command_line.h"
 
 int main(int argc, char** argv) {
-  return kbeval::kbevalMain(argc, argv, stdout, stderr);
+  try {
+    return kbeval::kbevalMain(argc, argv, stdout, stderr);
+  } catch (const std::bad_alloc&) {
+    return kbeval::reportOutOfMemory("kbeval", stderr);
+  }
 }

@@ -1,7 +1,12 @@
 #include <cstdio>
+#include <new>
 
 #include "optimize_command.h"
 
 int main(int argc, char** argv) {
-  return kbeval::optimizeMain(argc, argv, stdout, stderr);
+  try {
+    return kbeval::optimizeMain(argc, argv, stdout, stderr);
+  } catch (const std::bad_alloc&) {
+    return kbeval::reportOutOfMemory("kbeval-optimize", stderr);
+  }
 }

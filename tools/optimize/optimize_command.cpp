@@ -1,42 +1,35 @@
 #include "optimize_command.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
-#include <stdexcept>
+#include <new>
 #include <string_view>
-#include <thread>
 #include <vector>
 
+#include "base/format.h"
 #include "keystrokes/key_table.h"
 #include "layouts/layout_loader.h"
 #include "layouts/layout_writer.h"
 #include "optimize/layout_search.h"
 #include "optimize/permutation_score.h"
 #include "optimize/sample_passes.h"
+#include "sample/sample_file.h"
+#include "shell/jobs.h"
 #include "shell/long_options.h"
 #include "shell/output_file.h"
 #include "views/comparison_figures.h"
 #include "views/comparison_table.h"
 
-#ifndef KBEVAL_VERSION
-#define KBEVAL_VERSION "unknown"
-#endif
-
 namespace kbeval {
 
 namespace {
 
-constexpr const char* kProgram = "kbeval-optimize";
-constexpr unsigned kMostJobs = 1024;
 constexpr int kMostRestarts = 1000000;
 constexpr int kMostShown = 100;
 
@@ -86,498 +79,8 @@ constexpr KnownOption kOptions[] = {
     {"version", OptionId::version, false},
 };
 
-template <typename Number>
-bool readWhole(std::string_view text, Number& number) {
-  return parseNumberInRange(text, std::numeric_limits<Number>::min(),
-                            std::numeric_limits<Number>::max(), number);
-}
-
-bool applyOption(const KnownOption& known, std::string_view value, OptimizeCommandLine& line,
-                 bool& sawIterations, bool& sawTime) {
-  OptimizeOptions& o = line.options;
-  const std::string option = "--" + std::string(known.name);
-  std::string& error = line.error;
-  auto needsText = [&](std::string& to, const char* what) {
-    if (value.empty()) {
-      error = option + " needs " + what;
-      return false;
-    }
-    to = value;
-    return true;
-  };
-  switch (known.id) {
-    case OptionId::start:
-      return needsText(o.startPath, "a layout file");
-    case OptionId::output:
-      return needsText(o.outputPath, "a file name");
-    case OptionId::validate:
-      return needsText(o.validatePath, "a sample file");
-    case OptionId::seed:
-      if (readWhole(value, o.seed)) return true;
-      error = option + " takes a whole number from 0 to 2^64-1, not " + quoted(value);
-      return false;
-    case OptionId::iterations:
-      sawIterations = true;
-      if (parseNumberInRange<long long>(value, 1, 1'000'000'000'000LL, o.iterations)) return true;
-      error = option + " takes a number of steps from 1 to 10^12, not " + quoted(value);
-      return false;
-    case OptionId::time: {
-      sawTime = true;
-      const std::string text(value);
-      char* end = nullptr;
-      const double seconds = text.empty() ? NAN : std::strtod(text.c_str(), &end);
-      if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(seconds) ||
-          seconds <= 0 || seconds > 1e7) {
-        error = option + " takes a number of seconds above 0, not " + quoted(value);
-        return false;
-      }
-      o.seconds = seconds;
-      return true;
-    }
-    case OptionId::restarts:
-      if (parseNumberInRange(value, 1, kMostRestarts, o.restarts)) return true;
-      error = option + " takes a number of restarts from 1 to " + std::to_string(kMostRestarts) +
-              ", not " + quoted(value);
-      return false;
-    case OptionId::jobs:
-      if (parseNumberInRange(value, 1u, kMostJobs, o.jobs)) return true;
-      error = option + " takes a number of threads from 1 to " + std::to_string(kMostJobs) +
-              ", not " + quoted(value);
-      return false;
-    case OptionId::show:
-      if (parseNumberInRange(value, 1, kMostShown, o.shown)) return true;
-      error = option + " takes a number of layouts from 1 to " + std::to_string(kMostShown) +
-              ", not " + quoted(value);
-      return false;
-    case OptionId::weights:
-      if (const auto problem = parseObjectiveWeights(value, o.weights)) {
-        error = option + ": " + *problem;
-        return false;
-      }
-      return true;
-    case OptionId::pin:
-      o.pinned += value;
-      return true;
-    case OptionId::allow:
-      o.allowed = o.allowed.value_or("") + std::string(value);
-      return true;
-    case OptionId::keepHands:
-      o.keepHands = true;
-      return true;
-    case OptionId::noKeepHands:
-      o.keepHands = false;
-      return true;
-    case OptionId::swapLevels:
-      o.swapLevels = true;
-      return true;
-    case OptionId::quiet:
-      o.quiet = true;
-      return true;
-    case OptionId::sampleEncoding:
-      if (const auto encoding = sampleEncodingNamed(value)) {
-        o.sampleEncoding = *encoding;
-        return true;
-      }
-      error = "unknown sample encoding " + quoted(value) + " for " + option + " (johab or utf-8)";
-      return false;
-    case OptionId::help:
-      line.action = OptimizeAction::help;
-      return true;
-    case OptionId::version:
-      if (line.action != OptimizeAction::help) line.action = OptimizeAction::version;
-      return true;
-  }
-  return false;
-}
-
-// ---- the run ----
-
-struct RunFailure {
-  int status;
-  std::string message;
-};
-
-template <typename... Args>
-void appendFormatted(std::string& text, const char* format, Args... args) {
-  char line[1024];
-  std::snprintf(line, sizeof line, format, args...);
-  text += line;
-}
-
-std::string shownByte(unsigned char c) {
-  if (c >= 0x21 && c < 0x7F) return std::string(1, static_cast<char>(c));
-  char text[8];
-  std::snprintf(text, sizeof text, "\\x%02X", c);
-  return text;
-}
-
-// "r>f>r e>t>e": what key r typed, key f types now, and so on round each cycle.
-std::string movedKeys(const KeyPermutation& sigma, const KeyMoveSet& moves) {
-  std::string text;
-  std::array<bool, 256> seen{};
-  for (const auto& unit : moves.units) {
-    const unsigned char first = unit[0];
-    if (seen[first] || sigma[first] == first) continue;
-    if (!text.empty()) text += ' ';
-    unsigned char b = first;
-    text += shownByte(b);
-    do {
-      seen[b] = true;
-      b = sigma[b];
-      text += '>';
-      text += shownByte(b);
-    } while (b != first);
-  }
-  return text.empty() ? "none" : text;
-}
-
-std::string baseName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Writes `text` to `path` whole or not at all. An error message, or empty.
-std::string writeAtomically(const std::string& path, const std::string& text) {
-  OutputFile file;
-  std::string why;
-  if (!openOutputFile(path, file, why)) return why;
-  std::fwrite(text.data(), 1, text.size(), file.stream);
-  if (!commitOutputFile(file, why)) return why;
-  return {};
-}
-
-// Why a layout file cannot be read, as the system says it.
-std::string unreadableReason(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::strerror(errno);
-  struct stat info {};
-  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  ::close(fd);
-  return regular ? "cannot be read" : "not a regular file";
-}
-
-struct ShownLayout {
-  std::string name;
-  LayoutRecord layout;
-  KeyPermutation permutation{};
-  double searchScore = 0;
-  ObjectiveCounts searchCounts;
-  int reachedBy = 0;  // restarts that ended on a layout of the same score
-};
-
-std::string objectiveTable(const std::vector<ShownLayout>& shown,
-                           const std::vector<ObjectiveCounts>& counts,
-                           const ObjectiveWeights& weights) {
-  std::string text;
-  appendFormatted(text, "%-12s %9s", "layout", "score");
-  for (std::string_view name : kObjectiveTermNames) {
-    appendFormatted(text, " %*s", static_cast<int>(std::max<std::size_t>(name.size(), 7)),
-                    std::string(name).c_str());
-  }
-  text += '\n';
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    const auto figures = objectiveFigures(counts[i]);
-    appendFormatted(text, "%-12s %9.6f", shown[i].name.c_str(), objectiveScore(counts[i], weights));
-    for (int t = 0; t < kObjectiveTerms; ++t) {
-      const int width = static_cast<int>(std::max<std::size_t>(kObjectiveTermNames[t].size(), 7));
-      // Shares as percentages; keystrokes per syllable as they are.
-      appendFormatted(text, " %*.*f", width, t == kKeystrokesTerm ? 4 : 3,
-                      t == kKeystrokesTerm ? figures[t] : 100 * figures[t]);
-    }
-    text += '\n';
-  }
-  text +=
-      "score: the weighted sum (lower is better); keystrokes per syllable; the other figures\n"
-      "in % of keystrokes (finger-load, hand-balance and rows as described in --help).\n";
-  return text;
-}
-
-// kbeval's comparison table of the rows, as text.
-std::string comparisonTableText(const std::vector<ComparisonRow>& rows) {
-  char* data = nullptr;
-  std::size_t size = 0;
-  std::FILE* table = open_memstream(&data, &size);
-  if (table == nullptr) throw RunFailure{1, "out of memory"};
-  printComparisonTable(rows, table);
-  std::fclose(table);
-  std::string text(data, size);
-  std::free(data);
-  return text;
-}
-
-// Evaluates the shown layouts on one sample in full; the report's part for it.
-std::string exactReport(const OptimizeOptions& o, const std::string& samplePath,
-                        const std::vector<ShownLayout>& shown, bool checkAgainstSearch) {
-  std::vector<const LayoutRecord*> records;
-  for (const ShownLayout& s : shown) records.push_back(&s.layout);
-  ExactEvaluation exact;
-  if (std::string why = evaluateExactly({samplePath}, o.sampleEncoding, records, exact);
-      !why.empty()) {
-    throw RunFailure{1, "cannot read sample " + samplePath + ": " + why};
-  }
-  std::vector<ComparisonRow> rows;
-  std::vector<ObjectiveCounts> counts;
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    const ExactResult& r = exact.layouts[i];
-    rows.push_back({shown[i].name, shown[i].layout.setType, shown[i].layout.fingering,
-                    comparisonFigures(r.keystrokes, r.untreated, exact.text)});
-    counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
-    // The search's counts came from pair counts: the full walk must agree.
-    if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts)) {
-      throw RunFailure{1, "internal error: the full evaluation of " + shown[i].name +
-                              " differs from the search's count"};
-    }
-  }
-  std::string text;
-  appendFormatted(text, "On %s (%lld syllables), evaluated in full:\n", samplePath.c_str(),
-                  static_cast<long long>(exact.text.natnaeCount));
-  text += comparisonTableText(rows);
-  text += '\n';
-  text += objectiveTable(shown, counts, o.weights);
-  return text;
-}
-
-int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
-  const auto failed = [err](const RunFailure& f) {
-    std::fprintf(err, "%s: %s\n", kProgram, f.message.c_str());
-    return f.status;
-  };
-  try {
-    LayoutRecord start;
-    start.fileName = baseName(o.startPath);
-    if (start.fileName.empty()) start.fileName = "start";
-    if (!readLayoutFile(o.startPath, start)) {
-      throw RunFailure{
-          1, "cannot read start layout " + o.startPath + ": " + unreadableReason(o.startPath)};
-    }
-    if (start.setType != 2 && start.setType != 3) {
-      throw RunFailure{1, "start layout " + o.startPath +
-                              " has no set type 2 or 3 (a 'set type:2' or 'set type:3' line)"};
-    }
-    KeyTable keys{};
-    setupKeyTable(start, keys);
-    const KeyMoveSetResult moveSet =
-        makeKeyMoveSet(start, keys, {o.pinned, o.allowed, o.keepHands, o.swapLevels});
-    if (!moveSet.error.empty()) {
-      throw RunFailure{2, moveSet.error + "; see '" + std::string(kProgram) + " --help'"};
-    }
-    const KeyMoveSet& moves = moveSet.moves;
-
-    const std::optional<QuoteStandIns> standIns = quoteStandIns(start, keys);
-    bool quoteKeyMoves = false;
-    for (const auto& unit : moves.units) {
-      for (unsigned char b : unit) quoteKeyMoves = quoteKeyMoves || b == '\'' || b == '"';
-    }
-    if (!standIns && quoteKeyMoves) {
-      throw RunFailure{1, "start layout " + o.startPath +
-                              " uses every byte in its keys: the typographic quotes cannot be told "
-                              "from the quote keys; pin the ' key (--pin \"'\")"};
-    }
-
-    // A held-out sample that cannot be read is found out before the search, not after.
-    if (!o.validatePath.empty()) {
-      const int fd = ::open(o.validatePath.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) {
-        throw RunFailure{1, "cannot read sample " + o.validatePath + ": " + std::strerror(errno)};
-      }
-      ::close(fd);
-    }
-    SymbolCounts symbols;
-    if (std::string why = countSymbols({o.samplePath}, o.sampleEncoding, start, standIns, symbols);
-        !why.empty()) {
-      throw RunFailure{1, "cannot read sample " + o.samplePath + ": " + why};
-    }
-    Count strokes = 0, movableStrokes = 0;
-    std::array<bool, 256> movable{};
-    for (const auto& unit : moves.units) {
-      for (const unsigned char b : unit) movable[b] = b != 0;
-    }
-    for (std::size_t pair = 0; pair < symbols.pairs.size(); ++pair) {
-      strokes += symbols.pairs[pair];
-      if (movable[pair % 256]) movableStrokes += symbols.pairs[pair];
-    }
-    if (movableStrokes == 0) {
-      throw RunFailure{1, "sample " + o.samplePath +
-                              (strokes == 0 ? " gives no keystroke on the start layout"
-                                            : " types none of the keys that may move") +
-                              ": nothing to optimise"};
-    }
-
-    const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, o.weights);
-    SearchSettings settings;
-    settings.seed = o.seed;
-    settings.iterations = o.seconds > 0 ? 0 : o.iterations;
-    settings.seconds = o.seconds;
-    settings.restarts = o.restarts;
-    settings.jobs = o.jobs != 0 ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
-
-    const bool showProgress = !o.quiet && ::isatty(::fileno(err));
-    double bestSoFar = INFINITY;
-    const auto began = std::chrono::steady_clock::now();
-    const std::vector<RestartResult> results =
-        searchLayouts(scorer, settings, [&](const RestartResult& r, int done) {
-          bestSoFar = std::min(bestSoFar, r.score);
-          if (showProgress) {
-            std::fprintf(err, "\rrestart %d of %d, best score %.6f ", done, o.restarts, bestSoFar);
-            std::fflush(err);
-          }
-        });
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    if (showProgress) std::fputc('\n', err);
-    long long candidates = 0;
-    for (const RestartResult& r : results) candidates += r.candidates;
-
-    // Best first; equal scores by restart number, so any thread count ranks alike.
-    std::vector<const RestartResult*> ranked;
-    for (const RestartResult& r : results) ranked.push_back(&r);
-    std::stable_sort(
-        ranked.begin(), ranked.end(),
-        [](const RestartResult* a, const RestartResult* b) { return a->score < b->score; });
-    std::vector<ShownLayout> shown(1);
-    shown[0].name = "start";
-    shown[0].layout = start;
-    shown[0].permutation = identityPermutation();
-    shown[0].searchCounts = scorer.startCounts;
-    shown[0].searchScore = objectiveScore(scorer.startCounts, o.weights);
-    // Layouts of the same score (keys of one finger and row traded, or twin
-    // keys) are one result for the objective: the first is shown.
-    for (const RestartResult* r : ranked) {
-      auto same = std::find_if(shown.begin() + 1, shown.end(),
-                               [r](const ShownLayout& s) { return s.searchScore == r->score; });
-      if (same != shown.end()) {
-        ++same->reachedBy;
-        continue;
-      }
-      if (static_cast<int>(shown.size()) > o.shown) continue;
-      ShownLayout& s = shown.emplace_back();
-      s.name = "best-" + std::to_string(shown.size() - 1);
-      s.permutation = r->permutation;
-      s.layout = renamedKeys(start, r->permutation);
-      s.layout.fileName = s.name;
-      s.searchCounts = r->counts;
-      s.searchScore = r->score;
-      s.reachedBy = 1;
-    }
-    int reachedBestScore = 0;
-    for (const RestartResult& r : results) reachedBestScore += r.score == ranked.front()->score;
-
-    std::string report;
-    appendFormatted(report, "Start layout: %s (%d Sets, %s Fingering)\n", o.startPath.c_str(),
-                    start.setType, start.fingering.c_str());
-    std::string run;
-    if (o.seconds > 0) {
-      appendFormatted(run, "seed %llu, %d restarts in %g s",
-                      static_cast<unsigned long long>(o.seed), o.restarts, o.seconds);
-    } else {
-      appendFormatted(run, "seed %llu, %d restarts x %lld iterations",
-                      static_cast<unsigned long long>(o.seed), o.restarts, o.iterations);
-    }
-    std::string moveText;
-    appendFormatted(moveText, "%zu %s, %s, %zu swaps", moves.units.size(),
-                    o.swapLevels ? "characters (levels may swap)" : "keys (with both levels)",
-                    o.keepHands ? "each on its hand" : "across hands", moves.swaps.size());
-    if (!o.pinned.empty()) moveText += ", pinned " + o.pinned;
-    if (o.allowed) moveText += ", allowed " + *o.allowed;
-    const std::string weights = formatObjectiveWeights(o.weights);
-    appendFormatted(report, "Search: %s\nMoves: %s\nWeights: %s\n", run.c_str(), moveText.c_str(),
-                    weights.c_str());
-    appendFormatted(report, "Best score reached by %d of %d restarts\n\n", reachedBestScore,
-                    o.restarts);
-    report += exactReport(o, o.samplePath, shown, true);
-    if (!o.validatePath.empty()) {
-      report += '\n';
-      report += exactReport(o, o.validatePath, shown, false);
-    }
-    report +=
-        "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
-        "ended on that layout or one of the same score:\n";
-    for (std::size_t i = 1; i < shown.size(); ++i) {
-      appendFormatted(report, "%-12s %s (%d)\n", shown[i].name.c_str(),
-                      movedKeys(shown[i].permutation, moves).c_str(), shown[i].reachedBy);
-    }
-
-    const ShownLayout& best = shown.size() > 1 ? shown[1] : shown[0];
-    char scores[128];
-    std::snprintf(scores, sizeof scores, "score %.6f (start %.6f) on ", best.searchScore,
-                  shown[0].searchScore);
-    const std::vector<std::string> comments = {
-        "Best layout found by kbeval-optimize from " + o.startPath,
-        std::string(scores) + o.samplePath,
-        run,
-        "weights " + weights,
-        "moves: " + moveText,
-        "keys moved: " + movedKeys(best.permutation, moves),
-    };
-    LayoutRecord written = best.layout;
-    const std::string layoutText = layoutFileText(written, comments);
-    if (o.outputPath.empty()) {
-      // The report follows as comments, so standard output stays a layout file.
-      std::string commented;
-      std::size_t begin = 0;
-      while (begin < report.size()) {
-        const std::size_t end = report.find('\n', begin);
-        const std::string line = report.substr(begin, end - begin);
-        commented += line.empty() ? "//\n" : "// " + line + "\n";
-        begin = end == std::string::npos ? report.size() : end + 1;
-      }
-      std::fputs(layoutText.c_str(), out);
-      std::fputs(commented.c_str(), out);
-    } else {
-      if (std::string why = writeAtomically(o.outputPath, layoutText); !why.empty()) {
-        throw RunFailure{1, "cannot write " + o.outputPath + ": " + why};
-      }
-      std::fputs(report.c_str(), out);
-    }
-    if (std::fflush(out) != 0 || std::ferror(out)) throw RunFailure{1, "cannot write the output"};
-    std::fprintf(err, "%lld candidates in %.2f s (%.0f per second)\n", candidates, seconds,
-                 seconds > 0 ? static_cast<double>(candidates) / seconds : 0.0);
-    return 0;
-  } catch (const RunFailure& f) {
-    return failed(f);
-  } catch (const std::bad_alloc&) {
-    return failed({1, "out of memory"});
-  } catch (const std::exception& e) {
-    return failed({1, std::string("internal error: ") + e.what()});
-  }
-}
-
-}  // namespace
-
-OptimizeCommandLine parseOptimizeCommandLine(int argc, const char* const* argv) {
-  OptimizeCommandLine line;
-  std::vector<std::string_view> others;
-  bool sawIterations = false, sawTime = false;
-  auto fail = [&line](std::string error) {
-    line.error = std::move(error);
-    line.action = OptimizeAction::usageError;
-    return line;
-  };
-  ArgumentScan scan{argc, argv};
-  for (;;) {
-    const ScannedArgument<OptionId> argument = scanArgument<OptionId>(scan, kOptions);
-    if (argument.kind == ArgumentKind::end) break;
-    if (argument.kind == ArgumentKind::error) return fail(argument.error);
-    if (argument.kind == ArgumentKind::operand) {
-      others.push_back(argument.value);
-      continue;
-    }
-    if (!applyOption(*argument.option, argument.value, line, sawIterations, sawTime)) {
-      line.action = OptimizeAction::usageError;
-      return line;
-    }
-  }
-  if (line.action != OptimizeAction::run) return line;
-  if (sawIterations && sawTime) return fail("--iterations and --time exclude each other");
-  if (others.size() > 1) return fail("one sample only, not " + quoted(others[1]) + " too");
-  if (others.empty()) return fail("no sample given");
-  line.options.samplePath = others.front();
-  if (line.options.startPath.empty()) return fail("no start layout given (--start LAYOUT.txt)");
-  return line;
-}
-
-const char* optimizeUsageText() {
-  return R"(Usage: kbeval-optimize --start LAYOUT.txt [OPTION]... SAMPLE
+// What --help prints.
+constexpr char kUsage[] = R"(Usage: kbeval-optimize --start LAYOUT.txt [OPTION]... SAMPLE
 Search for a better Korean keyboard layout: move the keys of the start layout
 about and keep the arrangement that types the sample best on a weighted
 objective. Every candidate is scored exactly from one pass over the sample; the
@@ -642,24 +145,539 @@ Exit status: 0 on success, 1 when the run fails (an unreadable file, a start
 layout without set type, an empty sample), 2 for a usage error (a bad option,
 bad weights, or keys that leave nothing to swap).
 )";
+
+constexpr ProgramInfo kProgram{"kbeval-optimize", kUsage};
+
+// Which of the options that exclude each other the command line gave.
+struct SeenOptions {
+  bool iterations = false;
+  bool time = false;
+};
+
+// Applies one option with its value; false, with `error` set, for a bad value.
+bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptions& o,
+                 SeenOptions& seen, std::string& error) {
+  const std::string option = "--" + std::string(known.name);
+  auto needsText = [&](std::string& to, const char* what) {
+    if (value.empty()) {
+      error = option + " needs " + what;
+      return false;
+    }
+    to = value;
+    return true;
+  };
+  auto number = [&](auto least, auto most, auto& to, const std::string& what) {
+    if (parseNumberInRange(value, least, most, to)) return true;
+    error = option + " takes " + what + ", not " + quoted(value);
+    return false;
+  };
+  switch (known.id) {
+    case OptionId::start:
+      return needsText(o.startPath, "a layout file");
+    case OptionId::output:
+      return needsText(o.outputPath, "a file name");
+    case OptionId::validate:
+      return needsText(o.validatePath, "a sample file");
+    case OptionId::seed:
+      return number(std::numeric_limits<std::uint64_t>::min(),
+                    std::numeric_limits<std::uint64_t>::max(), o.seed,
+                    "a whole number from 0 to 2^64-1");
+    case OptionId::iterations:
+      seen.iterations = true;
+      return number(1LL, 1'000'000'000'000LL, o.iterations, "a number of steps from 1 to 10^12");
+    case OptionId::time: {
+      seen.time = true;
+      const std::string text(value);
+      char* end = nullptr;
+      const double seconds = text.empty() ? NAN : std::strtod(text.c_str(), &end);
+      if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(seconds) ||
+          seconds <= 0 || seconds > 1e7) {
+        error = option + " takes a number of seconds above 0, not " + quoted(value);
+        return false;
+      }
+      o.seconds = seconds;
+      return true;
+    }
+    case OptionId::restarts:
+      return number(1, kMostRestarts, o.restarts,
+                    "a number of restarts from 1 to " + std::to_string(kMostRestarts));
+    case OptionId::jobs:
+      return readJobsOption(option, value, o.jobs, error);
+    case OptionId::show:
+      return number(1, kMostShown, o.shown,
+                    "a number of layouts from 1 to " + std::to_string(kMostShown));
+    case OptionId::weights:
+      if (parseObjectiveWeights(value, o.weights, error)) return true;
+      error = option + ": " + error;
+      return false;
+    case OptionId::pin:
+      o.pinned += value;
+      return true;
+    case OptionId::allow:
+      o.allowed = o.allowed.value_or("") + std::string(value);
+      return true;
+    case OptionId::keepHands:
+      o.keepHands = true;
+      return true;
+    case OptionId::noKeepHands:
+      o.keepHands = false;
+      return true;
+    case OptionId::swapLevels:
+      o.swapLevels = true;
+      return true;
+    case OptionId::quiet:
+      o.quiet = true;
+      return true;
+    case OptionId::sampleEncoding:
+      return readSampleEncodingOption(option, value, o.sampleEncoding, error);
+    case OptionId::help:
+    case OptionId::version:
+      break;  // the skeleton's
+  }
+  return false;
+}
+
+// ---- load: the start layout, the keys that may move, the sample's counts ----
+
+struct StartPoint {
+  LayoutRecord layout;
+  KeyTable keys{};
+  KeyMoveSet moves;
+  std::optional<QuoteStandIns> standIns;
+  SymbolCounts symbols;
+};
+
+std::string baseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool readStartLayout(const OptimizeOptions& o, StartPoint& start, std::string& error) {
+  start.layout.fileName = baseName(o.startPath);
+  if (start.layout.fileName.empty()) start.layout.fileName = "start";
+  std::string why;
+  if (!readLayoutFile(o.startPath, start.layout, why)) {
+    error = "cannot read start layout " + o.startPath + ": " + why;
+    return false;
+  }
+  if (start.layout.setType != 2 && start.layout.setType != 3) {
+    error = "start layout " + o.startPath +
+            " has no set type 2 or 3 (a 'set type:2' or 'set type:3' line)";
+    return false;
+  }
+  setupKeyTable(start.layout, start.keys);
+  return true;
+}
+
+// The keys that may move; a failure here is a usage error (the options leave
+// nothing to swap).
+bool chooseMoves(const OptimizeOptions& o, StartPoint& start, std::string& error) {
+  return makeKeyMoveSet(start.layout, start.keys, {o.pinned, o.allowed, o.keepHands, o.swapLevels},
+                        start.moves, error);
+}
+
+bool canRead(const std::string& samplePath, std::string& error) {
+  int fd = -1;
+  struct stat info {};
+  std::string why;
+  if (!openSampleFile(samplePath, fd, info, why)) {
+    error = "cannot read sample " + samplePath + ": " + why;
+    return false;
+  }
+  ::close(fd);
+  return true;
+}
+
+// Counts the start layout's strokes on the sample, once the quote keys are
+// settled and the held-out sample is known to be readable (not found out
+// after the search).
+bool countStartSample(const OptimizeOptions& o, StartPoint& start, std::string& error) {
+  start.standIns = quoteStandIns(start.layout, start.keys);
+  bool quoteKeyMoves = false;
+  for (const auto& unit : start.moves.units) {
+    for (unsigned char b : unit) quoteKeyMoves = quoteKeyMoves || b == '\'' || b == '"';
+  }
+  if (!start.standIns && quoteKeyMoves) {
+    error = "start layout " + o.startPath +
+            " uses every byte in its keys: the typographic quotes cannot be told "
+            "from the quote keys; pin the ' key (--pin \"'\")";
+    return false;
+  }
+  if (!o.validatePath.empty() && !canRead(o.validatePath, error)) return false;
+  std::string why;
+  if (!countSymbols(o.samplePath, o.sampleEncoding, start.layout, start.standIns, start.symbols,
+                    why)) {
+    error = "cannot read sample " + o.samplePath + ": " + why;
+    return false;
+  }
+  Count strokes = 0, movableStrokes = 0;
+  std::array<bool, 256> movable{};
+  for (const auto& unit : start.moves.units) {
+    for (const unsigned char b : unit) movable[b] = b != 0;
+  }
+  const std::vector<Count>& pairs = start.symbols.pairs;
+  for (std::size_t pair = 0; pair < pairs.size(); ++pair) {
+    strokes += pairs[pair];
+    if (movable[pair % 256]) movableStrokes += pairs[pair];
+  }
+  if (movableStrokes == 0) {
+    error = "sample " + o.samplePath +
+            (strokes == 0 ? " gives no keystroke on the start layout"
+                          : " types none of the keys that may move") +
+            ": nothing to optimise";
+    return false;
+  }
+  return true;
+}
+
+// ---- search: the restarts, and the layouts of the best scores ----
+
+struct ShownLayout {
+  std::string name;
+  LayoutRecord layout;
+  KeyPermutation permutation{};
+  double searchScore = 0;
+  ObjectiveCounts searchCounts;
+  int reachedBy = 0;  // restarts that ended on a layout of the same score
+};
+
+struct SearchOutcome {
+  std::vector<ShownLayout> shown;  // the start layout, then the best ones found
+  int reachedBestScore = 0;        // restarts that ended on the best score
+  long long candidates = 0;        // swaps scored in all
+  double seconds = 0;              // the search's time
+};
+
+SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start, std::FILE* err) {
+  const PermutationScorer scorer =
+      makePermutationScorer(start.keys, start.symbols, start.moves, o.weights);
+  SearchSettings settings;
+  settings.seed = o.seed;
+  settings.iterations = o.seconds > 0 ? 0 : o.iterations;
+  settings.seconds = o.seconds;
+  settings.restarts = o.restarts;
+  settings.jobs = jobsOrDefault(o.jobs);
+
+  const bool showProgress = !o.quiet && ::isatty(::fileno(err));
+  double bestSoFar = INFINITY;
+  const auto began = std::chrono::steady_clock::now();
+  const std::vector<RestartResult> results =
+      searchLayouts(scorer, settings, [&](const RestartResult& r, int done) {
+        bestSoFar = std::min(bestSoFar, r.score);
+        if (showProgress) {
+          std::fprintf(err, "\rrestart %d of %d, best score %.6f ", done, o.restarts, bestSoFar);
+          std::fflush(err);
+        }
+      });
+  SearchOutcome outcome;
+  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  if (showProgress) std::fputc('\n', err);
+  for (const RestartResult& r : results) outcome.candidates += r.candidates;
+
+  // Best first; equal scores by restart number, so any thread count ranks alike.
+  std::vector<const RestartResult*> ranked;
+  for (const RestartResult& r : results) ranked.push_back(&r);
+  std::stable_sort(
+      ranked.begin(), ranked.end(),
+      [](const RestartResult* a, const RestartResult* b) { return a->score < b->score; });
+  std::vector<ShownLayout>& shown = outcome.shown;
+  shown.resize(1);
+  shown[0].name = "start";
+  shown[0].layout = start.layout;
+  shown[0].permutation = identityPermutation();
+  shown[0].searchCounts = scorer.startCounts;
+  shown[0].searchScore = objectiveScore(scorer.startCounts, o.weights);
+  // Layouts of the same score (keys of one finger and row traded, or twin
+  // keys) are one result for the objective: the first is shown.
+  for (const RestartResult* r : ranked) {
+    auto same = std::find_if(shown.begin() + 1, shown.end(),
+                             [r](const ShownLayout& s) { return s.searchScore == r->score; });
+    if (same != shown.end()) {
+      ++same->reachedBy;
+      continue;
+    }
+    if (static_cast<int>(shown.size()) > o.shown) continue;
+    ShownLayout& s = shown.emplace_back();
+    s.name = "best-" + std::to_string(shown.size() - 1);
+    s.permutation = r->permutation;
+    s.layout = renamedKeys(start.layout, r->permutation);
+    s.layout.fileName = s.name;
+    s.searchCounts = r->counts;
+    s.searchScore = r->score;
+    s.reachedBy = 1;
+  }
+  for (const RestartResult& r : results) {
+    outcome.reachedBestScore += r.score == ranked.front()->score;
+  }
+  return outcome;
+}
+
+// ---- report: the layouts evaluated in full, and what the run was ----
+
+std::string shownByte(unsigned char c) {
+  if (c >= 0x21 && c < 0x7F) return std::string(1, static_cast<char>(c));
+  return formatText("\\x%02X", c);
+}
+
+// "r>f>r e>t>e": what key r typed, key f types now, and so on round each cycle.
+std::string movedKeys(const KeyPermutation& sigma, const KeyMoveSet& moves) {
+  std::string text;
+  std::array<bool, 256> seen{};
+  for (const auto& unit : moves.units) {
+    const unsigned char first = unit[0];
+    if (seen[first] || sigma[first] == first) continue;
+    if (!text.empty()) text += ' ';
+    unsigned char b = first;
+    text += shownByte(b);
+    do {
+      seen[b] = true;
+      b = sigma[b];
+      text += '>';
+      text += shownByte(b);
+    } while (b != first);
+  }
+  return text.empty() ? "none" : text;
+}
+
+// "seed 1, 20 restarts x 200000 iterations"
+std::string searchText(const OptimizeOptions& o) {
+  if (o.seconds > 0) {
+    return formatText("seed %llu, %d restarts in %g s", static_cast<unsigned long long>(o.seed),
+                      o.restarts, o.seconds);
+  }
+  return formatText("seed %llu, %d restarts x %lld iterations",
+                    static_cast<unsigned long long>(o.seed), o.restarts, o.iterations);
+}
+
+// "21 keys (with both levels), each on its hand, 100 swaps, pinned q"
+std::string movesText(const OptimizeOptions& o, const KeyMoveSet& moves) {
+  std::string text =
+      formatText("%zu %s, %s, %zu swaps", moves.units.size(),
+                 o.swapLevels ? "characters (levels may swap)" : "keys (with both levels)",
+                 o.keepHands ? "each on its hand" : "across hands", moves.swaps.size());
+  if (!o.pinned.empty()) text += ", pinned " + o.pinned;
+  if (o.allowed) text += ", allowed " + *o.allowed;
+  return text;
+}
+
+std::string objectiveTable(const std::vector<ShownLayout>& shown,
+                           const std::vector<ObjectiveCounts>& counts,
+                           const ObjectiveWeights& weights) {
+  std::string text;
+  appendFormat(text, "%-12s %9s", "layout", "score");
+  for (std::string_view name : kObjectiveTermNames) {
+    appendFormat(text, " %*s", static_cast<int>(std::max<std::size_t>(name.size(), 7)),
+                 std::string(name).c_str());
+  }
+  text += '\n';
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const auto figures = objectiveFigures(counts[i]);
+    appendFormat(text, "%-12s %9.6f", shown[i].name.c_str(), objectiveScore(counts[i], weights));
+    for (int t = 0; t < kObjectiveTerms; ++t) {
+      const int width = static_cast<int>(std::max<std::size_t>(kObjectiveTermNames[t].size(), 7));
+      // Shares as percentages; keystrokes per syllable as they are.
+      appendFormat(text, " %*.*f", width, t == kKeystrokesTerm ? 4 : 3,
+                   t == kKeystrokesTerm ? figures[t] : 100 * figures[t]);
+    }
+    text += '\n';
+  }
+  text +=
+      "score: the weighted sum (lower is better); keystrokes per syllable; the other figures\n"
+      "in % of keystrokes (finger-load, hand-balance and rows as described in --help).\n";
+  return text;
+}
+
+// kbeval's comparison table of the rows, as text.
+std::string comparisonTableText(const std::vector<ComparisonRow>& rows) {
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* table = open_memstream(&data, &size);
+  if (table == nullptr) throw std::bad_alloc();  // the only reason it fails
+  printComparisonTable(rows, table);
+  std::fclose(table);
+  std::string text(data, size);
+  std::free(data);
+  return text;
+}
+
+// Evaluates the shown layouts on one sample in full and appends the report's
+// part for it. With `checkAgainstSearch`, the counts must be the search's.
+bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
+                       const std::vector<ShownLayout>& shown, bool checkAgainstSearch,
+                       std::string& report, std::string& error) {
+  std::vector<const LayoutRecord*> records;
+  for (const ShownLayout& s : shown) records.push_back(&s.layout);
+  ExactEvaluation exact;
+  std::string why;
+  if (!evaluateExactly(samplePath, o.sampleEncoding, records, exact, why)) {
+    error = "cannot read sample " + samplePath + ": " + why;
+    return false;
+  }
+  std::vector<ComparisonRow> rows;
+  std::vector<ObjectiveCounts> counts;
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const ExactResult& r = exact.layouts[i];
+    rows.push_back({shown[i].name, shown[i].layout.setType, shown[i].layout.fingering,
+                    comparisonFigures(r.keystrokes, r.untreated, exact.text)});
+    counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
+    // The search's counts came from pair counts: the full walk must agree.
+    if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts)) {
+      error = "internal error: the full evaluation of " + shown[i].name +
+              " differs from the search's count";
+      return false;
+    }
+  }
+  appendFormat(report, "On %s (%lld syllables), evaluated in full:\n", samplePath.c_str(),
+               static_cast<long long>(exact.text.natnaeCount));
+  report += comparisonTableText(rows);
+  report += '\n';
+  report += objectiveTable(shown, counts, o.weights);
+  return true;
+}
+
+// The report: the run, the layouts evaluated in full on the sample (and the
+// held-out one), and the keys each best layout moved.
+bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchOutcome& found,
+                std::string& report, std::string& error) {
+  appendFormat(report, "Start layout: %s (%d Sets, %s Fingering)\n", o.startPath.c_str(),
+               start.layout.setType, start.layout.fingering.c_str());
+  appendFormat(report, "Search: %s\nMoves: %s\nWeights: %s\n", searchText(o).c_str(),
+               movesText(o, start.moves).c_str(), formatObjectiveWeights(o.weights).c_str());
+  appendFormat(report, "Best score reached by %d of %d restarts\n\n", found.reachedBestScore,
+               o.restarts);
+  if (!appendExactReport(o, o.samplePath, found.shown, true, report, error)) return false;
+  if (!o.validatePath.empty()) {
+    report += '\n';
+    if (!appendExactReport(o, o.validatePath, found.shown, false, report, error)) return false;
+  }
+  report +=
+      "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
+      "ended on that layout or one of the same score:\n";
+  for (std::size_t i = 1; i < found.shown.size(); ++i) {
+    appendFormat(report, "%-12s %s (%d)\n", found.shown[i].name.c_str(),
+                 movedKeys(found.shown[i].permutation, start.moves).c_str(),
+                 found.shown[i].reachedBy);
+  }
+  return true;
+}
+
+// ---- write: the best layout as a layout file, and the report ----
+
+// The best layout's file, its comments saying how it was found.
+std::string bestLayoutText(const OptimizeOptions& o, const StartPoint& start,
+                           const SearchOutcome& found) {
+  const ShownLayout& best = found.shown.size() > 1 ? found.shown[1] : found.shown[0];
+  const std::vector<std::string> comments = {
+      "Best layout found by kbeval-optimize from " + o.startPath,
+      formatText("score %.6f (start %.6f) on ", best.searchScore, found.shown[0].searchScore) +
+          o.samplePath,
+      searchText(o),
+      "weights " + formatObjectiveWeights(o.weights),
+      "moves: " + movesText(o, start.moves),
+      "keys moved: " + movedKeys(best.permutation, start.moves),
+  };
+  return layoutFileText(best.layout, comments);
+}
+
+// Every line of `report` as a layout file comment.
+std::string asComments(const std::string& report) {
+  std::string commented;
+  std::size_t begin = 0;
+  while (begin < report.size()) {
+    const std::size_t end = report.find('\n', begin);
+    const std::string line = report.substr(begin, end - begin);
+    commented += line.empty() ? "//\n" : "// " + line + "\n";
+    begin = end == std::string::npos ? report.size() : end + 1;
+  }
+  return commented;
+}
+
+// Writes `text` to `path` whole or not at all.
+bool writeWholeFile(const std::string& path, const std::string& text, std::string& error) {
+  OutputFile file;
+  if (!openOutputFile(path, file, error)) return false;
+  std::fwrite(text.data(), 1, text.size(), file.stream);
+  return commitOutputFile(file, error);
+}
+
+// With --output, the layout goes to its file and the report to `out`;
+// without, `out` takes the layout, the report following as comments so that
+// it stays a layout file.
+bool writeResult(const OptimizeOptions& o, const std::string& layoutText, const std::string& report,
+                 std::FILE* out, std::string& error) {
+  if (o.outputPath.empty()) {
+    std::fputs(layoutText.c_str(), out);
+    std::fputs(asComments(report).c_str(), out);
+  } else {
+    std::string why;
+    if (!writeWholeFile(o.outputPath, layoutText, why)) {
+      error = "cannot write " + o.outputPath + ": " + why;
+      return false;
+    }
+    std::fputs(report.c_str(), out);
+  }
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    error = "cannot write the output";
+    return false;
+  }
+  return true;
+}
+
+int runFailed(const std::string& error, std::FILE* err) {
+  std::fprintf(err, "%s: %s\n", kProgram.name, error.c_str());
+  return 1;
+}
+
+int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
+  std::string error;
+  StartPoint start;
+  if (!readStartLayout(o, start, error)) return runFailed(error, err);
+  if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
+  if (!countStartSample(o, start, error)) return runFailed(error, err);
+  const SearchOutcome found = searchFromStart(o, start, err);
+  std::string report;
+  if (!makeReport(o, start, found, report, error)) return runFailed(error, err);
+  if (!writeResult(o, bestLayoutText(o, start, found), report, out, error)) {
+    return runFailed(error, err);
+  }
+  std::fprintf(err, "%lld candidates in %.2f s (%.0f per second)\n", found.candidates,
+               found.seconds,
+               found.seconds > 0 ? static_cast<double>(found.candidates) / found.seconds : 0.0);
+  return 0;
+}
+
+}  // namespace
+
+ParsedCommand parseOptimizeCommandLine(int argc, const char* const* argv,
+                                       OptimizeOptions& options) {
+  SeenOptions seen;
+  ParsedCommand command = parseArguments<OptionId>(
+      argc, argv, kOptions,
+      [&](const KnownOption& option, std::string_view value, std::string& error) {
+        return applyOption(option, value, options, seen, error);
+      });
+  if (command.action != CommandAction::run) return command;
+  if (seen.iterations && seen.time) {
+    failUsage(command, "--iterations and --time exclude each other");
+  } else if (command.operands.size() > 1) {
+    failUsage(command, "one sample only, not " + quoted(command.operands[1]) + " too");
+  } else if (command.operands.empty()) {
+    failUsage(command, "no sample given");
+  } else if (options.startPath.empty()) {
+    failUsage(command, "no start layout given (--start LAYOUT.txt)");
+  } else {
+    options.samplePath = command.operands.front();
+  }
+  return command;
 }
 
 int optimizeMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-  const OptimizeCommandLine line = parseOptimizeCommandLine(argc, argv);
-  switch (line.action) {
-    case OptimizeAction::help:
-      std::fputs(optimizeUsageText(), out);
-      return std::fflush(out) == 0 ? 0 : 1;
-    case OptimizeAction::version:
-      std::fprintf(out, "%s %s\n", kProgram, KBEVAL_VERSION);
-      return std::fflush(out) == 0 ? 0 : 1;
-    case OptimizeAction::usageError:
-      std::fprintf(err, "%s: %s; see '%s --help'\n", kProgram, line.error.c_str(), kProgram);
-      return 2;
-    case OptimizeAction::run:
-      break;
+  OptimizeOptions options;
+  const ParsedCommand command = parseOptimizeCommandLine(argc, argv, options);
+  if (command.action != CommandAction::run) {
+    return finishCommand(kProgram, command.action, command.error, out, err);
   }
-  return runOptimize(line.options, out, err);
+  return runOptimize(options, out, err);
 }
 
 }  // namespace kbeval

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "optimize/layout_objective.h"
+#include "shell/long_options.h"
 #include "text/encodings.h"
 
 namespace kbeval {
@@ -41,19 +42,14 @@ struct OptimizeOptions {
   SampleEncoding sampleEncoding = SampleEncoding::johab;
 };
 
-enum class OptimizeAction { run, help, version, usageError };
+// Reads the command line into `options`: what to do, and for a usage error
+// what was wrong.
+ParsedCommand parseOptimizeCommandLine(int argc, const char* const* argv, OptimizeOptions& options);
 
-struct OptimizeCommandLine {
-  OptimizeAction action = OptimizeAction::run;
-  OptimizeOptions options;
-  std::string error;  // for usageError: what was wrong, naming the option
-};
-
-OptimizeCommandLine parseOptimizeCommandLine(int argc, const char* const* argv);
-
-const char* optimizeUsageText();
-
-// The whole program. Exit status 0, 1 for a failure of the run, 2 for a usage error.
+// The whole program: the help, the version or a usage error (exit status
+// 2), or the run (exit status 0, or 1 when it fails). The run is in four
+// steps: load (the start layout, the keys that may move, the sample's
+// counts), search, report (the best layouts evaluated in full) and write.
 int optimizeMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 
 }  // namespace kbeval

@@ -1,0 +1,40 @@
+// Reading a sample file: the one loop that reads a sample through the
+// analysis's reading stage, piece by piece, for kbeval's run and for
+// kbeval-optimize's passes alike.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "sample/sample_analysis.h"
+
+namespace kbeval {
+
+// Opens the sample at `path` for reading: a file, a pipe or a device, never a
+// directory. False, with `error` saying why ("No such file or directory",
+// "is a directory"), when it cannot be read; else `fd` is open and `info`
+// describes it.
+bool openSampleFile(const std::string& path, int& fd, struct stat& info, std::string& error);
+
+// What a reading pass does with each piece of the sample.
+struct SamplePieces {
+  // Where each piece's tokens go; when not set, into analysis.piece.
+  std::function<TokenPiece&()> tokensTo;
+  // Called once a piece has been read (its tokens where tokensTo said, its
+  // characters in analysis.characters), with the bytes read so far; at the
+  // end once more, for the tokens that the end of the text completes.
+  std::function<void(std::uint64_t bytesRead)> pieceRead;
+};
+
+// Reads `fd` from where it stands, in pieces of `pieceSize` bytes, through
+// the reading stage until the file or its text ends (readSampleBytes, then
+// readSampleEnd). The text's counts are left to endSampleReading. False, with
+// `error` set to the system's reason, on a read error.
+bool readSampleFile(int fd, std::size_t pieceSize, SampleAnalysis& analysis,
+                    const SamplePieces& pieces, std::string& error);
+
+}  // namespace kbeval
