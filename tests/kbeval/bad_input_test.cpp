@@ -1,7 +1,9 @@
-// Bad inputs run through the real binary: samples that fail half-way or have
-// no size, sizes past 32 bits, layout entries that are no regular files, key
-// bytes without key data, thousands of layout files, output that cannot be
-// written. docs/bad-inputs.md lists what each input gets and where it is tested.
+// Bad inputs: samples that fail half-way or have no size, sizes past 32 bits,
+// layout entries that are no regular files, key bytes without key data,
+// thousands of layout files, output that cannot be written. The real binary
+// runs where a test needs a process of its own (a sample fed by a terminal or
+// a pipe, memory, a closed or full standard output). docs/bad-inputs.md lists
+// what each input gets and where it is tested.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
@@ -21,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "in_process.h"
 #include "temp_directory.h"
 
 namespace kbeval {
@@ -37,11 +40,6 @@ const std::string kSample = "\x88\x61\x88\x61 \n";
 const std::string kLayout = "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n";
 const std::string kResultOfB = "\n*** Result of b (2 Sets, Qwerty Fingering) ***\n\n";
 const std::string kSampleStrokes = "General-key stokes(L/R): 6 (2/2) (50.0/50.0%)\n";
-
-Outcome runKbevalBinary(const TempDirectory& directory, const std::vector<std::string>& arguments,
-                        const RunSettings& settings = {}) {
-  return testing::runProgram(directory, KBEVAL_BINARY, arguments, settings);
-}
 
 bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
@@ -194,7 +192,7 @@ TEST(BadSample, SizesBeyondThirtyTwoBitsArePrintedWhole) {
   for (const long long size : {1LL << 31, (1LL << 32) + 6}) {
     dir.write("sample.txt", kSample);
     ASSERT_EQ(::truncate((dir / "sample.txt").c_str(), size), 0);
-    const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+    const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
     EXPECT_EQ(outcome.exitStatus, 0);
     EXPECT_TRUE(startsWith(outcome.output, "Reading " + std::to_string(size) + " bytes\n" +
                                                kResultOfB + kSampleStrokes))
@@ -223,7 +221,7 @@ TEST(BadLayoutFile, LinksToNoFileAndSocketsAreReported) {
   ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   ::close(sock);
 
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_TRUE(startsWith(outcome.output,
                          "Reading 6 bytes\n"
@@ -285,7 +283,7 @@ TEST(BadLayoutFile, KeyBytesWithoutKeyDataAreRightHandStrokes) {
                                "0\t0\t0\t0\t0\t0\t0\t0\t0\t0\n"
                                "0\t0\t0\t0\t0\t0\t0\t1\t0\t0\n"
                                "0\t0\t0\t0\t0\t0\t0\t0\t0\t0\n";
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(outcome.output, expected);
 }
@@ -323,7 +321,7 @@ TEST(BadLayoutFile, ThousandsOfLayoutFiles) {
   }
   ASSERT_EQ(evaluated.size(), 4u);  // k0000, k0666, k1332 and k1998
 
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2", "/3"});
   EXPECT_EQ(outcome.exitStatus, 0);
   ASSERT_TRUE(startsWith(outcome.output, "Reading 6 bytes\n" + messages))
       << outcome.output.substr(0, 200);
@@ -348,7 +346,7 @@ TEST(BadLayoutFile, ThousandsOfEvaluatedLayoutsFitInModestMemory) {
   TempDirectory dir;
   dir.write("sample.txt", kSample);
   for (int i = 0; i < 2000; ++i) dir.write("keyboard/" + layoutName(i), kLayout);
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  const Outcome outcome = testing::runProgram(dir, KBEVAL_BINARY, {"sample.txt", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(countOf(outcome.output, " (2 Sets, Qwerty Fingering) ***\n\n" + kSampleStrokes), 2000u);
   if (testing::kMemoryIsMeasurable) {
@@ -364,20 +362,20 @@ TEST(BadOutput, UnwritableOutputIsAFailureWithAMessage) {
 
   RunSettings closed;
   closed.closeOutput = true;
-  Outcome outcome = runKbevalBinary(dir, {"sample.txt"}, closed);
+  Outcome outcome = testing::runKbeval(dir, {"sample.txt"}, closed);
   EXPECT_EQ(outcome.exitStatus, 1);
   EXPECT_EQ(outcome.errors, message);
 
   if (std::filesystem::exists("/dev/full")) {
     RunSettings full;
     full.outputFile = "/dev/full";
-    outcome = runKbevalBinary(dir, {"sample.txt"}, full);
+    outcome = testing::runKbeval(dir, {"sample.txt"}, full);
     EXPECT_EQ(outcome.exitStatus, 1);
     EXPECT_EQ(outcome.errors, message);
   }
 
   // The same run with somewhere to write succeeds and says nothing on standard error.
-  outcome = runKbevalBinary(dir, {"sample.txt"});
+  outcome = testing::runKbeval(dir, {"sample.txt"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(outcome.errors, "");
   EXPECT_NE(outcome.output.find(kResultOfB + kSampleStrokes), std::string::npos);

@@ -1,5 +1,5 @@
-// kbeval's UTF-8 runs against their definitions, through the real binary
-// (the Johab file being the shipped sample's, or generated):
+// kbeval's UTF-8 runs against their definitions (the Johab file being the
+// shipped sample's, or generated):
 //   kbeval --output-encoding=utf-8 S  =  kbeval S | iconv -f CP949 -t UTF-8
 //   kbeval --utf8 T                   =  iconv -c -f UTF-8 -t JOHAB T > S;
 //                                        kbeval S | iconv -f CP949 -t UTF-8
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "iconv_model.h"
+#include "in_process.h"
 #include "temp_directory.h"
 
 namespace kbeval {
@@ -30,7 +31,7 @@ const std::vector<std::vector<std::string>> kSwitchSets = {
     {}, {"/j"}, {"/i"}, {"/3", "/2"}, {"/x"}};
 
 Outcome kbeval(const TempDirectory& directory, std::vector<std::string> arguments) {
-  return testing::runProgram(directory, KBEVAL_BINARY, arguments);
+  return testing::runKbevalInProcess(directory, arguments);
 }
 
 std::vector<std::string> with(std::vector<std::string> arguments,

@@ -1,5 +1,5 @@
-// Runs the built kbeval binary in a fresh directory holding a sample and a
-// keyboard/ directory, and checks its standard output and exit status.
+// Runs kbeval in a fresh directory holding a sample and a keyboard/
+// directory, and checks its standard output and exit status.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "in_process.h"
 #include "small_case.h"
 #include "temp_directory.h"
 
@@ -26,11 +27,6 @@ using testing::TempDirectory;
 using testing::writeSmallCase;
 
 // Runs kbeval with `arguments` in `directory`.
-Outcome runKbevalBinary(const TempDirectory& directory, const std::vector<std::string>& arguments,
-                        const RunSettings& settings = {}) {
-  return testing::runProgram(directory, KBEVAL_BINARY, arguments, settings);
-}
-
 std::string readTestData(const std::string& name) {
   std::ifstream in(std::string(KBEVAL_TEST_DATA) + "/" + name, std::ios::binary);
   EXPECT_TRUE(in.good()) << name;
@@ -57,7 +53,7 @@ const std::string kSmallHeadings[] = {"*** Result of b2 (2 Sets, Qwerty Fingerin
 TEST(EndToEnd, TwoSetThenThreeSetWholeOutput) {
   TempDirectory dir;
   writeSmallCase(dir);
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2", "/3"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(outcome.output, readTestData("two_layouts.expected"));
 }
@@ -69,7 +65,7 @@ TEST(EndToEnd, WithoutSwitchesTheLayoutResultsFollowTheTextReports) {
   const std::string results = expected.substr(expected.find('\n') + 1);
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{}, std::vector<std::string>{"sample.txt"}}) {
-    const Outcome outcome = runKbevalBinary(dir, arguments);
+    const Outcome outcome = testing::runKbeval(dir, arguments);
     EXPECT_EQ(outcome.exitStatus, 0);
     EXPECT_TRUE(startsWith(outcome.output, "Reading 9 bytes\n"));
     ASSERT_GE(outcome.output.size(), results.size());
@@ -81,15 +77,15 @@ TEST(EndToEnd, WithoutSwitchesTheLayoutResultsFollowTheTextReports) {
 TEST(EndToEnd, SwitchesSelectTheLayoutGroups) {
   TempDirectory dir;
   writeSmallCase(dir);
-  Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/3"});
+  Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/3"});
   EXPECT_EQ(headings(outcome.output), std::vector<std::string>{kSmallHeadings[1]});
-  outcome = runKbevalBinary(dir, {"sample.txt", "/2x"});
+  outcome = testing::runKbeval(dir, {"sample.txt", "/2x"});
   EXPECT_EQ(headings(outcome.output), std::vector<std::string>{kSmallHeadings[0]});
-  outcome = runKbevalBinary(dir, {"sample.txt", "/j"});
+  outcome = testing::runKbeval(dir, {"sample.txt", "/j"});
   EXPECT_TRUE(headings(outcome.output).empty());
   EXPECT_TRUE(startsWith(outcome.output, "Reading 9 bytes\n"));
   for (const char* nothing : {"/x", "/J"}) {
-    outcome = runKbevalBinary(dir, {"sample.txt", nothing});
+    outcome = testing::runKbeval(dir, {"sample.txt", nothing});
     EXPECT_EQ(outcome.exitStatus, 0);
     EXPECT_EQ(outcome.output, "Reading 9 bytes\n") << nothing;
   }
@@ -101,7 +97,7 @@ TEST(EndToEnd, ALayoutFileNamedDotTxt) {
   TempDirectory dir;
   writeSmallCase(dir);
   dir.write("keyboard/.txt", "set type:2\n1\t\xA4\xA1\tr\n");
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
   EXPECT_EQ(headings(outcome.output),
             (std::vector<std::string>{"*** Result of txt (2 Sets, Qwerty Fingering) ***",
                                       kSmallHeadings[0]}));
@@ -123,17 +119,17 @@ TEST(EndToEndFailures, SampleThatCannotBeOpened) {
         {"folder", "/j"},
         {"/j"},
         {"keyboard"}}) {
-    const Outcome outcome = runKbevalBinary(dir, arguments);
+    const Outcome outcome = testing::runKbeval(dir, arguments);
     EXPECT_EQ(outcome.output, "Cannot open sample file.\n") << arguments[0];
     EXPECT_EQ(outcome.exitStatus, 1) << arguments[0];
   }
   // No argument: the default sample.txt is missing, or is a directory.
   TempDirectory empty;
-  Outcome outcome = runKbevalBinary(empty, {});
+  Outcome outcome = testing::runKbeval(empty, {});
   EXPECT_EQ(outcome.output, "Cannot open sample file.\n");
   EXPECT_EQ(outcome.exitStatus, 1);
   empty.makeDirectory("sample.txt");
-  outcome = runKbevalBinary(empty, {});
+  outcome = testing::runKbeval(empty, {});
   EXPECT_EQ(outcome.output, "Cannot open sample file.\n");
   EXPECT_EQ(outcome.exitStatus, 1);
 }
@@ -146,11 +142,11 @@ TEST(EndToEndFailures, NoKeyboardLayoutFile) {
   noMatch.write("keyboard/a.txt.orig", "set type:2\n");
   for (const TempDirectory* dir : {&missing, &empty, &file, &noMatch}) {
     dir->write("sample.txt", "\x88\x61\x88\x62 7?\r\n");
-    Outcome outcome = runKbevalBinary(*dir, {"sample.txt", "/2", "/3"});
+    Outcome outcome = testing::runKbeval(*dir, {"sample.txt", "/2", "/3"});
     EXPECT_EQ(outcome.output, "Reading 9 bytes\nNo keyboard layout file.\n");
     EXPECT_EQ(outcome.exitStatus, 0);
     // The text reports are still printed.
-    outcome = runKbevalBinary(*dir, {"sample.txt", "/j"});
+    outcome = testing::runKbeval(*dir, {"sample.txt", "/j"});
     EXPECT_TRUE(startsWith(outcome.output, "Reading 9 bytes\nNo keyboard layout file.\n"));
     EXPECT_GT(outcome.output.size(),
               std::string("Reading 9 bytes\nNo keyboard layout file.\n").size());
@@ -171,7 +167,7 @@ TEST(EndToEndFailures, UnreadableKeyboardDirectory) {
   if (!testing::canRunUnprivileged(dir, KBEVAL_BINARY))
     GTEST_SKIP() << "cannot run kbeval as an unprivileged user here";
   ASSERT_EQ(chmod((dir / "keyboard").c_str(), 0), 0);
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"}, unprivileged());
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2", "/3"}, unprivileged());
   EXPECT_EQ(outcome.output, "Reading 9 bytes\nUnknown error.\n");
   EXPECT_EQ(outcome.exitStatus, 0);
 }
@@ -182,13 +178,13 @@ TEST(EndToEndFailures, UnreadableSampleAndLayoutFile) {
   if (!testing::canRunUnprivileged(dir, KBEVAL_BINARY))
     GTEST_SKIP() << "cannot run kbeval as an unprivileged user here";
   ASSERT_EQ(chmod((dir / "keyboard/a3.txt").c_str(), 0), 0);
-  Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"}, unprivileged());
+  Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2", "/3"}, unprivileged());
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_TRUE(startsWith(outcome.output,
                          "Reading 9 bytes\nCannot open keyboard layout file: keyboard/a3.txt\n"));
   EXPECT_EQ(headings(outcome.output), std::vector<std::string>{kSmallHeadings[0]});
   ASSERT_EQ(chmod((dir / "sample.txt").c_str(), 0), 0);
-  outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"}, unprivileged());
+  outcome = testing::runKbeval(dir, {"sample.txt", "/2", "/3"}, unprivileged());
   EXPECT_EQ(outcome.output, "Cannot open sample file.\n");
   EXPECT_EQ(outcome.exitStatus, 1);
 }
@@ -198,7 +194,7 @@ TEST(EndToEndFailures, LayoutFileThatIsADirectory) {
   writeSmallCase(dir);
   dir.makeDirectory("keyboard/x.txt");
   dir.write("keyboard/x.txt/inner.txt", "set type:2\n");
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2", "/3"});
   EXPECT_EQ(outcome.exitStatus, 0);
   const std::string expected = readTestData("two_layouts.expected");
   const std::size_t firstLine = expected.find('\n') + 1;
@@ -212,20 +208,20 @@ TEST(EndToEndSurvival, EmptySampleAndZeroBytes) {
   writeSmallCase(dir);
   const std::string expected = readTestData("empty_sample.expected");
   dir.write("sample.txt", "");
-  Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(outcome.output, expected);
 
   // The text ends at its first zero byte: as empty as an empty file.
   dir.write("sample.txt", std::string(100, '\0') + "\x88\x61 7");
-  outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(outcome.output, "Reading 104 bytes\n" + expected.substr(expected.find('\n') + 1));
 
   // Everything else of the run works on all-zero counts.
   for (const char* name : {"empty.txt", "zeros.txt"}) {
     dir.write(name, name == "empty.txt"s ? ""s : std::string(100, '\0'));
-    outcome = runKbevalBinary(dir, {name});
+    outcome = testing::runKbeval(dir, {name});
     EXPECT_EQ(outcome.exitStatus, 0) << name;
     EXPECT_EQ(headings(outcome.output).size(), 2u) << name;
   }
@@ -253,7 +249,7 @@ TEST(EndToEndSurvival, RandomBytesAsSampleAndAsLayout) {
   }
   dir.write("keyboard/h.txt", "set type:2\n1\t\xA4\xA1\t" + keys + "\n2\t\xA4\xBF\t" + keys +
                                   "\n4\t7\t" + keys + "\n");
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_TRUE(startsWith(outcome.output, "Reading 65536 bytes\n"));
   const std::vector<std::string> found = headings(outcome.output);
@@ -271,7 +267,7 @@ TEST(EndToEndSurvival, LongLines) {
   dir.write("sample.txt", sample);
   dir.write("keyboard/long.txt", "set type:2\n" + std::string(10000, '\t') + "\n1\t\xA4\xA1\tr" +
                                      std::string(10000, ' ') + "\n");
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_TRUE(startsWith(outcome.output, "Reading 20002 bytes\n"));
   // b2 types 가 as "rk": 10,000 keys, 5,000 on each hand, and one line feed.
@@ -291,7 +287,7 @@ TEST(EndToEndSurvival, KeysWithHighAndControlBytes) {
             "set type:2\n1\t\xA4\xA1\t\x80\xFF\x01\x18\x1B\x7F\x0B\n2\t\xA4\xBF\t\xA4\xA1\x18k\n"
             "4\t?\t\x18\n");
   dir.write("sample.txt", "\x88\x61\x88\x61 ?\n");
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   const std::size_t heading =
       outcome.output.find("*** Result of odd (2 Sets, Qwerty Fingering) ***");
@@ -321,7 +317,7 @@ TEST(EndToEndSurvival, ManyLayoutFilesInNameOrderTwoSetFirst) {
                          " Sets, Qwerty Fingering) ***");
     }
   }
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2", "/3"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_TRUE(startsWith(outcome.output, "Reading 5 bytes\n\n*** Result of k001 "));
   EXPECT_EQ(headings(outcome.output), expected);
@@ -332,7 +328,7 @@ TEST(EndToEndSurvival, ReadingShowsTheSizeOnDisk) {
   writeSmallCase(dir);
   // Ten bytes on disk; the text is 가 LF, three keys on b2: 0x1A ends it.
   dir.write("sample.txt", "\x88\x61\r\n\x1A\x88\x61\x88\x61 ");
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
   EXPECT_TRUE(startsWith(outcome.output,
                          "Reading 10 bytes\n\n*** Result of b2 (2 Sets, Qwerty "
                          "Fingering) ***\n\nGeneral-key stokes(L/R): 3 (1/1)"));
@@ -344,7 +340,7 @@ TEST(EndToEndSurvival, SizeBeyondTwoGigabytes) {
   // A sparse file of 3 GiB of zero bytes: the text ends at once, the size is printed whole.
   dir.write("sample.txt", "");
   ASSERT_EQ(truncate((dir / "sample.txt").c_str(), 3LL << 30), 0);
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   const std::string expected = readTestData("empty_sample.expected");
   EXPECT_EQ(outcome.output,
@@ -356,7 +352,7 @@ TEST(EndToEndFailures, LayoutFileThatIsAFifo) {
   TempDirectory dir;
   writeSmallCase(dir);
   ASSERT_EQ(mkfifo((dir / "keyboard/f.txt").c_str(), 0600), 0);
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2", "/3"});
   EXPECT_EQ(outcome.exitStatus, 0);
   const std::string expected = readTestData("two_layouts.expected");
   const std::size_t firstLine = expected.find('\n') + 1;

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "run.h"
+#include "in_process.h"
 #include "temp_directory.h"
 
 namespace kbeval {
@@ -26,14 +26,9 @@ std::string run(const std::string& sample, const std::string& keyboard, unsigned
   options.combinationReport = options.jamoReport = true;
   options.keyboardDirectory = keyboard;
   options.jobs = jobs;
-  char* data = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&data, &size);
-  EXPECT_EQ(runKbeval(options, out, pieceSize), 0);
-  std::fclose(out);
-  std::string text(data, size);
-  std::free(data);
-  return text;
+  const testing::Outcome outcome = testing::runKbevalOptions(options, pieceSize);
+  EXPECT_EQ(outcome.exitStatus, 0);
+  return outcome.output;
 }
 
 std::string syllable(int initial, int medial, int final) {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "run.h"
+#include "in_process.h"
 #include "temp_directory.h"
 
 namespace kbeval {
@@ -26,14 +26,9 @@ std::string run(const std::string& samplePath, const std::string& keyboard) {
   options.samplePath = samplePath;
   options.twoSetResults = options.threeSetResults = true;
   options.keyboardDirectory = keyboard;
-  char* data = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&data, &size);
-  EXPECT_EQ(runKbeval(options, out), 0);
-  std::fclose(out);
-  std::string text(data, size);
-  std::free(data);
-  return text;
+  const testing::Outcome outcome = testing::runKbevalOptions(options);
+  EXPECT_EQ(outcome.exitStatus, 0);
+  return outcome.output;
 }
 
 std::string layoutName(int i) {

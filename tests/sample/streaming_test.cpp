@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "run.h"
+#include "in_process.h"
 
 namespace kbeval {
 namespace {
@@ -30,15 +30,9 @@ std::string runWithPieces(const Workspace& w, std::size_t pieceSize) {
   options.twoSetResults = options.threeSetResults = true;
   options.combinationReport = options.jamoReport = true;
   options.keyboardDirectory = (w.dir / "keyboard").string();
-  char* data = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&data, &size);
-  const int status = runKbeval(options, out, pieceSize);
-  std::fclose(out);
-  std::string text(data, size);
-  std::free(data);
-  EXPECT_EQ(status, 0);
-  return text;
+  const testing::Outcome outcome = testing::runKbevalOptions(options, pieceSize);
+  EXPECT_EQ(outcome.exitStatus, 0);
+  return outcome.output;
 }
 
 // A Johab syllable from its three codes.

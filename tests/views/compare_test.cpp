@@ -1,10 +1,11 @@
-// --compare, run as the built binary on a small case worked out by hand.
+// --compare, run on a small case worked out by hand.
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "in_process.h"
 #include "small_case.h"
 #include "temp_directory.h"
 
@@ -14,10 +15,6 @@ namespace {
 using testing::Outcome;
 using testing::TempDirectory;
 using testing::writeSmallCase;
-
-Outcome runKbevalBinary(const TempDirectory& dir, const std::vector<std::string>& arguments) {
-  return testing::runProgram(dir, KBEVAL_BINARY, arguments);
-}
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> all;
@@ -56,7 +53,7 @@ constexpr std::size_t kLegendLines = 14;
 TEST(Compare, TableAndPairsWorkedByHand) {
   TempDirectory dir;
   writeSmallCase(dir);
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "--compare"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "--compare"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(outcome.errors, "");
   const std::vector<std::string> out = lines(outcome.output);
@@ -101,7 +98,7 @@ TEST(Compare, SwitchesChooseLayoutsAndTextReports) {
       {{"sample.txt", "/x", "--compare"}, false, true, true},
   };
   for (const Case& c : cases) {
-    const Outcome outcome = runKbevalBinary(dir, c.arguments);
+    const Outcome outcome = testing::runKbeval(dir, c.arguments);
     const std::string& text = outcome.output;
     const std::string which = c.arguments.back();
     EXPECT_EQ(outcome.exitStatus, 0) << which;

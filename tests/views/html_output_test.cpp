@@ -1,4 +1,4 @@
-// --html, run as the built binary: what the page says about a case small
+// --html: what the page says about a case small
 // enough to work out by hand, hostile names, no layouts, many layouts over
 // several passes, and files that cannot be written. The browser test
 // (html_browser_test.cpp) checks the rendered page against the counts.
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "in_process.h"
 #include "small_case.h"
 #include "temp_directory.h"
 #include "text/utf8.h"
@@ -26,11 +27,6 @@ using testing::TempDirectory;
 
 const std::string kExamples = KBEVAL_EXAMPLES;
 
-Outcome runKbevalBinary(const TempDirectory& dir, const std::vector<std::string>& arguments,
-                        const testing::RunSettings& settings = {}) {
-  return testing::runProgram(dir, KBEVAL_BINARY, arguments, settings);
-}
-
 // The small case of small_case.h, worked out by hand. b2 (2-set, Qwerty)
 // types r k r k r SPACE ? LF with the left Shift for "?": 8 key presses and
 // 1 Shift press. a3 (3-set, Gong3) types k f k f x SPACE 6 Z LF with the
@@ -40,7 +36,7 @@ Outcome runKbevalBinary(const TempDirectory& dir, const std::vector<std::string>
 TEST(HtmlOutput, SmallCaseKeysByHand) {
   TempDirectory dir;
   testing::writeSmallCase(dir);
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "--html=report.html"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "--html=report.html"});
   ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
   EXPECT_NE(outcome.output.find("*** Result of b2"), std::string::npos);  // reports as usual
   const std::string page = readFile(dir / "report.html");
@@ -90,7 +86,7 @@ TEST(HtmlOutput, HostileNamesShowAsText) {
   dir.write("keyboard/\xB0\xA1.txt", layout);
   dir.write("<svg onload=alert(2)>.txt", readFile(kExamples + "/sample.txt"));
   const Outcome outcome =
-      runKbevalBinary(dir, {"<svg onload=alert(2)>.txt", "--html=r.html", "--compare"});
+      testing::runKbeval(dir, {"<svg onload=alert(2)>.txt", "--html=r.html", "--compare"});
   ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
   const std::string page = readFile(dir / "r.html");
   EXPECT_TRUE(isValidUtf8(page));
@@ -115,7 +111,7 @@ TEST(HtmlOutput, NoLayoutsGiveTheTextSectionAlone) {
        {std::vector<std::string>{"sample.txt", "--keyboards=empty", "--html=r.html"},
         std::vector<std::string>{"sample.txt", "--keyboards=two", "/3", "--html=r.html"}}) {
     SCOPED_TRACE(arguments[1]);
-    const Outcome outcome = runKbevalBinary(dir, arguments);
+    const Outcome outcome = testing::runKbeval(dir, arguments);
     ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
     const std::string page = readFile(dir / "r.html");
     EXPECT_NE(page.find("id=\"no-layouts\""), std::string::npos);
@@ -141,7 +137,7 @@ TEST(HtmlOutput, LayoutsOfEveryPassInOrder) {
     std::snprintf(name, sizeof name, "keyboard/k%02d.txt", i);
     dir.write(name, layout);
   }
-  const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "--html=r.html", "--compare"});
+  const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "--html=r.html", "--compare"});
   ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
   const std::string page = readFile(dir / "r.html");
   std::size_t at = 0;
@@ -166,7 +162,8 @@ TEST(HtmlOutput, FailingPageCostsNothingElse) {
   TempDirectory dir;
   testing::writeSmallCase(dir);
   if (std::filesystem::exists("/dev/full")) {
-    const Outcome full = runKbevalBinary(dir, {"sample.txt", "--html=/dev/full", "--json=j.json"});
+    const Outcome full =
+        testing::runKbeval(dir, {"sample.txt", "--html=/dev/full", "--json=j.json"});
     EXPECT_EQ(full.exitStatus, 1);
     EXPECT_NE(full.output.find("*** Result of b2"), std::string::npos);
     EXPECT_EQ(full.errors,
@@ -174,7 +171,7 @@ TEST(HtmlOutput, FailingPageCostsNothingElse) {
     EXPECT_TRUE(readFile(dir / "j.json").ends_with("]}\n"));
   }
 
-  const Outcome dash = runKbevalBinary(dir, {"sample.txt", "--html=-"});
+  const Outcome dash = testing::runKbeval(dir, {"sample.txt", "--html=-"});
   EXPECT_EQ(dash.exitStatus, 2);
   EXPECT_EQ(dash.errors,
             "kbeval: --html needs a file name, not standard output; see 'kbeval --help'\n");

@@ -1,4 +1,4 @@
-// --json, run as the built binary: the shipped example's JSON against its
+// --json: the shipped example's JSON against its
 // printed reports, the document on standard output, and every way the file
 // can fail to be written.
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "in_process.h"
 #include "keystrokes/keystroke_report.h"
 #include "small_case.h"
 #include "temp_directory.h"
@@ -28,11 +29,6 @@ using testing::TempDirectory;
 using testing::writeSmallCase;
 
 const std::string kExamples = std::string(KBEVAL_TEST_DATA) + "/../../examples";
-
-Outcome runKbevalBinary(const TempDirectory& dir, const std::vector<std::string>& arguments,
-                        const RunSettings& settings = {}) {
-  return testing::runProgram(dir, KBEVAL_BINARY, arguments, settings);
-}
 
 // The heading and keystroke report that a layout's JSON counts print.
 std::string reportOf(const Json& layout) {
@@ -58,11 +54,11 @@ TEST(JsonOutput, ShippedExampleAgreesWithThePrintedReports) {
   TempDirectory dir;
   const std::vector<std::string> common = {kExamples + "/sample.txt",
                                            "--keyboards=" + kExamples + "/keyboard", "/2", "/3"};
-  const Outcome printed = runKbevalBinary(dir, common);
+  const Outcome printed = testing::runKbeval(dir, common);
   ASSERT_EQ(printed.exitStatus, 0);
   std::vector<std::string> jsonArguments = common;
   jsonArguments.push_back("--json=-");
-  const Outcome written = runKbevalBinary(dir, jsonArguments);
+  const Outcome written = testing::runKbeval(dir, jsonArguments);
   ASSERT_EQ(written.exitStatus, 0);
   const Json json = Json::parse(written.output);
   const Json& layouts = json.at("layouts");
@@ -132,7 +128,7 @@ TEST(JsonOutput, StandardOutputHoldsTheDocumentAlone) {
   writeSmallCase(dir);
   dir.write("keyboard/x.txt/inner.txt", "");  // a layout "file" that cannot be opened
   for (const char* extra : {"--compare", "/j"}) {
-    const Outcome outcome = runKbevalBinary(dir, {"sample.txt", "--json", "-", extra});
+    const Outcome outcome = testing::runKbeval(dir, {"sample.txt", "--json", "-", extra});
     EXPECT_EQ(outcome.exitStatus, 0);
     EXPECT_EQ(outcome.errors,
               "Reading 9 bytes\nCannot open keyboard layout file: keyboard/x.txt\n");
@@ -142,7 +138,7 @@ TEST(JsonOutput, StandardOutputHoldsTheDocumentAlone) {
     // "/j" alone evaluates no layout; --compare all of them.
     EXPECT_EQ(json.at("layouts").size(), extra == std::string("/j") ? 0u : 2u);
   }
-  const Outcome missing = runKbevalBinary(dir, {"missing.txt", "--json=-"});
+  const Outcome missing = testing::runKbeval(dir, {"missing.txt", "--json=-"});
   EXPECT_EQ(missing.exitStatus, 1);
   EXPECT_EQ(missing.output, "");
   EXPECT_EQ(missing.errors, "Cannot open sample file.\n");
@@ -158,7 +154,7 @@ TEST(JsonOutput, FileIsReplacedWholeThroughLinksToo) {
   ASSERT_EQ(chmod((dir / "out.json").c_str(), 0640), 0);
   dir.write("real/target.json", "old");
   std::filesystem::create_symlink("real/target.json", dir / "link.json");
-  Outcome outcome = runKbevalBinary(dir, {"sample.txt", "--json=out.json"});
+  Outcome outcome = testing::runKbeval(dir, {"sample.txt", "--json=out.json"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_NE(outcome.output.find("*** Result of b2"), std::string::npos);  // reports as usual
   std::ifstream in(dir / "out.json");
@@ -167,7 +163,7 @@ TEST(JsonOutput, FileIsReplacedWholeThroughLinksToo) {
   ASSERT_EQ(stat((dir / "out.json").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
 
-  outcome = runKbevalBinary(dir, {"sample.txt", "--json=link.json", "/2"});
+  outcome = testing::runKbeval(dir, {"sample.txt", "--json=link.json", "/2"});
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.json"));
   std::ifstream target(dir / "real/target.json");
@@ -186,8 +182,9 @@ TEST(JsonOutput, ManyLayoutsKeepMemoryFlat) {
   const std::string layout =
       "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n3\t\xA4\xA1\tr\n4\t?\t?\n";
   for (int i = 0; i < 400; ++i) dir.write("keyboard/m" + std::to_string(1000 + i) + ".txt", layout);
-  const Outcome reports = runKbevalBinary(dir, {"sample.txt", "/2", "/3"});
-  const Outcome views = runKbevalBinary(dir, {"sample.txt", "--compare", "--json=out.json"});
+  const Outcome reports = testing::runProgram(dir, KBEVAL_BINARY, {"sample.txt", "/2", "/3"});
+  const Outcome views =
+      testing::runProgram(dir, KBEVAL_BINARY, {"sample.txt", "--compare", "--json=out.json"});
   ASSERT_EQ(reports.exitStatus, 0);
   ASSERT_EQ(views.exitStatus, 0);
   std::ifstream in(dir / "out.json");
@@ -225,8 +222,8 @@ TEST(OutputFiles, UnwritablePathsFailWithOneLine) {
     for (const Case& c : cases) {
       SCOPED_TRACE(option + c.path);
       if (c.unprivileged && !unprivileged) continue;
-      const Outcome outcome =
-          runKbevalBinary(dir, {"sample.txt", option + c.path}, {.unprivileged = c.unprivileged});
+      const Outcome outcome = testing::runKbeval(dir, {"sample.txt", option + c.path},
+                                                 {.unprivileged = c.unprivileged});
       EXPECT_EQ(outcome.exitStatus, 1);
       EXPECT_EQ(outcome.output, "");
       EXPECT_EQ(outcome.errors,
@@ -240,7 +237,7 @@ TEST(OutputFiles, UnwritablePathsFailWithOneLine) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "locked"), {}), 1);
 
   if (std::filesystem::exists("/dev/full")) {
-    const Outcome full = runKbevalBinary(dir, {"sample.txt", "/2", "--json=/dev/full"});
+    const Outcome full = testing::runKbeval(dir, {"sample.txt", "/2", "--json=/dev/full"});
     EXPECT_EQ(full.exitStatus, 1);
     EXPECT_EQ(full.errors,
               "kbeval: cannot write the JSON file '/dev/full': No space left on device\n");

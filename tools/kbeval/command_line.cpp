@@ -216,7 +216,7 @@ int kbevalMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err
   if (commandLine.action != CommandAction::run) {
     return finishCommand({"kbeval", usageText()}, commandLine.action, commandLine.error, out, err);
   }
-  return runKbeval(commandLine.options, out);
+  return runKbeval(commandLine.options, out, err);
 }
 
 }  // namespace kbeval

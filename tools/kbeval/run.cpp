@@ -1,7 +1,6 @@
 #include "run.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +17,9 @@
 #include "progress.h"
 #include "run_views.h"
 #include "sample/sample_analysis.h"
+#include "sample/sample_file.h"
 #include "sample/walk_pipeline.h"
+#include "shell/jobs.h"
 #include "text/charset_tables.h"
 
 namespace kbeval {
@@ -65,43 +66,25 @@ int cannotOpenSample(std::FILE* out) {
 // files need no more memory than a few dozen.
 constexpr std::size_t kLayoutsPerPass = 32;
 
-// The threads to walk layouts on: as asked, else every CPU this process may
-// run on.
-unsigned jobsFor(const RunOptions& options) {
-  if (options.jobs != 0) return options.jobs;
-  cpu_set_t cpus;
-  if (::sched_getaffinity(0, sizeof cpus, &cpus) != 0) return 1;
-  return static_cast<unsigned>(std::max(CPU_COUNT(&cpus), 1));
-}
-
-// Reads the sample from its start through the analysis, the layouts walked on
-// `jobs` threads. False on a read error.
+// Reads the sample from where `fd` stands through the analysis, the layouts
+// walked on `jobs` threads. False on a read error.
 bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize, unsigned jobs,
                        Progress& progress) {
   WalkPipeline walks(analysis, jobs);
-  std::vector<char> buffer(std::max<std::size_t>(pieceSize, 1));
-  std::uint64_t done = 0;
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      clearProgress(progress);
-      return false;
-    }
-    if (got == 0) break;
-    done += static_cast<std::uint64_t>(got);
-    showProgress(progress, done);
-    const bool more =
-        readSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got), pieceToFill(walks));
+  SamplePieces pieces;
+  pieces.tokensTo = [&walks]() -> TokenPiece& { return pieceToFill(walks); };
+  pieces.pieceRead = [&](std::uint64_t done) {
     publishPiece(walks);
-    if (!more) break;
+    showProgress(progress, done);
+  };
+  std::string unread;  // the report says "Cannot open sample file." whatever the reason
+  const bool read = readSampleFile(fd, pieceSize, analysis, pieces, unread);
+  if (read) {
+    finishWalks(walks);
+    endSampleReading(analysis);
   }
-  readSampleEnd(analysis, pieceToFill(walks));
-  publishPiece(walks);
-  finishWalks(walks);
-  endSampleReading(analysis);
   clearProgress(progress);
-  return true;
+  return read;
 }
 
 // The sample's name in messages.
@@ -110,14 +93,15 @@ std::string sampleName(const RunOptions& options) {
 }
 
 // What standard error says about the sample's encoding after the first pass.
-void reportSampleEncoding(const SampleAnalysis& analysis, const RunOptions& options) {
+void reportSampleEncoding(const SampleAnalysis& analysis, const RunOptions& options,
+                          std::FILE* err) {
   const unsigned long long invalid = analysis.utf8.invalidBytes;
   if (invalid > 0) {
-    std::fprintf(stderr, "kbeval: %llu invalid UTF-8 byte%s skipped in %s\n", invalid,
+    std::fprintf(err, "kbeval: %llu invalid UTF-8 byte%s skipped in %s\n", invalid,
                  invalid == 1 ? "" : "s", sampleName(options).c_str());
   }
   if (analysis.looksLikeUtf8) {
-    std::fprintf(stderr,
+    std::fprintf(err,
                  "kbeval: warning: %s looks like UTF-8 text, but is read as Johab; "
                  "read it with --sample-encoding=utf-8 (or --utf8)\n",
                  sampleName(options).c_str());
@@ -126,14 +110,14 @@ void reportSampleEncoding(const SampleAnalysis& analysis, const RunOptions& opti
 
 // A layout directory named on the command line that is no directory gets a
 // word on standard error besides the usual "No keyboard layout file.".
-void reportMissingKeyboards(const RunOptions& options) {
+void reportMissingKeyboards(const RunOptions& options, std::FILE* err) {
   if (options.keyboardDirectory == RunOptions{}.keyboardDirectory) return;
   struct stat info {};
   if (::stat(options.keyboardDirectory.c_str(), &info) != 0) {
-    std::fprintf(stderr, "kbeval: --keyboards: %s: %s\n", options.keyboardDirectory.c_str(),
+    std::fprintf(err, "kbeval: --keyboards: %s: %s\n", options.keyboardDirectory.c_str(),
                  std::strerror(errno));
   } else if (!S_ISDIR(info.st_mode)) {
-    std::fprintf(stderr, "kbeval: --keyboards: %s: %s\n", options.keyboardDirectory.c_str(),
+    std::fprintf(err, "kbeval: --keyboards: %s: %s\n", options.keyboardDirectory.c_str(),
                  std::strerror(ENOTDIR));
   }
 }
@@ -150,11 +134,11 @@ void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
 
 }  // namespace
 
-int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) {
+int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::size_t pieceSize) {
   // With the JSON on standard output, the messages go to standard error and
   // the reports, whose numbers the JSON holds, are not printed.
   const bool reports = options.jsonPath != "-";
-  std::FILE* messages = reports ? out : stderr;
+  std::FILE* messages = reports ? out : err;
   const bool standardInput = options.samplePath == "-";
   const OpenFile sample{standardInput ? -1
                                       : ::open(options.samplePath.c_str(), O_RDONLY | O_CLOEXEC)};
@@ -167,20 +151,20 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
     utf8ToJohab = johabTable();
     if (utf8ToJohab == nullptr) {
       std::fputs("kbeval: cannot read a UTF-8 sample: iconv cannot convert UTF-8 to JOHAB here\n",
-                 stderr);
+                 err);
       return 1;
     }
   }
   RunViews views;
   std::string viewError;
   if (!startRunViews(options, static_cast<long long>(info.st_size), out, views, viewError)) {
-    std::fprintf(stderr, "kbeval: %s\n", viewError.c_str());
+    std::fprintf(err, "kbeval: %s\n", viewError.c_str());
     return 1;
   }
 
   HeldOutput held;
   if (held.stream == nullptr) return cannotOpenSample(messages);
-  reportMissingKeyboards(options);
+  reportMissingKeyboards(options, err);
   const std::vector<LayoutRecord> layouts = loadLayouts(options.keyboardDirectory, held.stream);
 
   // In the order of the results: every 2-set layout, then every 3-set one.
@@ -198,18 +182,18 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
   const bool regular = S_ISREG(info.st_mode);
 
   const std::size_t passes = perPass == 0 ? 1 : (evaluated.size() + perPass - 1) / perPass;
-  const bool showsProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
-  Progress progress = startProgress(showsProgress ? stderr : nullptr,
+  const bool showsProgress = !options.quiet && ::isatty(::fileno(err)) == 1;
+  Progress progress = startProgress(showsProgress ? err : nullptr,
                                     regular ? static_cast<std::uint64_t>(info.st_size) : 0,
                                     static_cast<int>(std::max<std::size_t>(passes, 1)));
 
-  const unsigned jobs = jobsFor(options);
+  const unsigned jobs = jobsOrDefault(options.jobs);
   std::size_t done = std::min(perPass, evaluated.size());
   SampleAnalysis analysis =
       startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab);
   if (!analyseSampleFile(fd, analysis, pieceSize, jobs, progress))
     return cannotOpenSample(messages);
-  reportSampleEncoding(analysis, options);
+  reportSampleEncoding(analysis, options, err);
   const long long sampleBytes =
       regular ? static_cast<long long>(info.st_size) : static_cast<long long>(analysis.textBytes);
   std::fprintf(messages, "Reading %lld bytes\n", sampleBytes);
@@ -232,7 +216,7 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
     ++progress.pass;
     if (::lseek(fd, 0, SEEK_SET) != 0 ||
         !analyseSampleFile(fd, analysis, pieceSize, jobs, progress)) {
-      std::fputs("kbeval: cannot read the sample file again.\n", stderr);
+      std::fputs("kbeval: cannot read the sample file again.\n", err);
       return 1;
     }
     if (reports && !options.compare) printLayoutResults(analysis, out);
@@ -240,13 +224,13 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize) 
     done = end;
   }
   if (!finishRunViews(views, out, viewError)) {
-    std::fprintf(stderr, "kbeval: %s\n", viewError.c_str());
+    std::fprintf(err, "kbeval: %s\n", viewError.c_str());
     return 1;
   }
 
   // A report that could not be written (a full disk, say) is no success.
   if (std::fflush(out) != 0 || std::ferror(out)) {
-    std::fputs("kbeval: cannot write the output.\n", stderr);
+    std::fputs("kbeval: cannot write the output.\n", err);
     return 1;
   }
   return 0;

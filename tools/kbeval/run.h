@@ -9,7 +9,9 @@
 namespace kbeval {
 
 // Runs kbeval as `options` say, reading the sample in pieces of `pieceSize`
-// bytes. Returns the exit status.
-int runKbeval(const RunOptions& options, std::FILE* out, std::size_t pieceSize = 1 << 16);
+// bytes: the reports on `out`, messages and the progress display on `err`
+// (the display only when `err` is a terminal). Returns the exit status.
+int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err,
+              std::size_t pieceSize = 1 << 16);
 
 }  // namespace kbeval
