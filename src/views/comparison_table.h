@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "keystrokes/key_pairs.h"
+#include "keystrokes/stroke_figures.h"
 #include "layouts/layout_record.h"
 #include "text/encodings.h"
 #include "views/comparison_figures.h"
@@ -25,6 +26,8 @@ struct ComparisonRow {
   int setType = 0;
   std::string fingering;
   ComparisonFigures figures;
+  bool hasStrokes = false;  // the pair and triple figures were counted (--board)
+  StrokeFigures strokes;
 };
 
 // The table, in the order of `rows`, then its legend.
@@ -51,6 +54,11 @@ std::vector<std::string> comparisonCells(const ComparisonRow& row);
 // printed (rounded figures that print alike tie). Empty for a column that is
 // not ranked and for one where every row shows the same value.
 std::vector<std::vector<std::size_t>> bestRows(std::span<const ComparisonRow> rows);
+
+// The pair and triple figures of the rows on board `boardName`, one line a
+// layout, then a legend line a column.
+void printStrokeFigureTable(std::span<const ComparisonRow> rows, const std::string& boardName,
+                            std::FILE* out);
 
 struct LayoutPairs {
   std::string name;

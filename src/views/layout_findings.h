@@ -5,6 +5,7 @@
 
 #include "keystrokes/key_pairs.h"
 #include "keystrokes/keystroke_counts.h"
+#include "keystrokes/stroke_figures.h"
 #include "layouts/layout_record.h"
 #include "views/comparison_figures.h"
 
@@ -20,7 +21,9 @@ struct LayoutFindings {
   ComparisonFigures figures;
   KeyTable keys{};  // the key table it was evaluated on: which finger and row each key has
   KeyUseTable keyUse{};
-  WorstPairs worstPairs;  // at most kWorstPairsKept of each kind
+  WorstPairs worstPairs;    // at most kWorstPairsKept of each kind
+  bool hasStrokes = false;  // the pair and triple figures were counted (--board)
+  StrokeFigures strokes;
 };
 
 }  // namespace kbeval

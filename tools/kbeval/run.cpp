@@ -135,6 +135,16 @@ void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
 }  // namespace
 
 int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::size_t pieceSize) {
+  // A bad board is a usage error: one line, exit status 2, nothing on standard output.
+  Board board;
+  const bool onBoard = !options.board.empty();
+  if (onBoard) {
+    std::string boardError;
+    if (!loadBoard(options.board, board, boardError)) {
+      std::fprintf(err, "kbeval: --board: %s\n", boardError.c_str());
+      return 2;
+    }
+  }
   // With the JSON on standard output, the messages go to standard error and
   // the reports, whose numbers the JSON holds, are not printed.
   const bool reports = options.jsonPath != "-";
@@ -174,6 +184,17 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
       if (layout.setType == setType && isEvaluated(layout, options)) evaluated.push_back(&layout);
     }
   }
+  if (onBoard) {
+    for (const LayoutRecord* layout : evaluated) {
+      if (const int missing = missingBoardKey(board, *layout); missing >= 0) {
+        std::fprintf(err, "kbeval: --board: %s: no key '%s', which layout %s types\n",
+                     board.file.c_str(), boardKeyName(missing).c_str(), layout->fileName.c_str());
+        return 2;
+      }
+    }
+  }
+  const BoardChoice boardChoice{onBoard ? &board : nullptr, onBoard};
+  views.board = onBoard ? &board : nullptr;
   // A sample that cannot be read again (a pipe) is read once, with every layout.
   const bool rereadable = ::lseek(fd, 0, SEEK_CUR) == 0;
   const std::size_t perPass = rereadable ? kLayoutsPerPass : evaluated.size();
@@ -190,7 +211,7 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
   const unsigned jobs = jobsOrDefault(options.jobs);
   std::size_t done = std::min(perPass, evaluated.size());
   SampleAnalysis analysis =
-      startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab);
+      startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab, boardChoice);
   if (!analyseSampleFile(fd, analysis, pieceSize, jobs, progress))
     return cannotOpenSample(messages);
   reportSampleEncoding(analysis, options, err);
@@ -210,8 +231,8 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
   while (done < evaluated.size()) {
     const std::size_t end = std::min(done + perPass, evaluated.size());
     analysis = SampleAnalysis{};  // the last pass's tables go before the next one's come
-    analysis =
-        startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end}, utf8ToJohab);
+    analysis = startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end}, utf8ToJohab,
+                                   boardChoice);
     std::fflush(out);  // the results so far, before the display comes back
     ++progress.pass;
     if (::lseek(fd, 0, SEEK_SET) != 0 ||

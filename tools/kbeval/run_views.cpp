@@ -119,6 +119,8 @@ LayoutFindings layoutFindings(const SampleAnalysis& analysis, std::size_t index)
   f.keys = keys;
   f.keyUse = keyUse(keys, pairCounts);
   f.worstPairs = worstPairs(keys, pairCounts, kWorstPairsKept);
+  f.hasStrokes = hasStrokeFigures(analysis, index);
+  if (f.hasStrokes) f.strokes = layoutStrokeFigures(analysis, index);
   return f;
 }
 
@@ -130,7 +132,12 @@ void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis) {
   }
   if (views.json && !views.jsonStarted) {
     // Every pass reads the whole sample: the text counts of the first one serve.
-    std::fputs(jsonHead(views.sample, analysis.textCounts, *analysis.combinations).c_str(),
+    JsonSample sample = views.sample;
+    if (views.board != nullptr) {
+      sample.boardName = views.board->name;
+      sample.boardFile = views.board->file;
+    }
+    std::fputs(jsonHead(sample, analysis.textCounts, *analysis.combinations).c_str(),
                views.jsonStream);
     views.jsonStarted = true;
   }
@@ -146,7 +153,10 @@ void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis) {
     const LayoutRecord& layout = *f.layout;
     const std::string name = displayName(layout.fileName);
     if (views.compare || views.html) {
-      views.rows.push_back({name, layout.setType, layout.fingering, f.figures});
+      // Off ansi the board's fingers count, whatever the file's line says.
+      const bool boardFingers = views.board != nullptr && !fingeringApplies(*views.board);
+      views.rows.push_back({name, layout.setType, boardFingers ? "board" : layout.fingering,
+                            f.figures, f.hasStrokes, f.strokes});
     }
     if (views.compare) {
       // Only the pairs shown are kept, so thousands of layouts stay small.
@@ -167,6 +177,7 @@ bool finishRunViews(RunViews& views, std::FILE* out, std::string& error) {
   if (views.compare && !views.jsonToStandardOutput) {
     std::fputc('\n', out);
     printComparisonTable(views.rows, out);
+    if (views.board != nullptr) printStrokeFigureTable(views.rows, views.board->name, out);
     printWorstPairs(views.pairs, kComparedPairs, views.encoding, out);
   }
   // One file that fails does not cost the other: both are finished, and the
