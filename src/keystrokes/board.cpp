@@ -27,8 +27,8 @@ namespace {
 
 // Longer lines are no board line: a bound on what one error may quote.
 constexpr std::size_t kLongestLine = 4096;
-// A board file is small; a bigger one is a mistake, read no further.
-constexpr std::size_t kLargestFile = 1 << 20;
+// A board file is small: one far bigger is no board, and is not read whole.
+constexpr std::size_t kLargestFile = std::size_t{64} << 20;
 
 struct NamedFinger {
   std::string_view name;
@@ -246,7 +246,7 @@ bool readWholeFile(const std::string& path, std::string& text, std::string& erro
   std::size_t got = 0;
   while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
     if (text.size() + got > kLargestFile) {
-      error = path + ": larger than 1 MiB, no board file";
+      error = path + ": larger than 64 MiB, no board file";
       return false;
     }
     text.append(buffer, got);

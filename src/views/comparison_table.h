@@ -27,7 +27,7 @@ struct ComparisonRow {
   std::string fingering;
   ComparisonFigures figures;
   bool hasStrokes = false;  // the pair and triple figures were counted (--board)
-  StrokeFigures strokes;
+  StrokeFigures strokes{};
 };
 
 // The table, in the order of `rows`, then its legend.

@@ -23,7 +23,7 @@ struct LayoutFindings {
   KeyUseTable keyUse{};
   WorstPairs worstPairs;    // at most kWorstPairsKept of each kind
   bool hasStrokes = false;  // the pair and triple figures were counted (--board)
-  StrokeFigures strokes;
+  StrokeFigures strokes{};
 };
 
 }  // namespace kbeval
