@@ -1,5 +1,7 @@
 #include "keystrokes/stroke_walk.h"
 
+#include <algorithm>
+
 namespace kbeval {
 
 StrokeTables makeStrokeTables(const Board& board, const KeyTable& table) {
@@ -104,32 +106,52 @@ void walkStrokeBytes(const StrokeTables& tables, StrokeState& state, StrokeCount
 
 void addStrokeToken(StrokeWalk& walk, const StrokeTables& tables, std::string_view keys) {
   StrokeTokenHead& h = walk.heads.emplace_back();
-  const std::size_t head = headLength(keys);
-  h.offset = static_cast<std::uint32_t>(walk.headBytes.size());
-  h.length = static_cast<std::uint8_t>(head);
-  walk.headBytes.insert(walk.headBytes.end(), keys.begin(),
-                        keys.begin() + static_cast<std::ptrdiff_t>(head));
+  // A head longer than a byte holds is walked as a whole token.
+  const std::size_t head = keys.size() > 255 ? keys.size() : headLength(keys);
+  h.length = static_cast<std::uint8_t>(std::min<std::size_t>(head, 255));
+  if (head <= kInlineHead) {
+    std::copy(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(head), h.bytes);
+  } else {
+    h.offset = static_cast<std::uint32_t>(walk.headBytes.size());
+    walk.headBytes.insert(walk.headBytes.end(), keys.begin(),
+                          keys.begin() + static_cast<std::ptrdiff_t>(h.length));
+  }
   h.hasRest = head < keys.size();
   if (h.hasRest) {
     StrokeCounts none;
     StrokeState s;
     for (const char c : keys) strokeByte<false>(tables, s, none, static_cast<unsigned char>(c), 0);
-    h.after = s;
+    h.afterBeforeLast = static_cast<std::uint8_t>(s.beforeLast);
+    h.afterLast = static_cast<std::uint8_t>(s.last);
+    h.afterPrevious = static_cast<std::uint16_t>(s.previous);
+    h.afterShiftHand = static_cast<std::int8_t>(s.previousShiftHand);
   }
 }
 
 void walkStrokeTokens(StrokeWalk& walk, const StrokeTables& tables, const std::uint16_t* tokens,
                       std::size_t count) {
+  if (count == 0) return;
   StrokeState state = walk.state;
   StrokeCounts& counts = walk.counts;
   const StrokeTokenHead* heads = walk.heads.data();
-  const std::uint8_t* bytes = walk.headBytes.data();
+  const std::uint8_t* longHeads = walk.headBytes.data();
+  // The heads of a layout's tokens outgrow the caches: fetch those of the
+  // tokens a few ahead while this one is walked.
+  constexpr std::size_t kAhead = 12;
+  const std::size_t last = count - 1;
   for (std::size_t i = 0; i < count; ++i) {
+    __builtin_prefetch(&heads[tokens[std::min(i + kAhead, last)]]);
     const StrokeTokenHead& h = heads[tokens[i]];
+    const std::uint8_t* bytes = h.length <= kInlineHead ? h.bytes : longHeads + h.offset;
     for (std::size_t b = 0; b < h.length; ++b) {
-      strokeByte<true>(tables, state, counts, bytes[h.offset + b], 1);
+      strokeByte<true>(tables, state, counts, bytes[b], 1);
     }
-    if (h.hasRest) state = h.after;
+    if (h.hasRest) {
+      state.beforeLast = h.afterBeforeLast;
+      state.last = h.afterLast;
+      state.previous = h.afterPrevious;
+      state.previousShiftHand = h.afterShiftHand;
+    }
   }
   walk.state = state;
 }

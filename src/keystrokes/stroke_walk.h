@@ -41,12 +41,17 @@ struct StrokeState {
 };
 
 // One token's head: its bytes up to where the state no longer depends on
-// what came before, and the state it leaves when it has a rest.
+// what came before, and the state it leaves when it has a rest. Small, and
+// the bytes of most heads inside, since the walk reads one per token.
+inline constexpr std::size_t kInlineHead = 8;
 struct StrokeTokenHead {
-  std::uint32_t offset = 0;  // into StrokeWalk::headBytes
+  std::uint8_t bytes[kInlineHead] = {};  // the head, when it is this short
+  std::uint32_t offset = 0;              // else its place in StrokeWalk::headBytes
   std::uint8_t length = 0;
-  bool hasRest = false;
-  StrokeState after;
+  std::uint8_t hasRest = 0;
+  std::uint8_t afterBeforeLast = kBreakId, afterLast = kBreakId;  // the state it leaves
+  std::uint16_t afterPrevious = kNoKey;
+  std::int8_t afterShiftHand = 0;
 };
 
 struct StrokeWalk {
