@@ -26,8 +26,11 @@ StrokeTables makeStrokeTables(const Board& board, const KeyTable& table) {
 
 namespace {
 
+// Counts a stroke: its pair with the stroke before (unless the pairs come
+// from the key pairs the keystroke walk counts), and its triple.
+template <bool pairs>
 inline void emit(const StrokeTables& t, StrokeState& s, StrokeCounts& c, int stroke, Count weight) {
-  c.pairs[static_cast<std::size_t>(s.last * kStrokeStates + stroke)] += weight;
+  if (pairs) c.pairs[static_cast<std::size_t>(s.last * kStrokeStates + stroke)] += weight;
   c.skips[static_cast<std::size_t>(s.beforeLast * kStrokeStates + stroke)] += weight;
   c.fingerTriples[static_cast<std::size_t>(
       (t.fingerCodes[static_cast<std::size_t>(s.beforeLast)] * kFingerCodes +
@@ -39,7 +42,7 @@ inline void emit(const StrokeTables& t, StrokeState& s, StrokeCounts& c, int str
 }
 
 // One byte of key stream; with `count` false the state moves and nothing is counted.
-template <bool count>
+template <bool count, bool pairs = true>
 inline void strokeByte(const StrokeTables& t, StrokeState& s, StrokeCounts& c, unsigned byte,
                        Count weight) {
   if (byte == kUntreatedMarker) {
@@ -51,14 +54,14 @@ inline void strokeByte(const StrokeTables& t, StrokeState& s, StrokeCounts& c, u
   if (b.shiftHand != 0 && b.shiftHand != s.previousShiftHand) {
     const int shift = b.shiftHand < 0 ? kLeftShiftKey : kRightShiftKey;
     if (count) {
-      emit(t, s, c, shift, weight);
+      emit<pairs>(t, s, c, shift, weight);
     } else {
       s.beforeLast = s.last;
       s.last = shift;
     }
   }
   if (count) {
-    emit(t, s, c, b.id, weight);
+    emit<pairs>(t, s, c, b.id, weight);
   } else {
     s.beforeLast = s.last;
     s.last = b.id;
@@ -144,7 +147,7 @@ void walkStrokeTokens(StrokeWalk& walk, const StrokeTables& tables, const std::u
     const StrokeTokenHead& h = heads[tokens[i]];
     const std::uint8_t* bytes = h.length <= kInlineHead ? h.bytes : longHeads + h.offset;
     for (std::size_t b = 0; b < h.length; ++b) {
-      strokeByte<true>(tables, state, counts, bytes[b], 1);
+      strokeByte<true, false>(tables, state, counts, bytes[b], 1);
     }
     if (h.hasRest) {
       state.beforeLast = h.afterBeforeLast;
@@ -164,7 +167,23 @@ void addStrokeRest(StrokeWalk& walk, const StrokeTables& tables, std::size_t tok
   for (std::size_t i = 0; i < head; ++i) {
     strokeByte<false>(tables, s, walk.counts, static_cast<unsigned char>(keys[i]), 0);
   }
-  walkStrokeBytes(tables, s, walk.counts, keys.substr(head), times);
+  for (std::size_t i = head; i < keys.size(); ++i) {
+    strokeByte<true, false>(tables, s, walk.counts, static_cast<unsigned char>(keys[i]), times);
+  }
+}
+
+void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
+                       std::span<const Count> pairCounts, StrokeCounts& counts) {
+  forEachTypedPair(pairCounts, [&](int previous, int current, Count n) {
+    int last = previous == kNoKey ? kBreakId : tables.bytes[static_cast<std::size_t>(previous)].id;
+    const ByteStrokes& b = tables.bytes[static_cast<std::size_t>(current)];
+    if (pairStrokes(keys, previous, current).shiftPressed) {
+      const int shift = b.shiftHand < 0 ? kLeftShiftKey : kRightShiftKey;
+      counts.pairs[static_cast<std::size_t>(last * kStrokeStates + shift)] += n;
+      last = shift;
+    }
+    counts.pairs[static_cast<std::size_t>(last * kStrokeStates + b.id)] += n;
+  });
 }
 
 void releaseStrokeTokens(StrokeWalk& walk) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -58,7 +59,7 @@ struct StrokeWalk {
   std::vector<StrokeTokenHead> heads;  // by token
   std::vector<std::uint8_t> headBytes;
   StrokeState state;
-  StrokeCounts counts;
+  StrokeCounts counts;  // all but the pairs (addKeyPairStrokes)
 };
 
 // Walks a piece of key stream, byte by byte.
@@ -76,6 +77,11 @@ void walkStrokeTokens(StrokeWalk& walk, const StrokeTables& tables, const std::u
 // times. Called once per token, after the last piece.
 void addStrokeRest(StrokeWalk& walk, const StrokeTables& tables, std::size_t token,
                    std::string_view keys, Count times);
+
+// The walk of tokens counts no pairs: they are the keystroke walk's pairs of
+// key bytes (`pairCounts`, index previous * 256 + current), as strokes.
+void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
+                       std::span<const Count> pairCounts, StrokeCounts& counts);
 
 // Forgets the tokens (the counts stay).
 void releaseStrokeTokens(StrokeWalk& walk);

@@ -202,7 +202,9 @@ bool hasStrokeFigures(const SampleAnalysis& analysis, std::size_t index) {
 StrokeFigures layoutStrokeFigures(const SampleAnalysis& analysis, std::size_t index) {
   const LayoutEvaluation& e = analysis.evaluations[index];
   if (!e.strokes) return {};
-  return strokeFigures(e.strokeTables->board, e.strokes->counts);
+  StrokeCounts counts = e.strokes->counts;
+  addKeyPairStrokes(*e.strokeTables, e.tables->keys, e.state->pairCounts, counts);
+  return strokeFigures(e.strokeTables->board, counts);
 }
 
 }  // namespace kbeval
