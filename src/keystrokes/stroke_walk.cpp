@@ -121,9 +121,11 @@ void addStrokeToken(StrokeWalk& walk, const StrokeTables& tables, std::string_vi
   }
   h.hasRest = head < keys.size();
   if (h.hasRest) {
-    StrokeCounts none;
+    // Moving the state only: the counts are not touched.
     StrokeState s;
-    for (const char c : keys) strokeByte<false>(tables, s, none, static_cast<unsigned char>(c), 0);
+    for (const char c : keys) {
+      strokeByte<false>(tables, s, walk.counts, static_cast<unsigned char>(c), 0);
+    }
     h.afterBeforeLast = static_cast<std::uint8_t>(s.beforeLast);
     h.afterLast = static_cast<std::uint8_t>(s.last);
     h.afterPrevious = static_cast<std::uint16_t>(s.previous);
