@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "import_test_support.h"
+#include "shell/long_options.h"
 
 namespace kbeval::import {
 namespace {
@@ -35,7 +36,9 @@ std::string drain(std::FILE* file) {
 CommandRun run(const std::vector<std::string>& args) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  const int status = runImportCommand(args, out, err);
+  std::vector<const char*> argv = {"kbeval-import"};
+  for (const std::string& argument : args) argv.push_back(argument.c_str());
+  const int status = importMain(static_cast<int>(argv.size()), argv.data(), out, err);
   return {status, drain(out), drain(err)};
 }
 
@@ -133,13 +136,54 @@ TEST(ImportCommand, AnUnwritableOutputFails) {
   EXPECT_NE(result.err.find("cannot write"), std::string::npos);
 }
 
-TEST(ImportCommand, UsageErrors) {
-  EXPECT_EQ(run({}).status, kExitUsage);
-  EXPECT_EQ(run({"a.xml", "b.xml"}).status, kExitUsage);
-  EXPECT_EQ(run({"--output"}).status, kExitUsage);
-  const CommandRun badFingering = run({"--fingering", "Dvorak", "a.xml"});
-  EXPECT_EQ(badFingering.status, kExitUsage);
-  EXPECT_NE(badFingering.err.find("Dvorak"), std::string::npos);
+// Every command line the skeleton reads: a usage error is one line naming
+// the option and why, exit status 2, nothing on standard output.
+TEST(ImportCommand, CommandLines) {
+  const std::string version = std::string("kbeval-import ") + kbevalVersion() + "\n";
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string output;  // its first line; "" for none
+    std::string error;   // the whole of standard error
+  } cases[] = {
+      {{}, kExitUsage, "", "no keyboard file given"},
+      {{"a.xml", "b.xml"}, kExitUsage, "", "one keyboard file only, not also 'b.xml'"},
+      {{"--output"}, kExitUsage, "", "option '--output' needs a value"},
+      {{"--output=", "a.xml"}, kExitUsage, "", "--output needs a file name"},
+      {{"--lossy=1", "a.xml"}, kExitUsage, "", "option '--lossy' takes no value"},
+      {{"--frob", "a.xml"}, kExitUsage, "", "unknown option '--frob'"},
+      {{"-x", "a.xml"}, kExitUsage, "", "unknown option '-x'"},
+      {{"--fingering", "Dvorak", "a.xml"},
+       kExitUsage,
+       "",
+       "unknown fingering 'Dvorak' for --fingering (Pyojun, Gong, Gong3 or none)"},
+      {{"--enc=latin1", "a.xml"},
+       kExitUsage,
+       "",
+       "unknown output encoding 'latin1' for --encoding (cp949 or utf-8)"},
+      {{"--version"}, kExitOk, version, ""},
+      {{"--vers", "--lossy", "x.xml"}, kExitOk, version, ""},
+      {{"--he"}, kExitOk, "usage: kbeval-import [--fingering", ""},
+      {{"--version", "-h"}, kExitOk, "usage: kbeval-import [--fingering", ""},
+      // A prefix with its value runs: the missing file is the only fault.
+      {{"--fing=gong", "-o", "out.txt", "/nonexistent/kb.xml"},
+       kExitFailed,
+       "",
+       "kbeval-import: /nonexistent/kb.xml: cannot read: No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    const CommandRun result = run(c.arguments);
+    const std::string line = c.arguments.empty() ? "(none)" : c.arguments[0];
+    EXPECT_EQ(result.status, c.status) << line;
+    EXPECT_EQ(result.out.substr(0, c.output.size()), c.output) << line;
+    if (c.output.empty()) {
+      EXPECT_EQ(result.out, "") << line;
+    }
+    const std::string error = c.status == kExitUsage
+                                  ? "kbeval-import: " + c.error + "; see 'kbeval-import --help'\n"
+                                  : c.error;
+    EXPECT_EQ(result.err, error) << line;
+  }
 }
 
 TEST(FingeringOption, AcceptedNamesAndNone) {

@@ -62,7 +62,7 @@ int runMain(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   if (argv[0] == "kbeval-optimize") return optimizeMain(argc, pointers.data(), out, err);
 #if KBEVAL_HAVE_IMPORTER
   if (argv[0] == "kbeval-import") {
-    return import::runImportCommand({argv.begin() + 1, argv.end()}, out, err);
+    return import::importMain(argc, pointers.data(), out, err);
   }
 #endif
   return -1;
