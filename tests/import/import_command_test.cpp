@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "import_test_support.h"
 #include "shell/long_options.h"
@@ -134,6 +136,62 @@ TEST(ImportCommand, AnUnwritableOutputFails) {
   const CommandRun result = run({"--lossy", "-o", (dir.path / "no-dir" / "x.txt").string(), input});
   EXPECT_EQ(result.status, kExitFailed);
   EXPECT_NE(result.err.find("cannot write"), std::string::npos);
+}
+
+// Every kind of --output path: what the reader finds there afterwards.
+TEST(ImportCommand, OutputPaths) {
+  TempDir dir;
+  const std::string input = dir.write("kb.xml", kSmallKeyboard);
+  const std::string layout = run({"--lossy", input}).out;
+  ASSERT_FALSE(layout.empty());
+  dir.write("old.txt", "old layout\n");
+  dir.write("target.txt", "old target\n");
+  std::filesystem::create_symlink("target.txt", dir.path / "link.txt");
+  std::filesystem::create_directory(dir.path / "directory");
+  ASSERT_EQ(::mkfifo((dir.path / "fifo").c_str(), 0600), 0);
+  const struct {
+    std::string output;
+    int status;
+    std::string error;     // a part of standard error; "" for none
+    std::string readFrom;  // where the layout must then be; "" for nowhere
+  } cases[] = {
+      {"new.txt", kExitOk, "", "new.txt"},
+      {"old.txt", kExitOk, "", "old.txt"},
+      // The link stays a link; its target is replaced.
+      {"link.txt", kExitOk, "", "target.txt"},
+      // A pipe is written through, never replaced by a file.
+      {"fifo", kExitOk, "", "fifo"},
+      {"directory", kExitFailed, "directory: cannot write: Is a directory", ""},
+      {"missing/x.txt", kExitFailed, "cannot write: No such file or directory", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string output = (dir.path / c.output).string();
+    std::string piped;
+    std::thread reader;
+    if (c.output == "fifo") {
+      reader = std::thread([&] { piped = testing::fileContent(output); });
+    }
+    const CommandRun result = run({"--lossy", "--output", output, input});
+    if (reader.joinable()) reader.join();
+    EXPECT_EQ(result.status, c.status) << c.output;
+    EXPECT_EQ(result.out, "") << c.output;
+    if (c.error.empty()) {
+      EXPECT_EQ(lineCount(result.err), 1) << result.err;  // the dropped jamo only
+    } else {
+      EXPECT_NE(result.err.find(c.error), std::string::npos) << result.err;
+    }
+    if (c.output == "fifo") {
+      EXPECT_EQ(piped, layout);
+      EXPECT_TRUE(std::filesystem::is_fifo(output));
+    } else if (!c.readFrom.empty()) {
+      EXPECT_EQ(testing::fileContent((dir.path / c.readFrom).string()), layout) << c.output;
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path / "link.txt"));
+  // No temporary file is left beside any of them.
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+  }
 }
 
 // Every command line the skeleton reads: a usage error is one line naming

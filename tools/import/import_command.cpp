@@ -1,14 +1,12 @@
 #include "import_command.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <string_view>
 
 #include "layout_import.h"
 #include "shell/long_options.h"
+#include "shell/output_file.h"
 #include "text/ascii_case.h"
 
 namespace kbeval::import {
@@ -85,6 +83,15 @@ std::string joinProblems(const std::vector<std::string>& problems) {
 
 bool writeAll(const std::string& text, std::FILE* file) {
   return std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
+}
+
+// Writes `text` to the output file whole (a device or pipe directly), or
+// leaves the file as it was.
+bool writeOutput(const std::string& path, const std::string& text, std::string& error) {
+  OutputFile file;
+  if (!openOutputFile(path, file, error)) return false;
+  std::fwrite(text.data(), 1, text.size(), file.stream);
+  return commitOutputFile(file, error);
 }
 
 // The layout file text of the keyboard at `input`, or false with a message
@@ -172,35 +179,10 @@ int importMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err
     }
     return kExitOk;
   }
-  // Written beside the target and renamed over it, so that a failure never
-  // leaves a half-written layout file.
-  std::string temporary = options.output + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) {
+  std::string error;
+  if (!writeOutput(options.output, text, error)) {
     std::fprintf(err, "kbeval-import: %s: cannot write: %s\n", options.output.c_str(),
-                 std::strerror(errno));
-    return kExitFailed;
-  }
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  std::FILE* file = ::fdopen(fd, "wb");
-  bool written = file != nullptr && writeAll(text, file);
-  int failure = errno;
-  if (file == nullptr) {
-    ::close(fd);
-  } else if (std::fclose(file) != 0 && written) {
-    written = false;
-    failure = errno;
-  }
-  if (written && ::rename(temporary.c_str(), options.output.c_str()) != 0) {
-    written = false;
-    failure = errno;
-  }
-  if (!written) {
-    ::unlink(temporary.c_str());
-    std::fprintf(err, "kbeval-import: %s: cannot write: %s\n", options.output.c_str(),
-                 std::strerror(failure));
+                 error.c_str());
     return kExitFailed;
   }
   return kExitOk;
