@@ -194,6 +194,60 @@ TEST(ImportCommand, OutputPaths) {
   }
 }
 
+// Keyboard files and included files that may not or cannot be read: one
+// line naming the file and why, exit status 1, never a hang or an abort.
+TEST(ImportCommand, IncludesAndLargeFiles) {
+  TempDir dir;
+  const std::string rules = "<combination/>";
+  dir.write("rules.xml", rules);
+  dir.write("exact.xml", std::string(kMostKeyboardFileBytes, ' '));
+  ASSERT_EQ(::truncate(dir.write("huge.xml", "").c_str(), kMostKeyboardFileBytes + 1), 0);
+  ASSERT_EQ(::mkfifo((dir.path / "fifo.xml").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.path / "keyboards");
+  std::filesystem::create_directory(dir.path / "keyboards" / "sub");
+  auto includingXml = [](const std::string& file) {
+    std::string xml = keyboardXml("jaso", item('k', 0x1100));
+    xml.insert(xml.find("</hangul-keyboard>"), "<include file=\"" + file + "\"/>");
+    return xml;
+  };
+  auto including = [&](const std::string& file) {
+    return dir.write("keyboards/kb.xml", includingXml(file));
+  };
+  const std::string cannot = "cannot read included file ";
+  const struct {
+    std::string include;  // what the keyboard includes; "" to read `input` instead
+    std::string input;
+    std::string error;  // after "kbeval-import: INPUT: "
+  } cases[] = {
+      {"/etc/passwd", "", cannot + "/etc/passwd: not a file beside the keyboard file"},
+      {"../rules.xml", "", cannot + "../rules.xml: not a file beside the keyboard file"},
+      {"sub/../../rules.xml", "",
+       cannot + "sub/../../rules.xml: not a file beside the keyboard file"},
+      {"sub", "", cannot + "sub: Is a directory"},
+      {"missing.xml", "", cannot + "missing.xml: No such file or directory"},
+      {"", (dir.path / "huge.xml").string(), "cannot read: larger than 16 MB"},
+      // Exactly the limit is read, and found to be no XML.
+      {"", (dir.path / "exact.xml").string(), "not a libhangul keyboard: not XML"},
+      {"", "/dev/zero", "cannot read: larger than 16 MB"},
+  };
+  for (const auto& c : cases) {
+    std::string input = c.input;
+    if (!c.include.empty()) input = including(c.include);
+    const CommandRun result = run({"--lossy", input});
+    EXPECT_EQ(result.status, kExitFailed) << input;
+    EXPECT_EQ(result.err.rfind("kbeval-import: " + input + ": " + c.error, 0), 0u) << result.err;
+    EXPECT_EQ(lineCount(result.err), 1) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+  // A FIFO beside the keyboard is refused at once, not waited on.
+  const std::string fifoInclude = dir.write("kb.xml", includingXml("fifo.xml"));
+  EXPECT_NE(run({"--lossy", fifoInclude}).err.find(cannot + "fifo.xml: not a regular file"),
+            std::string::npos);
+  // A file beside it, and one in a directory below, are read.
+  dir.write("keyboards/sub/rules.xml", rules);
+  EXPECT_EQ(run({"--lossy", including("sub/rules.xml")}).status, kExitOk);
+}
+
 // Every command line the skeleton reads: a usage error is one line naming
 // the option and why, exit status 2, nothing on standard output.
 TEST(ImportCommand, CommandLines) {
