@@ -59,12 +59,7 @@ bool applyOption(const KnownOption& known, std::string_view value, ImportOptions
       options.lossy = true;
       return true;
     case OptionId::output:
-      if (value.empty()) {
-        error = option + " needs a file name";
-        return false;
-      }
-      options.output = value;
-      return true;
+      return readNonEmptyOption(option, value, "a file name", options.output, error);
     case OptionId::help:
     case OptionId::version:
       break;  // the skeleton's
