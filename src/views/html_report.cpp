@@ -66,13 +66,12 @@ svg .v{font-size:10.5px;fill:#333}svg .l{font-size:11.5px}
 .side figure{break-inside:avoid}
 @media (min-width:1200px){.side{grid-template-columns:minmax(0,1fr) minmax(0,1fr)}
 .vs>figure{display:none}.vs>figure:target{display:block}.vs:not(:has(:target))>figure:first-child{display:block}}
+@media (max-width:600px){body{margin:10px}}
 .bars td{text-align:left;min-width:70px}.bars i{display:inline-block;height:9px;background:#7b2a82;margin-right:4px;vertical-align:middle}
 @media print{body{margin:0;max-width:none}nav,.cmp button{display:none}.scroll{overflow:visible;max-height:none}
 .layout,.side figure,.kbf{break-inside:avoid;page-break-inside:avoid}section.layout{break-before:page}
 .vs>figure{display:block!important}svg.kb{width:100%}}
 )";
-
-const char* const kRowNames[6] = {"", "space", "bottom", "home", "top", "number"};
 
 std::string countText(Count n) {
   char text[32];
@@ -357,54 +356,6 @@ namespace {
 constexpr double kFingerAxis = 40.0;  // % of all strokes
 constexpr double kShareAxis = 100.0;  // rows and runs: % of what they divide
 
-void appendFingerChart(std::string& out, const KeystrokeCounts& c) {
-  constexpr int kSlots[] = {0, 1, 2, 3, 5, 6, 7, 8, 9};
-  Count all = 0;
-  for (int slot : kSlots) all += c.fingerCount[static_cast<std::size_t>(slot)];
-  std::vector<Bar> bars;
-  for (int slot : kSlots) {
-    Bar bar;
-    const Count n = c.fingerCount[static_cast<std::size_t>(slot)];
-    const double share = shareOf(n, all);
-    bar.label = slot == 5 ? "thumb" : std::string(fingerName(slot));
-    bar.value = share;
-    bar.valueText = shareText(share);
-    bar.title = bar.label + ": " + countText(n) + " strokes of " + countText(all);
-    bars.push_back(std::move(bar));
-  }
-  out += "<figure><h3>Fingers, % of all strokes</h3>";
-  appendColumnChart(out, bars, 390, 190, {kFingerAxis}, "strokes per finger, % of all strokes");
-  out +=
-      "<figcaption>Each finger's strokes, Shift presses included, and the thumbs' on the space "
-      "bar, as shares of all of them; the axis runs to 40% on every layout. Hover for the "
-      "counts.</figcaption></figure>";
-}
-
-void appendRowChart(std::string& out, const KeystrokeCounts& c) {
-  std::array<Count, kRows> perRow{};
-  Count fourRows = 0;
-  for (const auto& rows : c.generalKeyTable) {
-    for (int row = 2; row <= 5; ++row) {
-      perRow[static_cast<std::size_t>(row)] += rows[static_cast<std::size_t>(row)];
-      fourRows += rows[static_cast<std::size_t>(row)];
-    }
-  }
-  std::vector<Bar> bars;
-  for (int row = 5; row >= 2; --row) {
-    Bar bar;
-    const Count n = perRow[static_cast<std::size_t>(row)];
-    bar.label = kRowNames[row];
-    bar.value = shareOf(n, fourRows);
-    bar.valueText = shareText(bar.value) + " (" + countText(n) + ")";
-    bars.push_back(std::move(bar));
-  }
-  out += "<figure><h3>Rows, % of key presses</h3>";
-  appendBarChart(out, bars, 330, {kShareAxis}, "key presses per row, % of the four rows");
-  out +=
-      "<figcaption>Key presses per row as shares of the four rows' (Shift presses and the "
-      "space bar apart), counts in brackets; the axis runs to 100%.</figcaption></figure>";
-}
-
 void appendRunChart(std::string& out, const KeystrokeCounts& c, int hand) {
   const char* handName = hand == 0 ? "left" : "right";
   const auto& runs = c.oneHandRuns[static_cast<std::size_t>(hand)];
@@ -455,7 +406,8 @@ void appendPairTable(std::string& out, const char* title, const std::vector<KeyP
     return;
   }
   out +=
-      "<table class=\"pairs\"><thead><tr><th class=\"t\">Keys</th><th>Times</th>"
+      "<div class=\"scroll\"><table class=\"pairs\"><thead><tr><th "
+      "class=\"t\">Keys</th><th>Times</th>"
       "<th>Strokes</th><th>% of keystrokes</th><th class=\"t\">Via Shift</th></tr></thead>"
       "<tbody>";
   for (const KeyPairCount& p : pairs) {
@@ -470,7 +422,7 @@ void appendPairTable(std::string& out, const char* title, const std::vector<KeyP
     appendFormat(out, "<td>%lld<td>%lld<td>%.2f<td class=\"t\">%s", p.times, p.strokes,
                  pairShare(p, keystrokes), p.viaShift ? "yes" : "");
   }
-  out += "</tbody></table></figure>";
+  out += "</tbody></table></div></figure>";
 }
 
 // ---- The text ----
@@ -526,8 +478,10 @@ void appendHeatTable(std::string& out, const char* id, const char* title, const 
   for (int r : rows.codes) {
     for (int k : columns.codes) largest = std::max(largest, cell(r, k));
   }
-  appendFormat(out, "<figure id=\"%s\"><h3>%s</h3><table class=\"heat\"><thead><tr><th>%s</th>", id,
-               title, corner);
+  appendFormat(out,
+               "<figure id=\"%s\"><h3>%s</h3><div class=\"scroll\"><table "
+               "class=\"heat\"><thead><tr><th>%s</th>",
+               id, title, corner);
   for (const std::string& label : columns.labels) {
     out += "<th>";
     appendHtmlEscaped(out, label);
@@ -548,7 +502,7 @@ void appendHeatTable(std::string& out, const char* id, const char* title, const 
     }
     out += "</tr>";
   }
-  out += "</tbody></table>";
+  out += "</tbody></table></div>";
   const std::vector<LegendTick> ticks = ticksUpTo(static_cast<double>(largest), "%.0f", false);
   appendColourLegend(out, 420, ticks, "times (each cell's colour: its count, in 16 steps)");
   out += "</figure>";
@@ -588,6 +542,7 @@ std::string htmlHead(const HtmlSample& sample, std::span<const ComparisonRow> ro
   appendHtmlEscaped(out, sample.version);
   out += "</p><nav>";
   if (!rows.empty()) out += "<a href=\"#comparison\">Comparison</a>";
+  if (!rows.empty()) out += "<a href=\"#loads\">Loads</a>";
   if (rows.size() > 1) out += "<a href=\"#difference\">Beside the baseline</a>";
   for (std::size_t r = 0; r < rows.size(); ++r) {
     appendFormat(out, "<a href=\"#%s\" lang=\"ko\">", anchorOf(r).c_str());
@@ -602,6 +557,103 @@ std::string htmlHead(const HtmlSample& sample, std::span<const ComparisonRow> ro
   } else {
     appendComparison(out, rows, std::min(baseline, rows.size() - 1));
   }
+  return out;
+}
+
+LoadShares loadShares(const KeystrokeCounts& c) {
+  LoadShares loads;
+  constexpr int kSlots[] = {0, 1, 2, 3, 5, 6, 7, 8, 9};
+  Count all = 0;
+  for (int slot : kSlots) all += c.fingerCount[static_cast<std::size_t>(slot)];
+  for (std::size_t i = 0; i < std::size(kSlots); ++i) {
+    loads.fingers[i] = shareOf(c.fingerCount[static_cast<std::size_t>(kSlots[i])], all);
+  }
+  std::array<Count, 4> perRow{};
+  Count fourRows = 0;
+  for (const auto& rows : c.generalKeyTable) {
+    for (int row = 5; row >= 2; --row) {
+      perRow[static_cast<std::size_t>(5 - row)] += rows[static_cast<std::size_t>(row)];
+      fourRows += rows[static_cast<std::size_t>(row)];
+    }
+  }
+  for (std::size_t i = 0; i < perRow.size(); ++i) loads.rows[i] = shareOf(perRow[i], fourRows);
+  for (std::size_t hand = 0; hand < 2; ++hand) {
+    std::array<Count, 4> strokes{};
+    Count total = 0;
+    for (int length = 1; length <= kRunBuckets; ++length) {
+      const Count n = length * c.oneHandRuns[hand][static_cast<std::size_t>(length - 1)];
+      strokes[static_cast<std::size_t>(std::min(length, 4) - 1)] += n;
+      total += n;
+    }
+    for (std::size_t i = 0; i < strokes.size(); ++i)
+      loads.runs[hand][i] = shareOf(strokes[i], total);
+  }
+  return loads;
+}
+
+namespace {
+
+// One table of a load for every layout: a row per layout, a column per
+// part, each cell a bar on the table's one scale (`full` percent fills
+// kLoadBar pixels) and its value as text.
+template <std::size_t N, typename Get>
+void appendLoadTable(std::string& out, const char* title, const char* unit,
+                     std::span<const ComparisonRow> rows, const char* const (&parts)[N],
+                     double full, Get get) {
+  constexpr double kLoadBar = 48;
+  appendFormat(out,
+               "<figure><h3>%s</h3><div class=\"scroll\"><table class=\"bars\"><thead><tr>"
+               "<th class=\"t\">Layout</th>",
+               title);
+  for (const char* part : parts) appendFormat(out, "<th class=\"t\">%s</th>", part);
+  out += "</tr></thead><tbody>";
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    out += "<tr><th class=\"t\" lang=\"ko\">";
+    appendHtmlEscaped(out, decodedName(rows[r].name));
+    out += "</th>";
+    for (std::size_t i = 0; i < N; ++i) {
+      const double share = get(r, i);
+      appendFormat(out, "<td><i style=\"width:%.0fpx\"></i>%.1f",
+                   std::clamp(share / full, 0.0, 1.0) * kLoadBar, share);
+    }
+    out += "</tr>";
+  }
+  appendFormat(out, "</tbody></table></div><figcaption>%s</figcaption></figure>", unit);
+}
+
+}  // namespace
+
+std::string htmlLoadsSection(std::span<const ComparisonRow> rows,
+                             std::span<const LoadShares> loads) {
+  if (rows.empty() || loads.size() != rows.size()) return {};
+  std::string out;
+  out.reserve(2048 * rows.size());
+  out += "<section id=\"loads\"><h2>Loads on one scale</h2><div class=\"wrap\">";
+  static constexpr const char* kFingers[] = {"L5", "L4", "L3", "L2", "thumb",
+                                             "R2", "R3", "R4", "R5"};
+  static constexpr const char* kRowParts[] = {"number", "top", "home", "bottom"};
+  static constexpr const char* kRunParts[] = {"1", "2", "3", "4+"};
+  appendLoadTable(out, "Fingers, % of all strokes",
+                  "Each finger's strokes (Shift presses included, the thumbs' on the space bar) "
+                  "as % of all of them; a full bar is 40%, on every row.",
+                  rows, kFingers, kFingerAxis,
+                  [&](std::size_t r, std::size_t i) { return loads[r].fingers[i]; });
+  appendLoadTable(out, "Rows, % of key presses",
+                  "Key presses per row as % of the four rows' (Shift and the space bar apart); "
+                  "a full bar is 100%.",
+                  rows, kRowParts, kShareAxis,
+                  [&](std::size_t r, std::size_t i) { return loads[r].rows[i]; });
+  appendLoadTable(out, "One-hand runs, left hand, % of its run strokes",
+                  "The left hand's run strokes by the length of their run; each row adds up to "
+                  "100%, a full bar is 100%.",
+                  rows, kRunParts, kShareAxis,
+                  [&](std::size_t r, std::size_t i) { return loads[r].runs[0][i]; });
+  appendLoadTable(out, "One-hand runs, right hand, % of its run strokes",
+                  "The right hand's run strokes by the length of their run; each row adds up to "
+                  "100%, a full bar is 100%.",
+                  rows, kRunParts, kShareAxis,
+                  [&](std::size_t r, std::size_t i) { return loads[r].runs[1][i]; });
+  out += "</div></section>\n";
   return out;
 }
 
@@ -705,8 +757,8 @@ std::string htmlLayoutSection(const LayoutFindings& f, std::size_t number) {
       "jamo it starts, or a quote its file puts there. The space bar (dashed) is kept off "
       "the colour scale, so that the scale spans the character keys. Hover over a key for "
       "the strokes of each level.</figcaption></div></figure>";
-  appendFingerChart(out, f.counts);
-  appendRowChart(out, f.counts);
+  // The fingers' and rows' loads stand in the loads section, every layout
+  // on one scale; the runs' lengths in full stay here.
   appendRunChart(out, f.counts, 0);
   appendRunChart(out, f.counts, 1);
   appendPairTable(out, "Worst same-finger pairs", f.worstPairs.sameFinger, outputs,
@@ -734,7 +786,7 @@ std::string htmlTextSection(const TextCounts& text, const CombinationCounts& com
   appendJamoChart(out, "Final jamo", text.finalCount, FinalNames, 2);
   out += "</div><div class=\"wrap\">";
   const HeatAxis initials = heatAxis(InitialNames, 2, text.initialCount);
-  const HeatAxis medials = heatAxis(MedialNames, 0, text.medialCount);
+  const HeatAxis medials = heatAxis(MedialNames, 3, text.medialCount);
   const HeatAxis finals = heatAxis(FinalNames, 2, text.finalCount);
   appendHeatTable(out, "initial-medial", "Initial (rows) followed by medial (columns)", "",
                   initials, medials,

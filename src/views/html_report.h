@@ -17,6 +17,7 @@
 // sections in result order, text section and tail, joined.
 #pragma once
 
+#include <array>
 #include <span>
 #include <string>
 
@@ -52,6 +53,23 @@ inline constexpr double kWidestKeyDifference = 3.0;
 // Row `baseline` is the one the differences are taken from.
 std::string htmlHead(const HtmlSample& sample, std::span<const ComparisonRow> rows,
                      std::size_t baseline);
+
+// A layout's loads as shares, as its charts show them: fingers (L5..L2,
+// thumb, R2..R5) of all their strokes, rows (number, top, home, bottom) of
+// the four rows' key presses, and per hand its run strokes by run length
+// (1, 2, 3, 4 or more) of all its run strokes.
+struct LoadShares {
+  std::array<double, 9> fingers{};
+  std::array<double, 4> rows{};
+  std::array<std::array<double, 4>, 2> runs{};
+};
+
+LoadShares loadShares(const KeystrokeCounts& counts);
+
+// Every layout's loads in three tables on one scale each (the rows' loads
+// in the order of `rows`). Empty with no layout.
+std::string htmlLoadsSection(std::span<const ComparisonRow> rows,
+                             std::span<const LoadShares> loads);
 
 // What a layout's keyboard picture shows, from its findings.
 KeyboardPicture keyboardPicture(const LayoutFindings& findings);

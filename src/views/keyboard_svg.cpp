@@ -81,7 +81,7 @@ void appendFittedText(std::string& out, double x, double y, std::string_view css
 // finger and share in the bottom left ("L2 5.4%"), or the difference.
 void openKey(std::string& out, const Box& box, double share, double baseShare,
              const Colouring& colouring, std::string_view title, std::string_view name,
-             int fingerSlot, bool offScale = false) {
+             int fingerSlot, std::string_view keyId, bool offScale = false) {
   std::string fullTitle(title);
   std::string bottom;
   Rgb fill;
@@ -101,10 +101,17 @@ void openKey(std::string& out, const Box& box, double share, double baseShare,
   }
   // The group's origin is where the labels start, kLabelInset into the key,
   // so that they need no x of their own: a page of keyboards is smaller so.
-  appendFormat(out, "<g transform=\"translate(%.0f,%.0f)\"%s>", box.x + kLabelInset, box.y,
+  appendFormat(out, "<g transform=\"translate(%.0f,%.0f)\"%s", box.x + kLabelInset, box.y,
                offScale               ? " class=\"off\""
                : wantsLightText(fill) ? " class=\"dk\""
                                       : "");
+  // A difference keyboard's keys say which key they are, for readers of the page's source.
+  if (colouring.baseline != nullptr) {
+    out += " data-k=\"";
+    appendHtmlEscaped(out, keyId);
+    out += '"';
+  }
+  out += '>';
   // A difference keyboard's keys carry their difference as text and no
   // tooltip: the layout's own keyboard gives the counts.
   if (colouring.baseline == nullptr) appendSvgTitle(out, fullTitle);
@@ -145,7 +152,7 @@ void appendKey(std::string& out, const KeyCap& key, const Box& box, double share
   if (plain >= 'a' && plain <= 'z') name = std::string(1, static_cast<char>(plain - 'a' + 'A'));
   // A key that types its own sign shows it once.
   if (name == key.label) name.clear();
-  openKey(out, box, share, baseShare, colouring, title, name, finger,
+  openKey(out, box, share, baseShare, colouring, title, name, finger, keyName(plain),
           plain == ' ' && colouring.baseline == nullptr);
   const double room = box.width - 10;
   if (!key.shiftedLabel.empty()) {
@@ -164,7 +171,7 @@ void appendShiftKey(std::string& out, const Box& box, Count presses, double shar
   appendFormat(title, "%s Shift: %lld, for shifted keys of the %s hand", left ? "Left" : "Right",
                presses, left ? "right" : "left");
   openKey(out, box, share, baseShare, colouring, title, "Shift",
-          left ? kLeftShiftSlot : kRightShiftSlot);
+          left ? kLeftShiftSlot : kRightShiftSlot, left ? "Left Shift" : "Right Shift");
   out += "</g>";
 }
 

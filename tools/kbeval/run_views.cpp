@@ -57,6 +57,7 @@ bool finishHtml(RunViews& views, std::string& error) {
   HtmlSample sample{views.sample.path, views.sample.bytes, views.sample.encoding,
                     views.syllables,   views.htmlDate,     kbevalVersion()};
   std::fputs(htmlHead(sample, views.rows, views.baselineRow).c_str(), out);
+  std::fputs(htmlLoadsSection(views.rows, views.loads).c_str(), out);
   std::fputs(htmlDifferenceSection(views.rows, views.pictures, views.baselineRow).c_str(), out);
   std::FILE* sections = views.htmlSections.get();
   bool sectionsRead = std::fflush(sections) == 0 && !std::ferror(sections);
@@ -152,7 +153,10 @@ void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis) {
     std::vector<UntreatedCharacter> untreated = f.untreatedCharacters;
     untreated.resize(std::min(untreated.size(), kUntreatedKept));
     views.rows.push_back({name, layout.setType, layout.fingering, f.figures, std::move(untreated)});
-    if (views.html) views.pictures.push_back(keyboardPicture(f));
+    if (views.html) {
+      views.pictures.push_back(keyboardPicture(f));
+      views.loads.push_back(loadShares(f.counts));
+    }
     if (views.compare) {
       // Only the pairs shown are kept, so thousands of layouts stay small.
       const auto shown = [](const std::vector<KeyPairCount>& pairs) {

@@ -58,6 +58,7 @@ struct RunViews {
   Count syllables = 0;
   std::size_t htmlLayouts = 0;
   std::vector<KeyboardPicture> pictures;  // per layout, for the difference view
+  std::vector<LoadShares> loads;          // per layout, for the loads on one scale
 };
 
 // Sets the views up as `options` ask. False, with `error` set to one line,
