@@ -25,6 +25,7 @@ enum class OptionId {
   compare,
   json,
   html,
+  baseline,
   help,
   version
 };
@@ -41,6 +42,7 @@ constexpr KnownOption kOptions[] = {
     {"compare", OptionId::compare, false},
     {"json", OptionId::json, true},
     {"html", OptionId::html, true},
+    {"baseline", OptionId::baseline, true},
     {"help", OptionId::help, false},
     {"version", OptionId::version, false},
 };
@@ -84,6 +86,13 @@ bool applyOption(const KnownOption& known, std::string_view value, RunOptions& o
         return false;
       }
       (known.id == OptionId::json ? options.jsonPath : options.htmlPath) = value;
+      return true;
+    case OptionId::baseline:
+      if (value.empty()) {
+        error = option + " needs a layout name";
+        return false;
+      }
+      options.baseline = value;
       return true;
     case OptionId::help:
     case OptionId::version:
@@ -187,6 +196,10 @@ Options (anywhere on the line; --NAME=VALUE or --NAME VALUE; "--" ends them):
                              report is printed)
       --html=FILE            write a self-contained HTML report with keyboard
                              pictures and charts to FILE
+      --baseline=NAME        set the other layouts against the layout NAME (as
+                             the comparison table names it; default: the first
+                             evaluated): differences in --compare, --json and
+                             the --html report's difference keyboards
       --jobs=N               evaluate the layouts on N threads (default: every
                              core this process may run on)
       --quiet                no progress display on standard error (it is

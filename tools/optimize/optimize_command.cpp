@@ -522,7 +522,7 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
   for (std::size_t i = 0; i < shown.size(); ++i) {
     const ExactResult& r = exact.layouts[i];
     rows.push_back({shown[i].name, shown[i].layout.setType, shown[i].layout.fingering,
-                    comparisonFigures(r.keystrokes, r.untreated, exact.text)});
+                    comparisonFigures(r.keystrokes, r.untreated, exact.text), {}});
     counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
     // The search's counts came from pair counts: the full walk must agree.
     if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts)) {
