@@ -646,6 +646,17 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
   return 0;
 }
 
+// False, with `error` naming both, when --output would replace the sample,
+// the start layout or the held-out sample.
+bool outputFileStandsApart(const OptimizeOptions& o, std::string& error) {
+  if (o.outputPath.empty()) return true;
+  std::vector<RunFile> inputs = {{"the sample " + quoted(o.samplePath), o.samplePath},
+                                 {"--start " + quoted(o.startPath), o.startPath}};
+  if (!o.validatePath.empty())
+    inputs.push_back({"--validate " + quoted(o.validatePath), o.validatePath});
+  return outputsStandApart({{"--output " + quoted(o.outputPath), o.outputPath}}, inputs, error);
+}
+
 }  // namespace
 
 ParsedCommand parseOptimizeCommandLine(int argc, const char* const* argv,
@@ -676,6 +687,10 @@ int optimizeMain(int argc, const char* const* argv, std::FILE* out, std::FILE* e
   const ParsedCommand command = parseOptimizeCommandLine(argc, argv, options);
   if (command.action != CommandAction::run) {
     return finishCommand(kProgram, command.action, command.error, out, err);
+  }
+  std::string clash;
+  if (!outputFileStandsApart(options, clash)) {
+    return finishCommand(kProgram, CommandAction::usageError, clash, out, err);
   }
   return runOptimize(options, out, err);
 }
