@@ -55,6 +55,7 @@ void installSignalCleanup() {
 }
 
 void catchInterrupts(bool catching) {
+  if (catching) gCaught.store(false);
   gCatching.store(catching);
 }
 

@@ -17,7 +17,7 @@ void installSignalCleanup();
 
 // While `catching`, SIGINT only raises a flag that the program polls (to
 // finish early with what it has); a second SIGINT, and SIGTERM or SIGHUP at
-// any time, still clean up and exit.
+// any time, still clean up and exit. Catching anew lowers the flag.
 void catchInterrupts(bool catching);
 
 // Whether a SIGINT came while catchInterrupts(true) was in force.

@@ -49,16 +49,6 @@ constexpr ComparisonColumn kColumns[] = {
 constexpr std::size_t kColumnCount = std::size(kColumns);
 using Cells = std::array<std::string, kColumnCount>;
 
-// A name as the table shows it: control bytes would break the rows.
-std::string printable(std::string_view name) {
-  std::string shown(name);
-  for (char& c : shown) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return shown;
-}
-
 Cells cellsOf(const ComparisonRow& row) {
   const ComparisonFigures& f = row.figures;
   return {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/text_reports.h"
+#include "base/format.h"
 #include "keystrokes/keystroke_report.h"
 #include "layouts/layout_loader.h"
 #include "progress.h"
@@ -156,10 +157,11 @@ void reportSampleEncoding(const SampleAnalysis& analysis, const RunOptions& opti
                  invalid == 1 ? "" : "s", sampleName(options).c_str());
   }
   if (analysis.looksLikeUtf16) {
-    std::fprintf(err,
-                 "kbeval: warning: %s looks like UTF-16 text, which kbeval cannot read; "
-                 "convert it first, e.g. iconv -f UTF-16 -t UTF-8 (then --utf8)\n",
-                 sampleName(options).c_str());
+    std::fprintf(
+        err,
+        "kbeval: warning: %s looks like UTF-16 text, which kbeval cannot read; "
+        "convert it first (iconv -f UTF-16 -t UTF-8) and read it with --sample-encoding=utf-8\n",
+        sampleName(options).c_str());
   }
   if (analysis.looksLikeUtf8) {
     std::fprintf(err,
@@ -187,7 +189,8 @@ void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
   for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
     const LayoutRecord& layout = *analysis.evaluations[i].layout;
     std::fprintf(out, "\n*** Result of %s (%d Sets, %s Fingering) ***\n\n",
-                 displayName(layout.fileName).c_str(), layout.setType, layout.fingering.c_str());
+                 printable(displayName(layout.fileName)).c_str(), layout.setType,
+                 layout.fingering.c_str());
     printKeystrokeReport(layoutKeystrokeCounts(analysis, i), layoutUntreatedCount(analysis, i),
                          out);
   }
