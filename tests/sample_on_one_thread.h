@@ -21,6 +21,7 @@ inline void restartSampleAnalysis(SampleAnalysis& analysis) {
   analysis.utf8 = Utf8SampleState{.johab = analysis.utf8.johab};
   analysis.textBytes = 0;
   analysis.looksLikeUtf8 = false;
+  analysis.looksLikeUtf16 = false;
   analysis.mode = TextModeState{};
   analysis.scan = ScanState{};
   std::fill(analysis.tally->characterCounts.begin(), analysis.tally->characterCounts.end(), 0);

@@ -72,6 +72,7 @@ bool readSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t le
   // In Johab and in UTF-8 alike, the text ends at the first 0x1A (text mode)
   // or zero byte (the scan), and both bytes only ever stand for themselves.
   const std::size_t textLength = lengthThroughTextEnd(bytes, length);
+  if (analysis.textBytes == 0) analysis.looksLikeUtf16 |= looksLikeUtf16({bytes, length});
   if (analysis.textBytes == 0 && analysis.utf8.johab == nullptr) {
     constexpr std::size_t kLookedAt = 1 << 16;
     analysis.looksLikeUtf8 = isPlainlyKoreanUtf8({bytes, std::min(textLength, kLookedAt)});

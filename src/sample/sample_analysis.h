@@ -55,7 +55,8 @@ struct SampleAnalysis {
   // Bytes of the sample read as text: all of them, or up to and including
   // the 0x1A or zero byte that ended the text.
   std::uint64_t textBytes = 0;
-  bool looksLikeUtf8 = false;  // a Johab sample whose first piece is plainly Korean UTF-8
+  bool looksLikeUtf8 = false;   // a Johab sample whose first piece is plainly Korean UTF-8
+  bool looksLikeUtf16 = false;  // a sample whose first piece looks like UTF-16
 };
 
 // Sets up the analysis for the layouts to be evaluated (which must outlive

@@ -50,8 +50,10 @@ const char* kbevalVersion() {
 }
 
 std::string quoted(std::string_view text) {
+  constexpr std::size_t kShown = 100;  // a value of any size echoed whole would flood the line
   std::string result(1, '\'');
-  result.append(text);
+  result.append(text.substr(0, kShown));
+  if (text.size() > kShown) result.append("...");
   result.push_back('\'');
   return result;
 }

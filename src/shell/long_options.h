@@ -55,7 +55,7 @@ struct ParsedCommand {
 // The version every program reports, and the HTML report shows.
 const char* kbevalVersion();
 
-// 'text' in single quotes, for messages.
+// 'text' in single quotes, for messages; beyond 100 bytes cut, "..." added.
 std::string quoted(std::string_view text);
 
 // A whole number, all of `text`, from `least` to `most`.

@@ -16,16 +16,6 @@ namespace kbeval {
 
 namespace {
 
-// A name as the table shows it: control bytes would break the rows.
-std::string printable(std::string_view name) {
-  std::string shown(name);
-  for (char& c : shown) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return shown;
-}
-
 // The keystroke report's own names are quoted in the legend, so that every
 // figure can be checked against the report. Each figure column is one entry:
 // header, alignment, legend, better direction, value, decimals, JSON name and,

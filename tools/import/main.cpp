@@ -3,9 +3,11 @@
 #include <new>
 
 #include "import_command.h"
+#include "shell/interrupts.h"
 #include "shell/long_options.h"
 
 int main(int argc, char** argv) {
+  kbeval::installSignalCleanup();
   try {
     return kbeval::import::importMain(argc, argv, stdout, stderr);
   } catch (const std::bad_alloc&) {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "shell/long_options.h"
+
 namespace kbeval {
 
 namespace {
@@ -13,7 +15,7 @@ namespace {
 std::string cannotWrite(const std::string& path, const std::string& why,
                         const char* what = "JSON file") {
   std::string error = "cannot write the ";
-  return error.append(what).append(" '").append(path).append("': ").append(why);
+  return error.append(what).append(" ").append(quoted(path)).append(": ").append(why);
 }
 
 // "2026-12-07 19:56 UTC": now, or SOURCE_DATE_EPOCH when it is set, so that

@@ -1,5 +1,7 @@
 #include "optimize_command.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +26,7 @@
 #include "shell/jobs.h"
 #include "shell/long_options.h"
 #include "shell/output_file.h"
+#include "text/utf8_sample.h"
 #include "views/comparison_figures.h"
 #include "views/comparison_table.h"
 
@@ -627,6 +630,25 @@ bool writeResult(const OptimizeOptions& o, const std::string& layoutText, const 
   return true;
 }
 
+// A sample that looks like UTF-16 gets a warning: neither Johab nor UTF-8
+// reading makes sense of it.
+void warnOfUtf16(const std::string& samplePath, std::FILE* err) {
+  const int fd = ::open(samplePath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat info {};
+  char head[1024];
+  const ssize_t got =
+      ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::read(fd, head, sizeof head) : -1;
+  ::close(fd);
+  if (got > 0 && looksLikeUtf16({head, static_cast<std::size_t>(got)})) {
+    std::fprintf(
+        err,
+        "%s: warning: %s looks like UTF-16 text, which kbeval cannot read; "
+        "convert it first (iconv -f UTF-16 -t UTF-8) and read it with --sample-encoding=utf-8\n",
+        kProgram.name, samplePath.c_str());
+  }
+}
+
 int runFailed(const std::string& error, std::FILE* err) {
   std::fprintf(err, "%s: %s\n", kProgram.name, error.c_str());
   return 1;
@@ -636,6 +658,7 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
   std::string error;
   StartPoint start;
   if (!readStartLayout(o, start, error)) return runFailed(error, err);
+  warnOfUtf16(o.samplePath, err);
   if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
   if (!countStartSample(o, start, error)) return runFailed(error, err);
   SearchOutcome found;
@@ -649,6 +672,17 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
                found.seconds,
                found.seconds > 0 ? static_cast<double>(found.candidates) / found.seconds : 0.0);
   return 0;
+}
+
+// False, with `error` naming both, when --output would replace the sample,
+// the start layout or the held-out sample.
+bool outputFileStandsApart(const OptimizeOptions& o, std::string& error) {
+  if (o.outputPath.empty()) return true;
+  std::vector<RunFile> inputs = {{"the sample " + quoted(o.samplePath), o.samplePath},
+                                 {"--start " + quoted(o.startPath), o.startPath}};
+  if (!o.validatePath.empty())
+    inputs.push_back({"--validate " + quoted(o.validatePath), o.validatePath});
+  return outputsStandApart({{"--output " + quoted(o.outputPath), o.outputPath}}, inputs, error);
 }
 
 }  // namespace
@@ -681,6 +715,10 @@ int optimizeMain(int argc, const char* const* argv, std::FILE* out, std::FILE* e
   const ParsedCommand command = parseOptimizeCommandLine(argc, argv, options);
   if (command.action != CommandAction::run) {
     return finishCommand(kProgram, command.action, command.error, out, err);
+  }
+  std::string clash;
+  if (!outputFileStandsApart(options, clash)) {
+    return finishCommand(kProgram, CommandAction::usageError, clash, out, err);
   }
   return runOptimize(options, out, err);
 }
