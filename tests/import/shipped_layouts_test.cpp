@@ -185,13 +185,14 @@ TEST(ShippedLayouts, MatchTheImporterOutputForInstalledKeyboards) {
   for (const Shipped& entry : shippedList()) {
     const std::string xml =
         std::string(LIBHANGUL_KEYBOARDS) + "/hangul-keyboard-" + entry.keyboardId + ".xml";
-    const auto read = readHangulKeyboard(xml);
-    ASSERT_EQ(read.failure, ReadFailure::None) << xml << ": " << read.message;
-    const ImportResult imported = importKeyboard(*read.keyboard);
-    EXPECT_TRUE(imported.refusal.empty()) << xml;
-    EXPECT_TRUE(imported.layout.problems.empty()) << xml;
+    HangulKeyboard keyboard;
+    std::string error;
+    ASSERT_TRUE(readHangulKeyboard(xml, keyboard, error)) << xml << ": " << error;
+    ImportedLayout layout;
+    EXPECT_TRUE(importKeyboard(keyboard, layout, error)) << xml << ": " << error;
+    EXPECT_TRUE(layout.problems.empty()) << xml;
     const std::string expected = formatLayoutFile(
-        imported.layout, {describeSource(xml, *read.keyboard), *fingeringOption(entry.fingering)});
+        layout, {describeSource(xml, keyboard), *fingeringOption(entry.fingering)});
     EXPECT_EQ(testing::fileContent(shippedPath(entry.file)), expected) << entry.file;
   }
 }

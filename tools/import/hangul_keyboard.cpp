@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <pugixml.hpp>
 
 namespace kbeval::import {
@@ -47,11 +48,10 @@ std::string xmlError(const pugi::xml_parse_result& result) {
          std::to_string(result.offset);
 }
 
-KeyboardReadResult fail(ReadFailure failure, std::string message) {
-  KeyboardReadResult result;
-  result.failure = failure;
-  result.message = std::move(message);
-  return result;
+// Fails with the reason a document is not a Hangul keyboard.
+bool notKeyboard(std::string& error, const std::string& why) {
+  error = "not a libhangul keyboard: " + why;
+  return false;
 }
 
 // Appends the rules of one <combination> element; false on a malformed item.
@@ -144,22 +144,23 @@ bool readWholeFile(const std::string& path, bool regularOnly, std::string& conte
   return readable;
 }
 
-KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude) {
+bool parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude,
+                         HangulKeyboard& result, std::string& error) {
   pugi::xml_document doc;
   const auto parsed =
       doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
-  if (!parsed) return fail(ReadFailure::NotKeyboard, xmlError(parsed));
+  if (!parsed) return notKeyboard(error, xmlError(parsed));
   const pugi::xml_node root = doc.document_element();
   if (std::strcmp(root.name(), "hangul-keyboard") != 0) {
-    return fail(ReadFailure::NotKeyboard,
-                std::string("root element is <") + root.name() + ">, not <hangul-keyboard>");
+    return notKeyboard(error,
+                       std::string("root element is <") + root.name() + ">, not <hangul-keyboard>");
   }
 
   HangulKeyboard keyboard;
   keyboard.id = root.attribute("id").value();
   keyboard.type = root.attribute("type").value();
   if (keyboard.type.empty()) {
-    return fail(ReadFailure::NotKeyboard, "<hangul-keyboard> has no type attribute");
+    return notKeyboard(error, "<hangul-keyboard> has no type attribute");
   }
   for (const pugi::xml_node& name : root.children("name")) {
     if (name.attribute("xml:lang").empty()) {
@@ -176,48 +177,43 @@ KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader
       const bool main = id.empty() || id == "0";
       hasMainMap = hasMainMap || main;
       if (!readMap(node, main ? keyboard.keys : keyboard.otherMapKeys)) {
-        return fail(ReadFailure::NotKeyboard, "a <map> item lacks a valid key or value");
+        return notKeyboard(error, "a <map> item lacks a valid key or value");
       }
     } else if (element == "combination") {
       if (!readRules(node, keyboard.rules)) {
-        return fail(ReadFailure::NotKeyboard,
-                    "a <combination> item lacks a valid first, second or result");
+        return notKeyboard(error, "a <combination> item lacks a valid first, second or result");
       }
     } else if (element == "include") {
       const std::string file = node.attribute("file").value();
       std::string includedText;
       std::string why;
       if (!readInclude(file, includedText, why)) {
-        return fail(ReadFailure::Unreadable,
-                    "cannot read included file " + file + (why.empty() ? "" : ": " + why));
+        error = "cannot read included file " + file + (why.empty() ? "" : ": " + why);
+        return false;
       }
       pugi::xml_document included;
       const auto includedParsed = included.load_buffer(includedText.data(), includedText.size(),
                                                        pugi::parse_default, pugi::encoding_utf8);
       if (!includedParsed) {
-        return fail(ReadFailure::NotKeyboard,
-                    "included file " + file + " is " + xmlError(includedParsed));
+        return notKeyboard(error, "included file " + file + " is " + xmlError(includedParsed));
       }
       const pugi::xml_node combination = included.document_element();
       if (std::strcmp(combination.name(), "combination") != 0 ||
           !readRules(combination, keyboard.rules)) {
-        return fail(ReadFailure::NotKeyboard,
-                    "included file " + file + " is not a valid <combination>");
+        return notKeyboard(error, "included file " + file + " is not a valid <combination>");
       }
     }
   }
-  if (!hasMainMap) return fail(ReadFailure::NotKeyboard, "no <map id=\"0\">");
-
-  KeyboardReadResult result;
-  result.keyboard = std::move(keyboard);
-  return result;
+  if (!hasMainMap) return notKeyboard(error, "no <map id=\"0\">");
+  result = std::move(keyboard);
+  return true;
 }
 
-KeyboardReadResult readHangulKeyboard(const std::string& path) {
+bool readHangulKeyboard(const std::string& path, HangulKeyboard& keyboard, std::string& error) {
   std::string xml;
-  std::string error;
   if (!readWholeFile(path, false, xml, error)) {
-    return fail(ReadFailure::Unreadable, "cannot read: " + error);
+    error = "cannot read: " + error;
+    return false;
   }
   const std::string directory = directoryOf(path);
   const IncludeReader readInclude = [&directory](const std::string& name, std::string& text,
@@ -228,7 +224,7 @@ KeyboardReadResult readHangulKeyboard(const std::string& path) {
     }
     return readWholeFile(directory + name, true, text, why);
   };
-  return parseHangulKeyboard(xml, readInclude);
+  return parseHangulKeyboard(xml, readInclude, keyboard, error);
 }
 
 }  // namespace kbeval::import

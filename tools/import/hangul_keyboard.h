@@ -6,7 +6,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,18 +35,6 @@ struct HangulKeyboard {
   std::vector<CombinationRule> rules;    // inline and included rules, in file order
 };
 
-enum class ReadFailure {
-  None,
-  Unreadable,   // the keyboard file or an included file cannot be read
-  NotKeyboard,  // not XML, or XML that is not a Hangul keyboard
-};
-
-struct KeyboardReadResult {
-  std::optional<HangulKeyboard> keyboard;  // set when failure is None
-  ReadFailure failure = ReadFailure::None;
-  std::string message;  // what went wrong, without the file name
-};
-
 // Reads an included file, by the name its <include> gives, into `text`; false,
 // with `error` saying why, when it cannot or may not be read.
 using IncludeReader =
@@ -57,14 +44,21 @@ using IncludeReader =
 // own are a few kilobytes); a larger one is refused whole.
 inline constexpr std::size_t kMostKeyboardFileBytes = 16 << 20;
 
-// Parses keyboard XML held in memory; includes are fetched by `readInclude`.
-KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude);
+// Parses keyboard XML held in memory into `keyboard`; includes are fetched
+// by `readInclude`. False, with `error` saying why, when an included file
+// cannot be read ("cannot read included file NAME: WHY") or the XML is not a
+// Hangul keyboard ("not a libhangul keyboard: WHY"); `keyboard` is then left
+// as it was.
+bool parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude,
+                         HangulKeyboard& keyboard, std::string& error);
 
 // Reads the keyboard file at `path` (any file that can be read, a pipe
 // too). An included file is read only from the keyboard file's own
 // directory (no absolute name, no ".." in it) and only when it is a regular
-// file; either file at most kMostKeyboardFileBytes long.
-KeyboardReadResult readHangulKeyboard(const std::string& path);
+// file; either file at most kMostKeyboardFileBytes long. False, with `error`
+// saying why (without the file name), as parseHangulKeyboard does, or
+// "cannot read: WHY" when the keyboard file itself cannot be read.
+bool readHangulKeyboard(const std::string& path, HangulKeyboard& keyboard, std::string& error);
 
 // Reads the whole of `path` into `content`, at most kMostKeyboardFileBytes;
 // with `regularOnly` anything but a regular file is refused before it is

@@ -93,23 +93,18 @@ bool writeOutput(const std::string& path, const std::string& text, std::string& 
 // for `err` (without the program's name).
 bool convert(const ImportOptions& options, std::string& text, std::FILE* err) {
   const std::string& input = options.input;
-  const KeyboardReadResult read = readHangulKeyboard(input);
-  if (read.failure == ReadFailure::Unreadable) {
-    std::fprintf(err, "kbeval-import: %s: %s\n", input.c_str(), read.message.c_str());
+  HangulKeyboard keyboard;
+  std::string error;
+  if (!readHangulKeyboard(input, keyboard, error)) {
+    std::fprintf(err, "kbeval-import: %s: %s\n", input.c_str(), error.c_str());
     return false;
   }
-  if (read.failure == ReadFailure::NotKeyboard) {
-    std::fprintf(err, "kbeval-import: %s: not a libhangul keyboard: %s\n", input.c_str(),
-                 read.message.c_str());
+  ImportedLayout layout;
+  if (!importKeyboard(keyboard, layout, error)) {
+    std::fprintf(err, "kbeval-import: %s: cannot be expressed: %s\n", input.c_str(), error.c_str());
     return false;
   }
-  const ImportResult imported = importKeyboard(*read.keyboard);
-  if (!imported.refusal.empty()) {
-    std::fprintf(err, "kbeval-import: %s: cannot be expressed: %s\n", input.c_str(),
-                 imported.refusal.c_str());
-    return false;
-  }
-  const auto& problems = imported.layout.problems;
+  const auto& problems = layout.problems;
   if (!problems.empty()) {
     std::fprintf(err, "kbeval-import: %s: %s: %s (%zu %s%s)\n", input.c_str(),
                  options.lossy ? "written without" : "cannot be expressed",
@@ -118,8 +113,8 @@ bool convert(const ImportOptions& options, std::string& text, std::FILE* err) {
                  options.lossy ? "" : "; --lossy writes the layout without them");
     if (!options.lossy) return false;
   }
-  text = formatLayoutFile(imported.layout, {describeSource(input, *read.keyboard),
-                                            options.fingering, options.encoding});
+  text = formatLayoutFile(layout,
+                          {describeSource(input, keyboard), options.fingering, options.encoding});
   return true;
 }
 

@@ -186,20 +186,18 @@ std::string keyTyping(char32_t c, const HangulKeyboard& keyboard) {
 
 }  // namespace
 
-ImportResult importKeyboard(const HangulKeyboard& keyboard) {
-  ImportResult result;
-  ImportedLayout& layout = result.layout;
+bool importKeyboard(const HangulKeyboard& keyboard, ImportedLayout& layout, std::string& error) {
+  layout = ImportedLayout();
   if (keyboard.type == "jamo" || keyboard.type == "jamo-yet") {
     layout.setType = 2;
   } else if (keyboard.type == "jaso" || keyboard.type == "jaso-yet") {
     layout.setType = 3;
   } else if (keyboard.type == "romaja") {
-    result.refusal =
-        "romaja keyboards spell jamo from Latin letters by context, not by a fixed key map";
-    return result;
+    error = "romaja keyboards spell jamo from Latin letters by context, not by a fixed key map";
+    return false;
   } else {
-    result.refusal = "unknown keyboard type \"" + keyboard.type + "\"";
-    return result;
+    error = "unknown keyboard type \"" + keyboard.type + "\"";
+    return false;
   }
   const bool twoSet = layout.setType == 2;
 
@@ -253,7 +251,7 @@ ImportResult importKeyboard(const HangulKeyboard& keyboard) {
   for (int row : {6, 7}) {
     if (layout.symbolKeys[row].empty()) layout.symbolKeys[row] = layout.signKeys[kDoubleQuote];
   }
-  return result;
+  return true;
 }
 
 std::string formatLayoutFile(const ImportedLayout& layout, const LayoutFileOptions& options) {

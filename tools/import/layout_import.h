@@ -19,15 +19,11 @@ struct ImportedLayout : LayoutRecord {
   std::vector<std::string> problems;  // what the layout file cannot hold, one entry each
 };
 
-struct ImportResult {
-  ImportedLayout layout;
-  std::string refusal;  // set when the keyboard cannot be converted at all
-};
-
-// Converts `keyboard`. Keys that the layout file cannot express and jamo that
-// no key sequence types end up in `layout.problems`; a keyboard type without
-// a fixed key-to-jamo map (romaja) or an unknown one is refused.
-ImportResult importKeyboard(const HangulKeyboard& keyboard);
+// Converts `keyboard` into `layout`. Keys that the layout file cannot express
+// and jamo that no key sequence types end up in `layout.problems`; a keyboard
+// type without a fixed key-to-jamo map (romaja) or an unknown one is refused:
+// false, with `error` saying why.
+bool importKeyboard(const HangulKeyboard& keyboard, ImportedLayout& layout, std::string& error);
 
 struct LayoutFileOptions {
   std::string source;     // what the file was generated from, for the first comment line
