@@ -281,8 +281,21 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
     s.slotByte.push_back(counts.fixedByte[b] >= 0 ? counts.fixedByte[b] : b);
   }
   s.slots = static_cast<int>(s.slotByte.size());
-  s.stride = (s.slots + 3) / 4 * 4;
   const int n = s.slots;
+  // Classes: slot 0 alone, then one per finger and Shift.
+  {
+    std::array<int, 64> classOf;
+    classOf.fill(-1);
+    s.slotClass.assign(n, 0);
+    s.classes = 1;
+    for (int slot = 1; slot < n; ++slot) {
+      const KeyInfo& key = keys[s.slotByte[slot]];
+      const int tag = (key.finger + 8) * 2 + (key.shift != 0 ? 1 : 0);
+      if (classOf[tag] < 0) classOf[tag] = s.classes++;
+      s.slotClass[slot] = classOf[tag];
+    }
+  }
+  s.stride = (n + s.classes + 3) / 4 * 4;
   const std::size_t cells = static_cast<std::size_t>(s.stride) * s.stride;
 
   for (const auto& swap : moves.swaps) {
@@ -330,6 +343,17 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
     }
   }
 
+  for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
+    for (int i = 0; i < 4; i += 2) {
+      ObjectiveCounts change;
+      if (i < s.swapSlotCount[m]) {
+        addCounts(change, s.unigram[s.swapSlots[m][i + 1]], 1);
+        addCounts(change, s.unigram[s.swapSlots[m][i]], -1);
+      }
+      s.unigramChange.push_back(change);
+    }
+  }
+
   // Start flows in slot space.
   s.startPairs.assign(cells, 0);
   s.startSkipPairs.assign(cells, 0);
@@ -368,6 +392,39 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
   }
   s.startCounts = start;
 
+  // The terms of one side of one moved slot, from the feature's change by
+  // slot: per class, its sum times the change most of its slots share, when
+  // that takes fewer terms, and the slots that differ from it.
+  std::vector<std::vector<int>> members(s.classes);
+  for (int b = 0; b < n; ++b) members[s.slotClass[b]].push_back(b);
+  std::vector<int> difference(n);
+  const auto addTerms = [&](const std::vector<int>& change, std::vector<SparseTerm>& terms) {
+    for (int c = 0; c < s.classes; ++c) {
+      int nonzero = 0, shared = 0, sharedCount = 0;
+      for (const int b : members[c]) {
+        if (change[b] == 0) continue;
+        ++nonzero;
+        int same = 0;
+        for (const int other : members[c]) same += change[other] == change[b];
+        if (same > sharedCount) {
+          shared = change[b];
+          sharedCount = same;
+        }
+      }
+      const int withClass = 1 + static_cast<int>(members[c].size()) - sharedCount;
+      const int base = withClass < nonzero ? shared : 0;
+      if (base != 0) {
+        terms.push_back({static_cast<std::uint16_t>(n + c), static_cast<std::int16_t>(base)});
+      }
+      for (const int b : members[c]) {
+        if (change[b] != base) {
+          terms.push_back(
+              {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(change[b] - base)});
+        }
+      }
+    }
+  };
+
   for (int kind = 0; kind < kKinds; ++kind) {
     const std::vector<double>& f = byRow[kind];
     PermutationScorer::Feature feature;
@@ -394,20 +451,18 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
         const int a = slots[i];
         const int to = moved ? slots[i ^ 1] : a;
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-        for (int b = 0; moved && b < n; ++b) {
-          if (at(to, b) != at(a, b)) {
-            feature.terms.push_back(
-                {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(at(to, b) - at(a, b))});
-          }
+        if (!moved) {
+          feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
+          continue;
+        }
+        for (int b = 0; b < n; ++b) {
+          difference[b] = static_cast<int>(at(to, b) - at(a, b));
           changes = changes || at(to, image(b)) != at(a, b) || at(image(b), to) != at(b, a);
         }
+        addTerms(difference, feature.terms);
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-        for (int b = 0; moved && b < n; ++b) {
-          if (at(b, to) != at(b, a)) {
-            feature.terms.push_back(
-                {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(at(b, to) - at(b, a))});
-          }
-        }
+        for (int b = 0; b < n; ++b) difference[b] = static_cast<int>(at(b, to) - at(b, a));
+        addTerms(difference, feature.terms);
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
@@ -431,6 +486,12 @@ ScorerState startScorerState(const PermutationScorer& s) {
       state.pairsT[transposed] = state.pairs[cell];
       state.skipsT[transposed] = state.skips[cell];
       state.strokes[b] += state.pairs[cell];
+    }
+  }
+  for (std::vector<double>* m : {&state.pairs, &state.pairsT, &state.skips, &state.skipsT}) {
+    for (int a = 0; a < s.slots; ++a) {
+      double* row = m->data() + static_cast<std::size_t>(a) * stride;
+      for (int b = 0; b < s.slots; ++b) row[s.slots + s.slotClass[b]] += row[b];
     }
   }
   state.occupant.resize(s.slots);
@@ -482,12 +543,11 @@ double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
     }
     addFeature(counts, f.kind, exactCount(delta));
   }
-  for (int i = 0; i < moved; ++i) {
-    const int a = slots[i];
-    const Count strokes = exactCount(state.strokes[a]);
-    if (strokes == 0) continue;
-    addCounts(counts, s.unigram[target[i]], strokes);
-    addCounts(counts, s.unigram[a], -strokes);
+  // Slot x's strokes go to y and y's to x: the own counts change by
+  // (strokes at x - strokes at y) * (counts at y - counts at x).
+  for (int i = 0; i < moved; i += 2) {
+    const Count strokes = exactCount(state.strokes[slots[i]] - state.strokes[slots[i + 1]]);
+    if (strokes != 0) addCounts(counts, s.unigramChange[swap * 2 + i / 2], strokes);
   }
   return objectiveScore(counts, s.weights);
 }
@@ -502,9 +562,22 @@ void applySwap(const PermutationScorer& s, ScorerState& state, int swap,
       std::swap(state.occupant[x], state.occupant[y]);
       continue;
     }
+    const int classX = s.slots + s.slotClass[x], classY = s.slots + s.slotClass[y];
     for (std::vector<double>* m : {&state.pairs, &state.pairsT, &state.skips, &state.skipsT}) {
       swapRows(*m, s.stride, x, y);
-      swapColumns(*m, s.stride, s.slots, x, y);
+      if (classX == classY) {
+        swapColumns(*m, s.stride, s.slots, x, y);
+        continue;
+      }
+      // Row sums by class: x's class gains what now stands at x and loses
+      // what went to y, and y's the other way round.
+      for (int r = 0; r < s.slots; ++r) {
+        double* row = m->data() + static_cast<std::size_t>(r) * s.stride;
+        std::swap(row[x], row[y]);
+        const double change = row[x] - row[y];
+        row[classX] += change;
+        row[classY] -= change;
+      }
     }
     std::swap(state.strokes[x], state.strokes[y]);
     std::swap(state.occupant[x], state.occupant[y]);

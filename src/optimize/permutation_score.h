@@ -98,8 +98,13 @@ struct SparseTerm {
 
 // The tables shared by every search over one start layout.
 struct PermutationScorer {
-  int slots = 0;                // slot 0 is "no keystroke before"
-  int stride = 0;               // row length of the matrices, slots rounded up
+  int slots = 0;  // slot 0 is "no keystroke before"
+  // Slots of one class (one finger, one Shift) count alike against most
+  // others, so a row of flows ends with its sums by class: a swap's change
+  // reads one sum where it would read every slot of a finger.
+  int classes = 0;
+  std::vector<int> slotClass;   // by slot
+  int stride = 0;               // row length of the matrices: slots, then class sums, rounded up
   std::vector<int> slotByte;    // the key byte a slot types (kNoKey for slot 0)
   std::vector<int> symbolSlot;  // by symbol byte; -1 for symbols never used
   // Per swap: the slots it exchanges, in pairs (at most two pairs).
@@ -111,16 +116,18 @@ struct PermutationScorer {
     int kind = 0;  // which count it adds to
     bool onSkipPairs = false;
     std::vector<double> byRow;  // by slot pair
-    // Per swap, moved slot and side (its row, then its column): the slots
-    // where the feature differs between the slot and its target. A swap's
-    // change is a sum over these alone, which are few: most features only
-    // see keys of one finger.
+    // Per swap, moved slot and side (its row, then its column): where the
+    // feature differs between the slot and its target, by class (an index
+    // past the slots: the class's sum) or by slot where a slot differs from
+    // its class. A swap's change is a sum over these alone, which are few.
     std::vector<SparseTerm> terms;
     std::vector<std::uint32_t> termStart;  // (swap * 4 + moved slot) * 2 + side
   };
   std::vector<Feature> features;
   // Counts that depend on the current keystroke alone, by slot.
   std::vector<ObjectiveCounts> unigram;
+  // Per swap and pair of slots it exchanges (x, y): unigram[y] - unigram[x].
+  std::vector<ObjectiveCounts> unigramChange;
   std::vector<double> startPairs, startSkipPairs;  // slot-space flows at the start
   ObjectiveCounts startCounts;
   ObjectiveWeights weights{};
@@ -132,9 +139,10 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
 
 // One search's current candidate: the flows permuted by the swaps made so far.
 struct ScorerState {
-  std::vector<double> pairs, pairsT, skips, skipsT;  // slot-space flows and their transposes
-  std::vector<double> strokes;                       // per slot: keystrokes typed there
-  std::vector<int> occupant;                         // per slot: the start slot whose keys it holds
+  // Slot-space flows and their transposes, each row followed by its sums by class.
+  std::vector<double> pairs, pairsT, skips, skipsT;
+  std::vector<double> strokes;  // per slot: keystrokes typed there
+  std::vector<int> occupant;    // per slot: the start slot whose keys it holds
   ObjectiveCounts counts;
   double score = 0;
 };
