@@ -68,6 +68,10 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
   ScorerState state = startScorerState(scorer);
   ObjectiveCounts counts;
   long long candidates = 0;
+  // A swap that would move more keys than allowed is no candidate.
+  auto allowed = [&](int swap) {
+    return settings.maxMoved <= 0 || movedKeysAfterSwap(scorer, state, swap) <= settings.maxMoved;
+  };
   auto tryScore = [&](int swap) {
     ++candidates;
     return swapScore(scorer, state, swap, counts);
@@ -88,6 +92,7 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
   // A random start, so that restarts explore apart.
   for (int i = 0; i < kShuffleSwapsPerKey * scorer.slots; ++i) {
     const int swap = random.below(swaps);
+    if (!allowed(swap)) continue;
     tryScore(swap);
     applySwap(scorer, state, swap, counts);
   }
@@ -114,6 +119,7 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
     }
     const double heat = startHeat * std::pow(kCooling, progress);
     const int swap = random.below(swaps);
+    if (!allowed(swap)) continue;
     const double score = tryScore(swap);
     const double change = score - state.score;
     if (change <= 0 || random.unit() < std::exp(-change / heat)) {
@@ -129,6 +135,7 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
     double bestSwapScore = state.score;
     ObjectiveCounts bestSwapCounts;
     for (int swap = 0; swap < swaps; ++swap) {
+      if (!allowed(swap)) continue;
       const double score = tryScore(swap);
       if (score < bestSwapScore) {
         bestSwapScore = score;

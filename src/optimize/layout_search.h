@@ -20,6 +20,7 @@ struct SearchSettings {
   double seconds = 0;        // with iterations 0: the whole search's time
   int restarts = 1;
   unsigned jobs = 1;
+  int maxMoved = 0;  // > 0: at most this many keys differ from the start
 };
 
 struct RestartResult {

@@ -5,7 +5,9 @@
 #include <numeric>
 #include <stdexcept>
 
+#include "layouts/character_tables.h"
 #include "optimize/skip_pairs.h"
+#include "text/encodings.h"
 
 namespace kbeval {
 
@@ -180,11 +182,91 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
   return objectiveCounts(keystrokes, skipgrams, counts.syllables);
 }
 
+std::array<bool, 256> jamoBytes(const LayoutRecord& layout) {
+  std::array<bool, 256> bytes{};
+  auto mark = [&bytes](const auto& table) {
+    for (const std::string& keyString : table) {
+      for (const char c : keyString) bytes[static_cast<unsigned char>(c)] = true;
+    }
+  };
+  mark(layout.initialKeys);
+  mark(layout.medialKeys);
+  mark(layout.finalKeys);
+  return bytes;
+}
+
+std::array<bool, 256> signBytes(const LayoutRecord& layout) {
+  std::array<bool, 256> bytes{};
+  auto mark = [&bytes](const auto& table) {
+    for (const std::string& keyString : table) {
+      for (const char c : keyString) bytes[static_cast<unsigned char>(c)] = true;
+    }
+  };
+  mark(layout.signKeys);
+  mark(layout.symbolKeys);
+  return bytes;
+}
+
+namespace {
+
+// The key bytes that type the jamo named in `list` ("ㅇ,ㅏ": UTF-8
+// compatibility jamo, comma-separated), or an error.
+bool pinnedJamoBytes(const LayoutRecord& layout, std::string_view list,
+                     std::array<bool, 256>& bytes, std::string& error) {
+  bytes = {};
+  for (std::size_t begin = 0, comma = 0; comma != std::string_view::npos; begin = comma + 1) {
+    comma = list.find(',', begin);
+    const std::string_view name = list.substr(begin, comma - begin);
+    if (name.empty()) {
+      error = "--pin-jamo has an empty item";
+      return false;
+    }
+    bool known = false, typed = false;
+    auto look = [&](const auto& names, const auto& table) {
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::optional<std::string_view> utf8 = ksx1001ToUtf8(names[i]);
+        if (names[i].empty() || !utf8 || *utf8 != name) continue;
+        known = true;
+        for (const char c : table[i]) {
+          bytes[static_cast<unsigned char>(c)] = true;
+          typed = true;
+        }
+      }
+    };
+    look(InitialNames, layout.initialKeys);
+    look(MedialNames, layout.medialKeys);
+    look(FinalNames, layout.finalKeys);
+    if (!known) {
+      error = "--pin-jamo: '" + std::string(name) +
+              "' is no jamo (give compatibility jamo such as ㅇ,ㅏ)";
+      return false;
+    }
+    if (!typed) {
+      error = "--pin-jamo: the start layout has no key for '" + std::string(name) + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool isNumberRow(const KeyTable& keys, unsigned char byte) {
+  return keys[byte].row == 5;
+}
+
+}  // namespace
+
 bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyMoveOptions& options,
                     KeyMoveSet& moves, std::string& error) {
   moves = KeyMoveSet{};
   std::vector<bool> pinned, candidates;
   if (!namedKeys(options.pinned, "--pin", pinned, error)) return false;
+  std::array<bool, 256> pinnedBytes{};
+  if (!options.pinnedJamo.empty() &&
+      !pinnedJamoBytes(layout, options.pinnedJamo, pinnedBytes, error)) {
+    return false;
+  }
+  const std::array<bool, 256> jamo = jamoBytes(layout);
+  const std::array<bool, 256> signs = signBytes(layout);
   if (options.allowed) {
     if (!namedKeys(*options.allowed, "--allow", candidates, error)) return false;
     for (int k = 0; k < kPhysicalKeys; ++k) {
@@ -195,46 +277,59 @@ bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyM
       }
     }
   } else {
-    // By default the keys that type a jamo move, with whatever else they type.
+    // By default the keys that type a jamo move.
     candidates.assign(kPhysicalKeys, false);
-    auto mark = [&candidates](const auto& table) {
-      for (const std::string& keyString : table) {
-        for (const char c : keyString) {
-          const unsigned char byte = static_cast<unsigned char>(c);
-          const int key = physicalKeyOf(byte);
-          if (key >= 0 && byte != ' ' && byte != '\n') candidates[key] = true;
-        }
-      }
-    };
-    mark(layout.initialKeys);
-    mark(layout.medialKeys);
-    mark(layout.finalKeys);
+    for (int b = 0; b < 256; ++b) {
+      const int key = physicalKeyOf(static_cast<unsigned char>(b));
+      if (jamo[b] && key >= 0 && b != ' ' && b != '\n') candidates[key] = true;
+    }
   }
   int movable = 0;
   for (int k = 0; k < kPhysicalKeys; ++k) {
     if (!candidates[k] || pinned[k]) continue;
-    ++movable;
     const KeyCharacters c = physicalKeyCharacters(k);
-    if (options.swapLevels) {
-      moves.units.push_back({c.unshifted, 0});
-      if (c.shifted != 0) moves.units.push_back({c.shifted, 0});
-    } else {
-      moves.units.push_back({c.unshifted, c.shifted});
+    if (options.moveKeys) {
+      if (pinnedBytes[c.unshifted] || (c.shifted != 0 && pinnedBytes[c.shifted])) continue;
+      ++movable;
+      if (options.swapLevels) {
+        moves.units.push_back({c.unshifted, 0});
+        if (c.shifted != 0) moves.units.push_back({c.shifted, 0});
+      } else {
+        moves.units.push_back({c.unshifted, c.shifted});
+      }
+      continue;
     }
+    // Jamo: each level that types a jamo and nothing else; with --allow, a
+    // level that types nothing may receive one.
+    bool any = false;
+    for (const unsigned char b : {c.unshifted, c.shifted}) {
+      if (b == 0 || b == ' ' || b == '\n' || pinnedBytes[b] || signs[b]) continue;
+      if (!jamo[b] && !options.allowed) continue;
+      moves.units.push_back({b, 0});
+      any = true;
+    }
+    movable += any;
   }
   const auto& units = moves.units;
   for (int i = 0; i < static_cast<int>(units.size()); ++i) {
     for (int j = i + 1; j < static_cast<int>(units.size()); ++j) {
       if (options.keepHands && isLeftHand(keys, units[i][0]) != isLeftHand(keys, units[j][0]))
         continue;
+      // Jamo keep off the number row (and on it) unless it is allowed.
+      if (!options.moveKeys && !options.numberRow &&
+          isNumberRow(keys, units[i][0]) != isNumberRow(keys, units[j][0]))
+        continue;
+      // Two free levels trading places change nothing.
+      if (!options.moveKeys && !jamo[units[i][0]] && !jamo[units[j][0]]) continue;
       moves.swaps.push_back({i, j});
     }
   }
   if (movable == 0) {
     if (options.allowed && options.allowed->empty()) {
       error = "--allow names no key";
-    } else if (!options.pinned.empty()) {
-      error = "--pin leaves no key to move";
+    } else if (!options.pinned.empty() || !options.pinnedJamo.empty()) {
+      error = options.pinnedJamo.empty() ? "--pin leaves no key to move"
+                                         : "--pin and --pin-jamo leave no key to move";
     } else {
       error = options.allowed ? "--allow names no key that can move"
                               : "the start layout types no jamo on a key that can move";
@@ -242,9 +337,10 @@ bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyM
     return false;
   }
   if (moves.swaps.empty()) {
-    error = movable == 1 && !options.swapLevels
+    error = movable == 1 && units.size() == 1
                 ? "only one key may move: there is nothing to swap it with"
-                : "no two keys that may move are on the same hand (--no-keep-hands lifts that)";
+                : "no two keys that may move are on the same hand and row class "
+                  "(--no-keep-hands, --number-row=allow lift that)";
     return false;
   }
   return true;
@@ -282,6 +378,11 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
   }
   s.slots = static_cast<int>(s.slotByte.size());
   const int n = s.slots;
+  s.slotKey.assign(n, -1);
+  for (int slot = 1; slot < n; ++slot) {
+    if (s.slotByte[slot] < 256)
+      s.slotKey[slot] = physicalKeyOf(static_cast<unsigned char>(s.slotByte[slot]));
+  }
   // Classes: slot 0 alone, then one per finger and Shift.
   {
     std::array<int, 64> classOf;
@@ -496,6 +597,7 @@ ScorerState startScorerState(const PermutationScorer& s) {
   }
   state.occupant.resize(s.slots);
   std::iota(state.occupant.begin(), state.occupant.end(), 0);
+  state.displaced.assign(kPhysicalKeys, 0);
   state.counts = s.startCounts;
   state.score = objectiveScore(state.counts, s.weights);
   return state;
@@ -552,9 +654,41 @@ double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
   return objectiveScore(counts, s.weights);
 }
 
+int movedKeysAfterSwap(const PermutationScorer& s, const ScorerState& state, int swap) {
+  const auto& slots = s.swapSlots[swap];
+  const int count = s.swapSlotCount[swap];
+  std::array<int, 4> keys{}, after{};
+  int distinct = 0;
+  for (int i = 0; i < count; ++i) {
+    const int key = s.slotKey[slots[i]];
+    if (key < 0) continue;
+    const int was = state.occupant[slots[i]] != slots[i];
+    const int will = state.occupant[slots[i ^ 1]] != slots[i];
+    int k = 0;
+    while (k < distinct && keys[k] != key) ++k;
+    if (k == distinct) {
+      keys[distinct] = key;
+      after[distinct++] = state.displaced[key];
+    }
+    after[k] += will - was;
+  }
+  int moved = state.movedKeys;
+  for (int k = 0; k < distinct; ++k) {
+    moved += (after[k] > 0) - (state.displaced[keys[k]] > 0);
+  }
+  return moved;
+}
+
 void applySwap(const PermutationScorer& s, ScorerState& state, int swap,
                const ObjectiveCounts& counts) {
   const auto& slots = s.swapSlots[swap];
+  state.movedKeys = movedKeysAfterSwap(s, state, swap);
+  for (int i = 0; i < s.swapSlotCount[swap]; ++i) {
+    const int key = s.slotKey[slots[i]];
+    if (key < 0) continue;
+    state.displaced[key] +=
+        (state.occupant[slots[i ^ 1]] != slots[i]) - (state.occupant[slots[i]] != slots[i]);
+  }
   for (int i = 0; i < s.swapSlotCount[swap]; i += 2) {
     const int x = slots[i], y = slots[i + 1];
     // Keys never typed have empty rows and columns: nothing to exchange.

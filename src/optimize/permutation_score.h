@@ -74,17 +74,31 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
 // The moves a search may make: units of key bytes that move together, and
 // the pairs of units that may swap (a unit's k-th byte trades places with
 // the other's k-th byte).
+//
+// By default what moves is the jamo: every key byte (a key's level) that
+// types a jamo and no digit, sign or symbol is a unit of its own, so jamo
+// trade places, across Shift levels too, while digits, signs and symbols keep
+// their keys and levels. With `moveKeys`, keys move whole with both levels
+// (or as single characters with `swapLevels`), whatever they type.
 struct KeyMoveOptions {
   std::string pinned;                  // characters of keys that never move
   std::optional<std::string> allowed;  // when set: only these keys move
   bool keepHands = true;               // swap only keys of the same hand
-  bool swapLevels = false;             // move single characters, across Shift levels too
+  bool swapLevels = false;             // with moveKeys: single characters, across levels
+  bool moveKeys = false;               // move keys whole, not jamo
+  std::string pinnedJamo;              // UTF-8 compatibility jamo, comma-separated
+  bool numberRow = false;              // jamo may move onto and off the number row
 };
 
 struct KeyMoveSet {
   std::vector<std::array<unsigned char, 2>> units;  // second byte 0 for a one-byte unit
   std::vector<std::array<int, 2>> swaps;            // unit indices
 };
+
+// The key bytes that type a jamo (in the jamo tables), and those that type a
+// digit, sign or symbol.
+std::array<bool, 256> jamoBytes(const LayoutRecord& layout);
+std::array<bool, 256> signBytes(const LayoutRecord& layout);
 
 // The move set of a layout. False, with `error` set, for a key named that no
 // board key is, a key both pinned and allowed, or nothing left to swap.
@@ -106,6 +120,7 @@ struct PermutationScorer {
   std::vector<int> slotClass;   // by slot
   int stride = 0;               // row length of the matrices: slots, then class sums, rounded up
   std::vector<int> slotByte;    // the key byte a slot types (kNoKey for slot 0)
+  std::vector<int> slotKey;     // its physical key, or -1
   std::vector<int> symbolSlot;  // by symbol byte; -1 for symbols never used
   // Per swap: the slots it exchanges, in pairs (at most two pairs).
   std::vector<std::array<int, 4>> swapSlots;
@@ -143,6 +158,8 @@ struct ScorerState {
   std::vector<double> pairs, pairsT, skips, skipsT;
   std::vector<double> strokes;  // per slot: keystrokes typed there
   std::vector<int> occupant;    // per slot: the start slot whose keys it holds
+  std::vector<int> displaced;   // per physical key: its slots holding another's keys
+  int movedKeys = 0;            // physical keys that differ from the start
   ObjectiveCounts counts;
   double score = 0;
 };
@@ -152,6 +169,9 @@ ScorerState startScorerState(const PermutationScorer& scorer);
 // The counts of the candidate after swap `swap`, and its score.
 double swapScore(const PermutationScorer& scorer, const ScorerState& state, int swap,
                  ObjectiveCounts& counts);
+
+// How many physical keys differ from the start after swap `swap`.
+int movedKeysAfterSwap(const PermutationScorer& scorer, const ScorerState& state, int swap);
 
 // Makes swap `swap`, whose counts swapScore gave.
 void applySwap(const PermutationScorer& scorer, ScorerState& state, int swap,

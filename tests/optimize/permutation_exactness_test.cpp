@@ -183,7 +183,9 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     setupKeyTable(start, keys);
     KeyMoveOptions options;
     options.keepHands = random() % 2 == 0;
-    options.swapLevels = random() % 3 == 0;
+    options.moveKeys = random() % 2 == 0;
+    options.swapLevels = options.moveKeys && random() % 3 == 0;
+    options.numberRow = random() % 2 == 0;
     if (random() % 3 == 0) options.allowed = "qwertasdfgzxcv;'\"yuiophjklbnm1234567890";
     KeyMoveSet moves;
     std::string error;

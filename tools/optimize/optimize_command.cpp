@@ -47,6 +47,10 @@ enum class OptionId {
   keepHands,
   noKeepHands,
   swapLevels,
+  move,
+  pinJamo,
+  maxMoved,
+  numberRow,
   validate,
   show,
   quiet,
@@ -71,6 +75,10 @@ constexpr KnownOption kOptions[] = {
     {"keep-hands", OptionId::keepHands, false},
     {"no-keep-hands", OptionId::noKeepHands, false},
     {"swap-levels", OptionId::swapLevels, false},
+    {"move", OptionId::move, true},
+    {"pin-jamo", OptionId::pinJamo, true},
+    {"max-moved", OptionId::maxMoved, true},
+    {"number-row", OptionId::numberRow, true},
     {"validate", OptionId::validate, true},
     {"show", OptionId::show, true},
     {"quiet", OptionId::quiet, false},
@@ -105,13 +113,22 @@ The search:
   --jobs=N            threads for the restarts (default: every core)
 
 What may move:
+  --move=jamo|keys    jamo (default): each key level that types a jamo trades
+                      places with another, across Shift levels too; digits,
+                      signs and symbols keep their keys and levels. keys: keys
+                      move whole with both levels, whatever they type
   --pin=KEYS          keys that never move (each character names its key)
+  --pin-jamo=LIST     jamo that never move, such as ㅇ,ㅏ (UTF-8; a jamo typed
+                      with two keys pins both)
   --allow=KEYS        only these keys may move (default: the keys that type a
-                      jamo; an unused key named here may receive one)
+                      jamo; an unused level named here may receive one)
+  --max-moved=N       at most N keys differ from the start layout
+  --number-row=keep|allow  keep (default): no jamo moves onto the number row or
+                      off it; allow: they may
   --keep-hands        a key only swaps with a key of the same hand (default)
   --no-keep-hands     keys may swap across hands
-  --swap-levels       move single characters, so a jamo may change between the
-                      Shift and the plain level (default: a key moves with both)
+  --swap-levels       with --move=keys: move single characters, so a character
+                      may change between the Shift and the plain level
   Space, Enter and the plain quote keys typed for typographic quotes never move.
 
 The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
@@ -152,6 +169,7 @@ constexpr ProgramInfo kProgram{"kbeval-optimize", kUsage};
 struct SeenOptions {
   bool iterations = false;
   bool time = false;
+  bool moveJamo = false;  // --move=jamo given
 };
 
 // Applies one option with its value; false, with `error` set, for a bad value.
@@ -225,6 +243,32 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
     case OptionId::swapLevels:
       o.swapLevels = true;
       return true;
+    case OptionId::move:
+      if (value == "jamo" || value == "keys") {
+        o.moveKeys = value == "keys";
+        seen.moveJamo = !o.moveKeys;
+        return true;
+      }
+      error = option + " takes jamo or keys, not " + quoted(value);
+      return false;
+    case OptionId::pinJamo:
+      if (value.empty()) {
+        error = option + " needs jamo, such as ㅇ,ㅏ";
+        return false;
+      }
+      if (!o.pinnedJamo.empty()) o.pinnedJamo += ',';
+      o.pinnedJamo += value;
+      return true;
+    case OptionId::maxMoved:
+      return number(1, kPhysicalKeys, o.maxMoved,
+                    "a number of keys from 1 to " + std::to_string(kPhysicalKeys));
+    case OptionId::numberRow:
+      if (value == "keep" || value == "allow") {
+        o.numberRow = value == "allow";
+        return true;
+      }
+      error = option + " takes keep or allow, not " + quoted(value);
+      return false;
     case OptionId::quiet:
       o.quiet = true;
       return true;
@@ -272,8 +316,15 @@ bool readStartLayout(const OptimizeOptions& o, StartPoint& start, std::string& e
 // The keys that may move; a failure here is a usage error (the options leave
 // nothing to swap).
 bool chooseMoves(const OptimizeOptions& o, StartPoint& start, std::string& error) {
-  return makeKeyMoveSet(start.layout, start.keys, {o.pinned, o.allowed, o.keepHands, o.swapLevels},
-                        start.moves, error);
+  KeyMoveOptions options;
+  options.pinned = o.pinned;
+  options.allowed = o.allowed;
+  options.keepHands = o.keepHands;
+  options.swapLevels = o.swapLevels;
+  options.moveKeys = o.moveKeys;
+  options.pinnedJamo = o.pinnedJamo;
+  options.numberRow = o.numberRow;
+  return makeKeyMoveSet(start.layout, start.keys, options, start.moves, error);
 }
 
 bool canRead(const std::string& samplePath, std::string& error) {
@@ -357,6 +408,7 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   settings.seconds = o.seconds;
   settings.restarts = o.restarts;
   settings.jobs = jobsOrDefault(o.jobs);
+  settings.maxMoved = o.maxMoved;
 
   const bool showProgress = !o.quiet && ::isatty(::fileno(err));
   double bestSoFar = INFINITY;
@@ -451,11 +503,16 @@ std::string searchText(const OptimizeOptions& o) {
 
 // "21 keys (with both levels), each on its hand, 100 swaps, pinned q"
 std::string movesText(const OptimizeOptions& o, const KeyMoveSet& moves) {
+  const char* what = !o.moveKeys    ? "jamo key levels (digits, signs and symbols stay)"
+                     : o.swapLevels ? "characters (levels may swap)"
+                                    : "keys (with both levels)";
   std::string text =
-      formatText("%zu %s, %s, %zu swaps", moves.units.size(),
-                 o.swapLevels ? "characters (levels may swap)" : "keys (with both levels)",
+      formatText("%zu %s, %s, %zu swaps", moves.units.size(), what,
                  o.keepHands ? "each on its hand" : "across hands", moves.swaps.size());
+  if (!o.moveKeys) text += o.numberRow ? ", number row allowed" : ", number row kept";
+  if (o.maxMoved > 0) text += formatText(", at most %d keys moved", o.maxMoved);
   if (!o.pinned.empty()) text += ", pinned " + o.pinned;
+  if (!o.pinnedJamo.empty()) text += ", pinned jamo " + o.pinnedJamo;
   if (o.allowed) text += ", allowed " + *o.allowed;
   return text;
 }
@@ -657,7 +714,9 @@ ParsedCommand parseOptimizeCommandLine(int argc, const char* const* argv,
         return applyOption(option, value, options, seen, error);
       });
   if (command.action != CommandAction::run) return command;
-  if (seen.iterations && seen.time) {
+  if (options.swapLevels && seen.moveJamo) {
+    failUsage(command, "--swap-levels moves keys' characters: it goes with --move=keys");
+  } else if (seen.iterations && seen.time) {
     failUsage(command, "--iterations and --time exclude each other");
   } else if (command.operands.size() > 1) {
     failUsage(command, "one sample only, not " + quoted(command.operands[1]) + " too");
@@ -667,6 +726,7 @@ ParsedCommand parseOptimizeCommandLine(int argc, const char* const* argv,
     failUsage(command, "no start layout given (--start LAYOUT.txt)");
   } else {
     options.samplePath = command.operands.front();
+    if (options.swapLevels) options.moveKeys = true;
   }
   return command;
 }

@@ -37,6 +37,10 @@ struct OptimizeOptions {
   std::optional<std::string> allowed;
   bool keepHands = true;
   bool swapLevels = false;
+  bool moveKeys = false;   // --move=keys: keys move whole
+  std::string pinnedJamo;  // --pin-jamo, items joined by commas
+  int maxMoved = 0;        // --max-moved; 0: no bound
+  bool numberRow = false;  // --number-row=allow
   int shown = kDefaultShown;
   bool quiet = false;
   SampleEncoding sampleEncoding = SampleEncoding::johab;
