@@ -54,6 +54,12 @@ constexpr double kCooling = 1e-4;
 constexpr int kSamplesForHeat = 64;
 constexpr int kMostDescentRounds = 100000;
 
+// Whether the deadline has passed or a stop was asked for.
+bool mustStop(const SearchSettings& settings) {
+  if (settings.stopRequested != nullptr && settings.stopRequested()) return true;
+  return settings.deadline && Clock::now() >= *settings.deadline;
+}
+
 }  // namespace
 
 RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& settings,
@@ -105,11 +111,14 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
   keepIfBest();
 
   const Clock::time_point started = Clock::now();
-  const double slot = settings.iterations > 0
-                          ? 0
-                          : settings.seconds * settings.jobs / std::max(1, settings.restarts);
+  // On time, each restart has its share of the time on the threads that run.
+  const int threads =
+      static_cast<int>(std::max(1u, std::min<unsigned>(settings.jobs, settings.restarts)));
+  const double slot =
+      settings.iterations > 0 ? 0 : settings.seconds * threads / std::max(1, settings.restarts);
   double progress = 0;
   for (long long i = 0;; ++i) {
+    if ((i & 255) == 0 && mustStop(settings)) break;
     if (settings.iterations > 0) {
       if (i >= settings.iterations) break;
       progress = static_cast<double>(i) / static_cast<double>(settings.iterations);
@@ -130,7 +139,7 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
 
   // Steepest descent: the best swap while one helps. Every step lowers the
   // score, so it ends; the bound only guards against a fault.
-  for (int round = 0; round < kMostDescentRounds; ++round) {
+  for (int round = 0; round < kMostDescentRounds && !mustStop(settings); ++round) {
     int bestSwap = -1;
     double bestSwapScore = state.score;
     ObjectiveCounts bestSwapCounts;
@@ -158,12 +167,16 @@ std::vector<RestartResult> searchLayouts(
     const PermutationScorer& scorer, const SearchSettings& settings,
     const std::function<void(const RestartResult&, int done)>& progress) {
   std::vector<RestartResult> results(static_cast<std::size_t>(settings.restarts));
+  std::vector<char> ran(results.size(), 0);
   std::atomic<int> next{0};
   std::mutex reporting;
   int done = 0;
   auto work = [&] {
     for (int r = next++; r < settings.restarts; r = next++) {
+      // The first restart always runs, so that there is a result.
+      if (r > 0 && mustStop(settings)) break;
       results[r] = searchOnce(scorer, settings, r);
+      ran[r] = 1;
       if (progress) {
         const std::lock_guard<std::mutex> lock(reporting);
         progress(results[r], ++done);
@@ -175,7 +188,11 @@ std::vector<RestartResult> searchLayouts(
   for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
   work();
   for (std::thread& t : pool) t.join();
-  return results;
+  std::vector<RestartResult> finished;
+  for (std::size_t r = 0; r < results.size(); ++r) {
+    if (ran[r]) finished.push_back(std::move(results[r]));
+  }
+  return finished;
 }
 
 }  // namespace kbeval

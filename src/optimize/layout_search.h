@@ -6,8 +6,10 @@
 // result is the same whatever the number of threads.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "optimize/permutation_score.h"
@@ -21,6 +23,11 @@ struct SearchSettings {
   int restarts = 1;
   unsigned jobs = 1;
   int maxMoved = 0;  // > 0: at most this many keys differ from the start
+  // When set, nothing runs past it: no restart starts after it, and a
+  // running one ends its annealing and descent there, keeping its best.
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  // When set and true, the search stops as at the deadline (an interrupt).
+  bool (*stopRequested)() = nullptr;
 };
 
 struct RestartResult {
@@ -31,8 +38,9 @@ struct RestartResult {
   long long candidates = 0;  // swaps scored
 };
 
-// Runs every restart; results by restart number. `progress`, when set, is
-// called (from any thread, one call at a time) after each restart ends.
+// Runs every restart that the deadline leaves time for; results by restart
+// number (those that ran: all of them without a deadline). `progress`, when
+// set, is called (from any thread, one call at a time) after each restart ends.
 std::vector<RestartResult> searchLayouts(
     const PermutationScorer& scorer, const SearchSettings& settings,
     const std::function<void(const RestartResult&, int done)>& progress = {});

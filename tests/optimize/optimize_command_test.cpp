@@ -3,6 +3,7 @@
 // what the run said, and the result does not depend on the thread count.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -57,7 +58,11 @@ TEST(OptimizeCommand, BadInputGetsOneLineAndItsExitStatus) {
        {"--start", start, "--validate=gone.txt", sample},
        1,
        "cannot read sample gone.txt: No such file"},
-      {"empty sample", {"--start", start, "empty.txt"}, 1, "gives no keystroke"},
+      {"empty sample",
+       {"--start", start, "empty.txt"},
+       1,
+       "gives no keystroke on the start layout: nothing to optimise (read as Johab; "
+       "--sample-encoding=utf-8 reads UTF-8)"},
       {"sample without movable keys",
        {"--start", start, "letters.txt"},
        1,
@@ -119,6 +124,15 @@ TEST(OptimizeCommand, BadInputGetsOneLineAndItsExitStatus) {
        2,
        "--pin and --pin-jamo leave no key to move"},
       {"unknown option", {"--start", start, "--colour", sample}, 2, "unknown option"},
+      {"output is a directory",
+       {"--start", start, "--output=folder.txt", sample},
+       1,
+       "cannot write folder.txt: it is a directory"},
+      {"weight overflows",
+       {"--start", start, "--weights=keystrokes=1e308", sample},
+       2,
+       "overflows"},
+      {"sample is a directory", {"--start", start, "folder.txt"}, 1, "is a directory"},
       {"unwritable output",
        {"--start", start, "--output=folder.txt/x/best.txt", sample},
        1,
@@ -238,6 +252,47 @@ TEST(OptimizeCommand, StandardOutputIsALayoutFile) {
   }
   EXPECT_GT(commentLines, 20u);  // the report came along
   EXPECT_GT(lines - commentLines, 100u);
+}
+
+// --time bounds the whole run, however many restarts and threads are asked
+// for: the restarts that do not fit are not run, and the report says so. The
+// bound has a wide margin (a loaded machine), so it is no benchmark.
+TEST(OptimizeCommand, TimeBoundsTheWholeRun) {
+  const TempDirectory directory;
+  const std::string start = kExamples + "/keyboard/3-390.txt";
+  const std::string sample = kExamples + "/sample.txt";
+  struct Case {
+    const char* restarts;
+    const char* jobs;
+  };
+  for (const Case& c : {Case{"1", "2"}, Case{"100000", "2"}, Case{"100000", "1"}}) {
+    SCOPED_TRACE(std::string(c.restarts) + " restarts, " + c.jobs + " jobs");
+    const auto began = std::chrono::steady_clock::now();
+    const Outcome outcome =
+        optimize(directory, {"--start", start, "--time=1", "--quiet", "--restarts", c.restarts,
+                             "--jobs", c.jobs, "--output=best.txt", sample});
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    EXPECT_EQ(outcome.exitStatus, 0) << outcome.errors;
+    EXPECT_LT(seconds, 3.0);
+    if (std::string(c.restarts) != "1") {
+      EXPECT_NE(outcome.output.find("Time was up after"), std::string::npos) << outcome.output;
+    }
+  }
+}
+
+// A sample read as Johab that is plainly UTF-8 gets a warning, as kbeval gives.
+TEST(OptimizeCommand, Utf8SampleReadAsJohabIsWarnedAbout) {
+  const TempDirectory directory;
+  const std::string start = kExamples + "/keyboard/2-standard.txt";
+  // Korean UTF-8 text and a Johab line the start layout types.
+  directory.write("mixed.txt", "\xED\x95\x9C\xEA\xB8\x80\n");
+  const Outcome outcome =
+      optimize(directory, {"--start", start, "--iterations=100", "--restarts=1", "--quiet",
+                           "--output=best.txt", kExamples + "/sample.txt", "--validate=mixed.txt"});
+  EXPECT_NE(outcome.errors.find("mixed.txt looks like UTF-8 text, but is read as Johab"),
+            std::string::npos)
+      << outcome.errors;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "optimize_command.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include "shell/jobs.h"
 #include "shell/long_options.h"
 #include "shell/output_file.h"
+#include "text/utf8_sample.h"
 #include "views/comparison_figures.h"
 #include "views/comparison_table.h"
 
@@ -376,6 +378,11 @@ bool countStartSample(const OptimizeOptions& o, StartPoint& start, std::string& 
             (strokes == 0 ? " gives no keystroke on the start layout"
                           : " types none of the keys that may move") +
             ": nothing to optimise";
+    if (strokes == 0) {
+      error += o.sampleEncoding == SampleEncoding::johab
+                   ? " (read as Johab; --sample-encoding=utf-8 reads UTF-8)"
+                   : " (read as UTF-8; --sample-encoding=johab reads Johab)";
+    }
     return false;
   }
   return true;
@@ -397,15 +404,28 @@ struct SearchOutcome {
   int reachedBestScore = 0;        // restarts that ended on the best score
   long long candidates = 0;        // swaps scored in all
   double seconds = 0;              // the search's time
+  int restartsRan = 0;             // fewer than asked when the time ran out
 };
 
-SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start, std::FILE* err) {
+SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
+                              std::chrono::steady_clock::time_point runBegan, std::FILE* err) {
   const PermutationScorer scorer =
       makePermutationScorer(start.keys, start.symbols, start.moves, o.weights);
   SearchSettings settings;
   settings.seed = o.seed;
   settings.iterations = o.seconds > 0 ? 0 : o.iterations;
-  settings.seconds = o.seconds;
+  if (o.seconds > 0) {
+    // --time is the whole run's: what loading took, and about as much again
+    // per sample for the report's full evaluation, comes off the search's share.
+    const auto now = std::chrono::steady_clock::now();
+    const double loading = std::chrono::duration<double>(now - runBegan).count();
+    const double reserve =
+        std::min(loading * (o.validatePath.empty() ? 2.0 : 3.5), 0.25 * o.seconds);
+    const double searching = std::max(0.0, o.seconds - loading - reserve);
+    settings.seconds = searching;
+    settings.deadline = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(searching));
+  }
   settings.restarts = o.restarts;
   settings.jobs = jobsOrDefault(o.jobs);
   settings.maxMoved = o.maxMoved;
@@ -425,6 +445,7 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   if (showProgress) std::fputc('\n', err);
   for (const RestartResult& r : results) outcome.candidates += r.candidates;
+  outcome.restartsRan = static_cast<int>(results.size());
 
   // Best first; equal scores by restart number, so any thread count ranks alike.
   std::vector<const RestartResult*> ranked;
@@ -494,8 +515,8 @@ std::string movedKeys(const KeyPermutation& sigma, const KeyMoveSet& moves) {
 // "seed 1, 20 restarts x 200000 iterations"
 std::string searchText(const OptimizeOptions& o) {
   if (o.seconds > 0) {
-    return formatText("seed %llu, %d restarts in %g s", static_cast<unsigned long long>(o.seed),
-                      o.restarts, o.seconds);
+    return formatText("seed %llu, %d restarts in %g s (the whole run)",
+                      static_cast<unsigned long long>(o.seed), o.restarts, o.seconds);
   }
   return formatText("seed %llu, %d restarts x %lld iterations",
                     static_cast<unsigned long long>(o.seed), o.restarts, o.iterations);
@@ -600,8 +621,11 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
                start.layout.setType, start.layout.fingering.c_str());
   appendFormat(report, "Search: %s\nMoves: %s\nWeights: %s\n", searchText(o).c_str(),
                movesText(o, start.moves).c_str(), formatObjectiveWeights(o.weights).c_str());
+  if (found.restartsRan < o.restarts) {
+    appendFormat(report, "Time was up after %d of %d restarts\n", found.restartsRan, o.restarts);
+  }
   appendFormat(report, "Best score reached by %d of %d restarts\n\n", found.reachedBestScore,
-               o.restarts);
+               found.restartsRan);
   if (!appendExactReport(o, o.samplePath, found.shown, true, report, error)) return false;
   if (!o.validatePath.empty()) {
     report += '\n';
@@ -685,13 +709,75 @@ int runFailed(const std::string& error, std::FILE* err) {
   return 1;
 }
 
+// Whether `path` can be written: its directory exists and may be written,
+// and it is no directory itself. Checked before the search, not after it.
+bool outputCreatable(const std::string& path, std::string& error) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    error = "cannot write " + path + ": it is a directory";
+    return false;
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::string directory =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    error = "cannot write " + path + ": no directory " + directory;
+    return false;
+  }
+  if (::access(directory.c_str(), W_OK | X_OK) != 0) {
+    error = "cannot write " + path + ": directory " + directory + " is not writable";
+    return false;
+  }
+  return true;
+}
+
+// The weighted figures of the start layout must be finite: a weight so large
+// that its product or the sum overflows would make every score infinite.
+bool weightsFinite(const OptimizeOptions& o, const StartPoint& start, std::string& error) {
+  const ObjectiveCounts counts =
+      permutedObjectiveCounts(start.keys, start.symbols, identityPermutation());
+  const std::array<double, kObjectiveTerms> figures = objectiveFigures(counts);
+  double sum = 0;
+  for (int t = 0; t < kObjectiveTerms; ++t) {
+    const double product = o.weights[t] * figures[t];
+    sum += product;
+    if (!std::isfinite(product) || !std::isfinite(sum)) {
+      error = formatText("--weights: %s=%g overflows on the start layout (its figure is %g)",
+                         std::string(kObjectiveTermNames[t]).c_str(), o.weights[t], figures[t]);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Warns when a sample read as Johab is plainly UTF-8, as kbeval does.
+void warnIfUtf8(const OptimizeOptions& o, const std::string& path, std::FILE* err) {
+  if (o.sampleEncoding != SampleEncoding::johab) return;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return;
+  std::string start(1 << 16, '\0');
+  start.resize(std::fread(start.data(), 1, start.size(), file));
+  std::fclose(file);
+  if (isPlainlyKoreanUtf8(start)) {
+    std::fprintf(err,
+                 "%s: warning: %s looks like UTF-8 text, but is read as Johab; "
+                 "read it with --sample-encoding=utf-8\n",
+                 kProgram.name, path.c_str());
+  }
+}
+
 int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
+  const auto began = std::chrono::steady_clock::now();
   std::string error;
   StartPoint start;
+  if (!o.outputPath.empty() && !outputCreatable(o.outputPath, error)) return runFailed(error, err);
   if (!readStartLayout(o, start, error)) return runFailed(error, err);
   if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
+  warnIfUtf8(o, o.samplePath, err);
+  if (!o.validatePath.empty()) warnIfUtf8(o, o.validatePath, err);
   if (!countStartSample(o, start, error)) return runFailed(error, err);
-  const SearchOutcome found = searchFromStart(o, start, err);
+  if (!weightsFinite(o, start, error)) return reportUsageError(kProgram, error, err);
+  const SearchOutcome found = searchFromStart(o, start, began, err);
   std::string report;
   if (!makeReport(o, start, found, report, error)) return runFailed(error, err);
   if (!writeResult(o, bestLayoutText(o, start, found), report, out, error)) {
