@@ -60,6 +60,38 @@ bool mustStop(const SearchSettings& settings) {
   return settings.deadline && Clock::now() >= *settings.deadline;
 }
 
+// Among the layouts of the score reached, moves toward the start layout: a
+// swap that keeps the score and moves fewer keys, or as many to a permutation
+// earlier in a fixed order, is made until none is. So layouts that tie end on
+// the one nearest the start, whichever restart found them.
+template <typename Allowed, typename TryScore>
+void settleTies(const PermutationScorer& scorer, ScorerState& state, const Allowed& allowed,
+                const TryScore& tryScore, ObjectiveCounts& counts, const SearchSettings& settings) {
+  const int swaps = static_cast<int>(scorer.swapSlots.size());
+  for (int round = 0; round < kMostDescentRounds && !mustStop(settings); ++round) {
+    bool moved = false;
+    for (int swap = 0; swap < swaps; ++swap) {
+      if (!allowed(swap)) continue;
+      const int keysAfter = movedKeysAfterSwap(scorer, state, swap);
+      if (keysAfter > state.movedKeys) continue;
+      if (tryScore(swap) != state.score) continue;
+      if (keysAfter == state.movedKeys) {
+        std::vector<int> occupant = state.occupant;
+        const auto& slots = scorer.swapSlots[swap];
+        for (int i = 0; i < scorer.swapSlotCount[swap]; i += 2) {
+          std::swap(occupant[slots[i]], occupant[slots[i + 1]]);
+        }
+        if (!(scorerPermutation(scorer, occupant) < scorerPermutation(scorer, state.occupant))) {
+          continue;
+        }
+      }
+      applySwap(scorer, state, swap, counts);
+      moved = true;
+    }
+    if (!moved) break;
+  }
+}
+
 }  // namespace
 
 RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& settings,
@@ -155,7 +187,12 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
     if (bestSwap < 0) break;
     applySwap(scorer, state, bestSwap, bestSwapCounts);
   }
-  keepIfBest();
+  settleTies(scorer, state, allowed, tryScore, counts, settings);
+  if (state.score <= bestScore) {
+    bestScore = state.score;
+    bestCounts = state.counts;
+    bestOccupant = state.occupant;
+  }
   result.permutation = scorerPermutation(scorer, bestOccupant);
   result.counts = bestCounts;
   result.score = bestScore;

@@ -720,6 +720,18 @@ void applySwap(const PermutationScorer& s, ScorerState& state, int swap,
   state.score = objectiveScore(counts, s.weights);
 }
 
+int keysMoved(const KeyPermutation& sigma) {
+  std::array<bool, kPhysicalKeys> differs{};
+  for (int b = 0; b < 256; ++b) {
+    if (sigma[b] == b) continue;
+    for (const int c : {b, static_cast<int>(sigma[b])}) {
+      const int key = physicalKeyOf(static_cast<unsigned char>(c));
+      if (key >= 0) differs[key] = true;
+    }
+  }
+  return static_cast<int>(std::count(differs.begin(), differs.end(), true));
+}
+
 KeyPermutation scorerPermutation(const PermutationScorer& s, const std::vector<int>& occupant) {
   KeyPermutation sigma = identityPermutation();
   for (int slot = 1; slot < s.slots; ++slot) {

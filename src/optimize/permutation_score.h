@@ -177,6 +177,9 @@ int movedKeysAfterSwap(const PermutationScorer& scorer, const ScorerState& state
 void applySwap(const PermutationScorer& scorer, ScorerState& state, int swap,
                const ObjectiveCounts& counts);
 
+// How many physical keys type something else under sigma than at the start.
+int keysMoved(const KeyPermutation& sigma);
+
 // The permutation of key bytes of a candidate whose slots hold `occupant`
 // (ScorerState::occupant).
 KeyPermutation scorerPermutation(const PermutationScorer& scorer, const std::vector<int>& occupant);

@@ -447,12 +447,19 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   for (const RestartResult& r : results) outcome.candidates += r.candidates;
   outcome.restartsRan = static_cast<int>(results.size());
 
-  // Best first; equal scores by restart number, so any thread count ranks alike.
+  // Best first; of equal scores the layout nearest the start (fewest keys
+  // moved, then the permutation's order), so that any thread or restart
+  // count that reaches a score writes the same layout for it.
   std::vector<const RestartResult*> ranked;
   for (const RestartResult& r : results) ranked.push_back(&r);
-  std::stable_sort(
-      ranked.begin(), ranked.end(),
-      [](const RestartResult* a, const RestartResult* b) { return a->score < b->score; });
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [](const RestartResult* a, const RestartResult* b) {
+                     if (a->score != b->score) return a->score < b->score;
+                     const int movedA = keysMoved(a->permutation);
+                     const int movedB = keysMoved(b->permutation);
+                     if (movedA != movedB) return movedA < movedB;
+                     return a->permutation < b->permutation;
+                   });
   std::vector<ShownLayout>& shown = outcome.shown;
   shown.resize(1);
   shown[0].name = "start";
