@@ -60,32 +60,73 @@ bool mustStop(const SearchSettings& settings) {
   return settings.deadline && Clock::now() >= *settings.deadline;
 }
 
+// The search's current layout over every text: one scorer state per text,
+// the score their weighted mean.
+struct Candidate {
+  const TextScorers& texts;
+  double totalWeight = 0;
+  std::vector<ScorerState> states;
+  std::vector<ObjectiveCounts> tried;  // per text: the counts of the swap last tried
+  double score = 0;
+  long long candidates = 0;
+
+  explicit Candidate(const TextScorers& t) : texts(t) {
+    for (std::size_t i = 0; i < t.scorers.size(); ++i) {
+      states.push_back(startScorerState(*t.scorers[i]));
+      totalWeight += t.weights[i];
+      score += t.weights[i] * states.back().score;
+    }
+    score /= totalWeight;
+    tried.resize(states.size());
+  }
+  const PermutationScorer& first() const { return *texts.scorers[0]; }
+  const std::vector<int>& occupant() const { return states[0].occupant; }
+  int movedKeys() const { return states[0].movedKeys; }
+
+  double tryScore(int swap) {
+    ++candidates;
+    double sum = 0;
+    for (std::size_t i = 0; i < states.size(); ++i) {
+      sum += texts.weights[i] * swapScore(*texts.scorers[i], states[i], swap, tried[i]);
+    }
+    return sum / totalWeight;
+  }
+  // Makes the swap tried last, whose score tryScore gave.
+  void apply(int swap, double newScore) {
+    for (std::size_t i = 0; i < states.size(); ++i) {
+      applySwap(*texts.scorers[i], states[i], swap, tried[i]);
+    }
+    score = newScore;
+  }
+};
+
 // Among the layouts of the score reached, moves toward the start layout: a
 // swap that keeps the score and moves fewer keys, or as many to a permutation
 // earlier in a fixed order, is made until none is. So layouts that tie end on
 // the one nearest the start, whichever restart found them.
-template <typename Allowed, typename TryScore>
-void settleTies(const PermutationScorer& scorer, ScorerState& state, const Allowed& allowed,
-                const TryScore& tryScore, ObjectiveCounts& counts, const SearchSettings& settings) {
+template <typename Allowed>
+void settleTies(Candidate& now, const Allowed& allowed, const SearchSettings& settings) {
+  const PermutationScorer& scorer = now.first();
   const int swaps = static_cast<int>(scorer.swapSlots.size());
   for (int round = 0; round < kMostDescentRounds && !mustStop(settings); ++round) {
     bool moved = false;
     for (int swap = 0; swap < swaps; ++swap) {
       if (!allowed(swap)) continue;
-      const int keysAfter = movedKeysAfterSwap(scorer, state, swap);
-      if (keysAfter > state.movedKeys) continue;
-      if (tryScore(swap) != state.score) continue;
-      if (keysAfter == state.movedKeys) {
-        std::vector<int> occupant = state.occupant;
+      const int keysAfter = movedKeysAfterSwap(scorer, now.states[0], swap);
+      if (keysAfter > now.movedKeys()) continue;
+      const double score = now.tryScore(swap);
+      if (score != now.score) continue;
+      if (keysAfter == now.movedKeys()) {
+        std::vector<int> occupant = now.occupant();
         const auto& slots = scorer.swapSlots[swap];
         for (int i = 0; i < scorer.swapSlotCount[swap]; i += 2) {
           std::swap(occupant[slots[i]], occupant[slots[i + 1]]);
         }
-        if (!(scorerPermutation(scorer, occupant) < scorerPermutation(scorer, state.occupant))) {
+        if (!(scorerPermutation(scorer, occupant) < scorerPermutation(scorer, now.occupant()))) {
           continue;
         }
       }
-      applySwap(scorer, state, swap, counts);
+      now.apply(swap, score);
       moved = true;
     }
     if (!moved) break;
@@ -94,36 +135,32 @@ void settleTies(const PermutationScorer& scorer, ScorerState& state, const Allow
 
 }  // namespace
 
-RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& settings,
-                         int restart) {
+RestartResult searchOnce(const TextScorers& texts, const SearchSettings& settings, int restart) {
   std::uint64_t seedWord = settings.seed;
   splitMix(seedWord);
   Random random(seedWord ^ (0xD1B54A32D192ED03ull * static_cast<std::uint64_t>(restart + 1)));
+  const PermutationScorer& scorer = *texts.scorers[0];
   const int swaps = static_cast<int>(scorer.swapSlots.size());
   RestartResult result;
   result.restart = restart;
 
-  ScorerState state = startScorerState(scorer);
-  ObjectiveCounts counts;
-  long long candidates = 0;
+  Candidate now(texts);
   // A swap that would move more keys than allowed is no candidate.
   auto allowed = [&](int swap) {
-    return settings.maxMoved <= 0 || movedKeysAfterSwap(scorer, state, swap) <= settings.maxMoved;
-  };
-  auto tryScore = [&](int swap) {
-    ++candidates;
-    return swapScore(scorer, state, swap, counts);
+    return settings.maxMoved <= 0 ||
+           movedKeysAfterSwap(scorer, now.states[0], swap) <= settings.maxMoved;
   };
 
   // The start layout is the first candidate: no restart ends worse than it.
-  std::vector<int> bestOccupant = state.occupant;
-  ObjectiveCounts bestCounts = state.counts;
-  double bestScore = state.score;
-  auto keepIfBest = [&] {
-    if (state.score < bestScore) {
-      bestScore = state.score;
-      bestCounts = state.counts;
-      bestOccupant = state.occupant;
+  std::vector<int> bestOccupant = now.occupant();
+  std::vector<ObjectiveCounts> bestCounts;
+  for (const ScorerState& state : now.states) bestCounts.push_back(state.counts);
+  double bestScore = now.score;
+  auto keepIfBest = [&](bool evenIfEqual) {
+    if (now.score < bestScore || (evenIfEqual && now.score == bestScore)) {
+      bestScore = now.score;
+      for (std::size_t i = 0; i < now.states.size(); ++i) bestCounts[i] = now.states[i].counts;
+      bestOccupant = now.occupant();
     }
   };
 
@@ -131,16 +168,15 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
   for (int i = 0; i < kShuffleSwapsPerKey * scorer.slots; ++i) {
     const int swap = random.below(swaps);
     if (!allowed(swap)) continue;
-    tryScore(swap);
-    applySwap(scorer, state, swap, counts);
+    now.apply(swap, now.tryScore(swap));
   }
   double typicalChange = 0;
   for (int i = 0; i < kSamplesForHeat; ++i) {
-    typicalChange += std::fabs(tryScore(random.below(swaps)) - state.score);
+    typicalChange += std::fabs(now.tryScore(random.below(swaps)) - now.score);
   }
   typicalChange /= kSamplesForHeat;
   const double startHeat = std::max(kStartHeat * typicalChange, 1e-12);
-  keepIfBest();
+  keepIfBest(false);
 
   const Clock::time_point started = Clock::now();
   // On time, each restart has its share of the time on the threads that run.
@@ -161,11 +197,11 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
     const double heat = startHeat * std::pow(kCooling, progress);
     const int swap = random.below(swaps);
     if (!allowed(swap)) continue;
-    const double score = tryScore(swap);
-    const double change = score - state.score;
+    const double score = now.tryScore(swap);
+    const double change = score - now.score;
     if (change <= 0 || random.unit() < std::exp(-change / heat)) {
-      applySwap(scorer, state, swap, counts);
-      keepIfBest();
+      now.apply(swap, score);
+      keepIfBest(false);
     }
   }
 
@@ -173,35 +209,41 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
   // score, so it ends; the bound only guards against a fault.
   for (int round = 0; round < kMostDescentRounds && !mustStop(settings); ++round) {
     int bestSwap = -1;
-    double bestSwapScore = state.score;
-    ObjectiveCounts bestSwapCounts;
+    double bestSwapScore = now.score;
     for (int swap = 0; swap < swaps; ++swap) {
       if (!allowed(swap)) continue;
-      const double score = tryScore(swap);
+      const double score = now.tryScore(swap);
       if (score < bestSwapScore) {
         bestSwapScore = score;
         bestSwap = swap;
-        bestSwapCounts = counts;
       }
     }
     if (bestSwap < 0) break;
-    applySwap(scorer, state, bestSwap, bestSwapCounts);
+    now.apply(bestSwap, now.tryScore(bestSwap));
   }
-  settleTies(scorer, state, allowed, tryScore, counts, settings);
-  if (state.score <= bestScore) {
-    bestScore = state.score;
-    bestCounts = state.counts;
-    bestOccupant = state.occupant;
-  }
+  settleTies(now, allowed, settings);
+  keepIfBest(true);
   result.permutation = scorerPermutation(scorer, bestOccupant);
-  result.counts = bestCounts;
+  result.counts = bestCounts[0];
+  result.textCounts = bestCounts;
   result.score = bestScore;
-  result.candidates = candidates;
+  result.candidates = now.candidates;
   return result;
+}
+
+RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& settings,
+                         int restart) {
+  return searchOnce(TextScorers{{&scorer}, {1.0}}, settings, restart);
 }
 
 std::vector<RestartResult> searchLayouts(
     const PermutationScorer& scorer, const SearchSettings& settings,
+    const std::function<void(const RestartResult&, int done)>& progress) {
+  return searchLayouts(TextScorers{{&scorer}, {1.0}}, settings, progress);
+}
+
+std::vector<RestartResult> searchLayouts(
+    const TextScorers& texts, const SearchSettings& settings,
     const std::function<void(const RestartResult&, int done)>& progress) {
   std::vector<RestartResult> results(static_cast<std::size_t>(settings.restarts));
   std::vector<char> ran(results.size(), 0);
@@ -212,7 +254,7 @@ std::vector<RestartResult> searchLayouts(
     for (int r = next++; r < settings.restarts; r = next++) {
       // The first restart always runs, so that there is a result.
       if (r > 0 && mustStop(settings)) break;
-      results[r] = searchOnce(scorer, settings, r);
+      results[r] = searchOnce(texts, settings, r);
       ran[r] = 1;
       if (progress) {
         const std::lock_guard<std::mutex> lock(reporting);

@@ -33,7 +33,8 @@ struct SearchSettings {
 struct RestartResult {
   int restart = 0;
   KeyPermutation permutation{};
-  ObjectiveCounts counts;
+  ObjectiveCounts counts;                   // on the first text
+  std::vector<ObjectiveCounts> textCounts;  // on each text
   double score = 0;
   long long candidates = 0;  // swaps scored
 };
@@ -45,8 +46,19 @@ std::vector<RestartResult> searchLayouts(
     const PermutationScorer& scorer, const SearchSettings& settings,
     const std::function<void(const RestartResult&, int done)>& progress = {});
 
+// Several texts, each with its scorer (over one move set) and weight: the
+// score is the weighted mean of the texts' scores.
+struct TextScorers {
+  std::vector<const PermutationScorer*> scorers;
+  std::vector<double> weights;
+};
+std::vector<RestartResult> searchLayouts(
+    const TextScorers& texts, const SearchSettings& settings,
+    const std::function<void(const RestartResult&, int done)>& progress = {});
+
 // One restart (for tests): the same as searchLayouts gives for it.
 RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& settings,
                          int restart);
+RestartResult searchOnce(const TextScorers& texts, const SearchSettings& settings, int restart);
 
 }  // namespace kbeval

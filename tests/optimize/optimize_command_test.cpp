@@ -47,6 +47,20 @@ TEST(OptimizeCommand, BadInputGetsOneLineAndItsExitStatus) {
       {"no start layout", {sample}, 2, "no start layout given"},
       {"no sample", {"--start", start}, 2, "no sample given"},
       {"two samples", {"--start", start, sample, sample}, 2, "one sample only"},
+      {"text weight zero", {"--start", start, "--sample", sample + ":0"}, 2, "weight above 0"},
+      {"text weight infinite",
+       {"--start", start, "--sample", sample + ":inf"},
+       2,
+       "weight above 0"},
+      {"text without a file", {"--start", start, "--sample=:2", sample}, 2, "--sample needs"},
+      {"second text missing",
+       {"--start", start, "--sample=gone.txt:2", sample},
+       1,
+       "cannot read sample gone.txt"},
+      {"second text empty",
+       {"--start", start, "--sample=empty.txt", sample},
+       1,
+       "sample empty.txt gives no keystroke"},
       {"start missing",
        {"--start", "missing.txt", sample},
        1,
@@ -327,6 +341,26 @@ TEST(OptimizeCommand, TiesAreWrittenAsTheLayoutNearestTheStart) {
   // Regression guard: both runs reach the same best score on the shipped sample.
   ASSERT_EQ(bestLines[0], bestLines[1]);
   EXPECT_EQ(layouts[0], layouts[1]);
+}
+
+// Several texts: the report shows each text tuned on with its weight, and
+// the held-out one; the run checks each text's full evaluation against the
+// search's counts (a mismatch would fail the run).
+TEST(OptimizeCommand, SeveralTextsAreReportedEach) {
+  const TempDirectory directory;
+  const std::string sample = kExamples + "/sample.txt";
+  directory.write("copy.txt", testing::readFile(sample));
+  const Outcome outcome =
+      optimize(directory, {"--start", kExamples + "/keyboard/3-390.txt", "--iterations=2000",
+                           "--restarts=2", "--quiet", "--output=best.txt", "--sample=copy.txt:3",
+                           "--validate", sample, sample});
+  ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
+  EXPECT_NE(outcome.output.find("On " + sample + " (weight 1, "), std::string::npos);
+  EXPECT_NE(outcome.output.find("On copy.txt (weight 3, "), std::string::npos);
+  EXPECT_NE(outcome.output.find(", held out, evaluated in full"), std::string::npos);
+  EXPECT_NE(outcome.output.find("Score: the weighted mean of the texts' scores:"),
+            std::string::npos)
+      << outcome.output;
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ enum class OptionId {
   maxMoved,
   numberRow,
   validate,
+  sample,
   show,
   quiet,
   sampleEncoding,
@@ -82,6 +83,7 @@ constexpr KnownOption kOptions[] = {
     {"max-moved", OptionId::maxMoved, true},
     {"number-row", OptionId::numberRow, true},
     {"validate", OptionId::validate, true},
+    {"sample", OptionId::sample, true},
     {"show", OptionId::show, true},
     {"quiet", OptionId::quiet, false},
     {"sample-encoding", OptionId::sampleEncoding, true},
@@ -90,7 +92,7 @@ constexpr KnownOption kOptions[] = {
 };
 
 // What --help prints.
-constexpr char kUsage[] = R"(Usage: kbeval-optimize --start LAYOUT.txt [OPTION]... SAMPLE
+constexpr char kUsage[] = R"(Usage: kbeval-optimize --start LAYOUT.txt [OPTION]... [SAMPLE]
 Search for a better Korean keyboard layout: move the keys of the start layout
 about and keep the arrangement that types the sample best on a weighted
 objective. Every candidate is scored exactly from one pass over the sample; the
@@ -100,6 +102,9 @@ Input and output:
   --start=FILE        the start layout (required): a layout file as kbeval reads
   --output=FILE       write the best layout there (through a temporary file);
                       default: standard output, the report following as comments
+  --sample=FILE[:WEIGHT]  one more text to tune on (repeatable; weight 1 by
+                      default): the objective is the weighted mean of the
+                      texts' scores, and the report shows each text
   --validate=FILE     also evaluate the layouts on this held-out sample
   --sample-encoding=ENC  read the samples as johab (default) or utf-8
   --show=N            list the best layouts of the N best scores (default 3)
@@ -198,6 +203,30 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
       return needsText(o.outputPath, "a file name");
     case OptionId::validate:
       return needsText(o.validatePath, "a sample file");
+    case OptionId::sample: {
+      // FILE or FILE:WEIGHT; a colon not followed by a weight is the name's.
+      WeightedSample text{std::string(value), 1.0};
+      const std::size_t colon = value.rfind(':');
+      if (colon != std::string_view::npos) {
+        const std::string weight(value.substr(colon + 1));
+        char* end = nullptr;
+        const double number = weight.empty() ? NAN : std::strtod(weight.c_str(), &end);
+        if (!weight.empty() && end == weight.c_str() + weight.size()) {
+          if (!std::isfinite(number) || number <= 0 || number > 1e6) {
+            error = option + " takes FILE[:WEIGHT] with a weight above 0 up to 10^6, not " +
+                    quoted(value);
+            return false;
+          }
+          text = {std::string(value.substr(0, colon)), number};
+        }
+      }
+      if (text.path.empty()) {
+        error = option + " needs a sample file";
+        return false;
+      }
+      o.samples.push_back(text);
+      return true;
+    }
     case OptionId::seed:
       return number(std::numeric_limits<std::uint64_t>::min(),
                     std::numeric_limits<std::uint64_t>::max(), o.seed,
@@ -290,7 +319,7 @@ struct StartPoint {
   KeyTable keys{};
   KeyMoveSet moves;
   std::optional<QuoteStandIns> standIns;
-  SymbolCounts symbols;
+  std::vector<SymbolCounts> symbols;  // by text
 };
 
 std::string baseName(const std::string& path) {
@@ -357,33 +386,38 @@ bool countStartSample(const OptimizeOptions& o, StartPoint& start, std::string& 
     return false;
   }
   if (!o.validatePath.empty() && !canRead(o.validatePath, error)) return false;
-  std::string why;
-  if (!countSymbols(o.samplePath, o.sampleEncoding, start.layout, start.standIns, start.symbols,
-                    why)) {
-    error = "cannot read sample " + o.samplePath + ": " + why;
-    return false;
+  for (const WeightedSample& text : o.samples) {
+    if (!canRead(text.path, error)) return false;
   }
-  Count strokes = 0, movableStrokes = 0;
   std::array<bool, 256> movable{};
   for (const auto& unit : start.moves.units) {
     for (const unsigned char b : unit) movable[b] = b != 0;
   }
-  const std::vector<Count>& pairs = start.symbols.pairs;
-  for (std::size_t pair = 0; pair < pairs.size(); ++pair) {
-    strokes += pairs[pair];
-    if (movable[pair % 256]) movableStrokes += pairs[pair];
-  }
-  if (movableStrokes == 0) {
-    error = "sample " + o.samplePath +
-            (strokes == 0 ? " gives no keystroke on the start layout"
-                          : " types none of the keys that may move") +
-            ": nothing to optimise";
-    if (strokes == 0) {
-      error += o.sampleEncoding == SampleEncoding::johab
-                   ? " (read as Johab; --sample-encoding=utf-8 reads UTF-8)"
-                   : " (read as UTF-8; --sample-encoding=johab reads Johab)";
+  for (const WeightedSample& text : o.samples) {
+    SymbolCounts& symbols = start.symbols.emplace_back();
+    std::string why;
+    if (!countSymbols(text.path, o.sampleEncoding, start.layout, start.standIns, symbols, why)) {
+      error = "cannot read sample " + text.path + ": " + why;
+      return false;
     }
-    return false;
+    Count strokes = 0, movableStrokes = 0;
+    const std::vector<Count>& pairs = symbols.pairs;
+    for (std::size_t pair = 0; pair < pairs.size(); ++pair) {
+      strokes += pairs[pair];
+      if (movable[pair % 256]) movableStrokes += pairs[pair];
+    }
+    if (movableStrokes == 0) {
+      error = "sample " + text.path +
+              (strokes == 0 ? " gives no keystroke on the start layout"
+                            : " types none of the keys that may move") +
+              ": nothing to optimise";
+      if (strokes == 0) {
+        error += o.sampleEncoding == SampleEncoding::johab
+                     ? " (read as Johab; --sample-encoding=utf-8 reads UTF-8)"
+                     : " (read as UTF-8; --sample-encoding=johab reads Johab)";
+      }
+      return false;
+    }
   }
   return true;
 }
@@ -395,8 +429,8 @@ struct ShownLayout {
   LayoutRecord layout;
   KeyPermutation permutation{};
   double searchScore = 0;
-  ObjectiveCounts searchCounts;
-  int reachedBy = 0;  // restarts that ended on a layout of the same score
+  std::vector<ObjectiveCounts> searchCounts;  // by text
+  int reachedBy = 0;                          // restarts that ended on a layout of the same score
 };
 
 struct SearchOutcome {
@@ -409,8 +443,13 @@ struct SearchOutcome {
 
 SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
                               std::chrono::steady_clock::time_point runBegan, std::FILE* err) {
-  const PermutationScorer scorer =
-      makePermutationScorer(start.keys, start.symbols, start.moves, o.weights);
+  std::vector<PermutationScorer> scorers;
+  TextScorers texts;
+  for (std::size_t i = 0; i < o.samples.size(); ++i) {
+    scorers.push_back(makePermutationScorer(start.keys, start.symbols[i], start.moves, o.weights));
+    texts.weights.push_back(o.samples[i].weight);
+  }
+  for (const PermutationScorer& scorer : scorers) texts.scorers.push_back(&scorer);
   SearchSettings settings;
   settings.seed = o.seed;
   settings.iterations = o.seconds > 0 ? 0 : o.iterations;
@@ -434,7 +473,7 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   double bestSoFar = INFINITY;
   const auto began = std::chrono::steady_clock::now();
   const std::vector<RestartResult> results =
-      searchLayouts(scorer, settings, [&](const RestartResult& r, int done) {
+      searchLayouts(texts, settings, [&](const RestartResult& r, int done) {
         bestSoFar = std::min(bestSoFar, r.score);
         if (showProgress) {
           std::fprintf(err, "\rrestart %d of %d, best score %.6f ", done, o.restarts, bestSoFar);
@@ -465,8 +504,14 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   shown[0].name = "start";
   shown[0].layout = start.layout;
   shown[0].permutation = identityPermutation();
-  shown[0].searchCounts = scorer.startCounts;
-  shown[0].searchScore = objectiveScore(scorer.startCounts, o.weights);
+  shown[0].searchScore = 0;
+  double totalWeight = 0;
+  for (std::size_t i = 0; i < scorers.size(); ++i) {
+    shown[0].searchCounts.push_back(scorers[i].startCounts);
+    shown[0].searchScore += texts.weights[i] * objectiveScore(scorers[i].startCounts, o.weights);
+    totalWeight += texts.weights[i];
+  }
+  shown[0].searchScore /= totalWeight;
   // Layouts of the same score (keys of one finger and row traded, or twin
   // keys) are one result for the objective: the first is shown.
   for (const RestartResult* r : ranked) {
@@ -482,7 +527,7 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
     s.permutation = r->permutation;
     s.layout = renamedKeys(start.layout, r->permutation);
     s.layout.fileName = s.name;
-    s.searchCounts = r->counts;
+    s.searchCounts = r->textCounts;
     s.searchScore = r->score;
     s.reachedBy = 1;
   }
@@ -588,8 +633,9 @@ std::string comparisonTableText(const std::vector<ComparisonRow>& rows) {
 // Evaluates the shown layouts on one sample in full and appends the report's
 // part for it. With `checkAgainstSearch`, the counts must be the search's.
 bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
-                       const std::vector<ShownLayout>& shown, bool checkAgainstSearch,
-                       std::string& report, std::string& error) {
+                       const std::vector<ShownLayout>& shown, int searchedText, std::string& report,
+                       std::string& error) {
+  const bool checkAgainstSearch = searchedText >= 0;
   std::vector<const LayoutRecord*> records;
   for (const ShownLayout& s : shown) records.push_back(&s.layout);
   ExactEvaluation exact;
@@ -606,14 +652,21 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
                     comparisonFigures(r.keystrokes, r.untreated, exact.text)});
     counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
     // The search's counts came from pair counts: the full walk must agree.
-    if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts)) {
+    if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts[searchedText])) {
       error = "internal error: the full evaluation of " + shown[i].name +
               " differs from the search's count";
       return false;
     }
   }
-  appendFormat(report, "On %s (%lld syllables), evaluated in full:\n", samplePath.c_str(),
-               static_cast<long long>(exact.text.natnaeCount));
+  if (checkAgainstSearch && o.samples.size() > 1) {
+    appendFormat(report, "On %s (weight %g, %lld syllables), evaluated in full:\n",
+                 samplePath.c_str(), o.samples[searchedText].weight,
+                 static_cast<long long>(exact.text.natnaeCount));
+  } else {
+    appendFormat(report, "On %s (%lld syllables)%s, evaluated in full:\n", samplePath.c_str(),
+                 static_cast<long long>(exact.text.natnaeCount),
+                 checkAgainstSearch ? "" : ", held out");
+  }
   report += comparisonTableText(rows);
   report += '\n';
   report += objectiveTable(shown, counts, o.weights);
@@ -633,10 +686,22 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
   }
   appendFormat(report, "Best score reached by %d of %d restarts\n\n", found.reachedBestScore,
                found.restartsRan);
-  if (!appendExactReport(o, o.samplePath, found.shown, true, report, error)) return false;
+  if (o.samples.size() > 1) {
+    report += "Score: the weighted mean of the texts' scores:";
+    for (const ShownLayout& s : found.shown) {
+      appendFormat(report, " %s %.6f", s.name.c_str(), s.searchScore);
+    }
+    report += "\n\n";
+  }
+  for (std::size_t i = 0; i < o.samples.size(); ++i) {
+    if (i > 0) report += '\n';
+    if (!appendExactReport(o, o.samples[i].path, found.shown, static_cast<int>(i), report, error)) {
+      return false;
+    }
+  }
   if (!o.validatePath.empty()) {
     report += '\n';
-    if (!appendExactReport(o, o.validatePath, found.shown, false, report, error)) return false;
+    if (!appendExactReport(o, o.validatePath, found.shown, -1, report, error)) return false;
   }
   report +=
       "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
@@ -651,6 +716,17 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
 
 // ---- write: the best layout as a layout file, and the report ----
 
+// "a.txt" or "a.txt, b.txt:2": the texts tuned on.
+std::string samplesText(const OptimizeOptions& o) {
+  std::string text;
+  for (const WeightedSample& sample : o.samples) {
+    if (!text.empty()) text += ", ";
+    text += sample.path;
+    if (o.samples.size() > 1) text += formatText(":%g", sample.weight);
+  }
+  return text;
+}
+
 // The best layout's file, its comments saying how it was found.
 std::string bestLayoutText(const OptimizeOptions& o, const StartPoint& start,
                            const SearchOutcome& found) {
@@ -658,7 +734,7 @@ std::string bestLayoutText(const OptimizeOptions& o, const StartPoint& start,
   const std::vector<std::string> comments = {
       "Best layout found by kbeval-optimize from " + o.startPath,
       formatText("score %.6f (start %.6f) on ", best.searchScore, found.shown[0].searchScore) +
-          o.samplePath,
+          samplesText(o),
       searchText(o),
       "weights " + formatObjectiveWeights(o.weights),
       "moves: " + movesText(o, start.moves),
@@ -741,16 +817,24 @@ bool outputCreatable(const std::string& path, std::string& error) {
 // The weighted figures of the start layout must be finite: a weight so large
 // that its product or the sum overflows would make every score infinite.
 bool weightsFinite(const OptimizeOptions& o, const StartPoint& start, std::string& error) {
-  const ObjectiveCounts counts =
-      permutedObjectiveCounts(start.keys, start.symbols, identityPermutation());
-  const std::array<double, kObjectiveTerms> figures = objectiveFigures(counts);
-  double sum = 0;
-  for (int t = 0; t < kObjectiveTerms; ++t) {
-    const double product = o.weights[t] * figures[t];
-    sum += product;
-    if (!std::isfinite(product) || !std::isfinite(sum)) {
-      error = formatText("--weights: %s=%g overflows on the start layout (its figure is %g)",
-                         std::string(kObjectiveTermNames[t]).c_str(), o.weights[t], figures[t]);
+  double mean = 0;
+  for (std::size_t i = 0; i < start.symbols.size(); ++i) {
+    const ObjectiveCounts counts =
+        permutedObjectiveCounts(start.keys, start.symbols[i], identityPermutation());
+    const std::array<double, kObjectiveTerms> figures = objectiveFigures(counts);
+    double sum = 0;
+    for (int t = 0; t < kObjectiveTerms; ++t) {
+      const double product = o.weights[t] * figures[t];
+      sum += product;
+      if (!std::isfinite(product) || !std::isfinite(sum)) {
+        error = formatText("--weights: %s=%g overflows on the start layout (its figure is %g)",
+                           std::string(kObjectiveTermNames[t]).c_str(), o.weights[t], figures[t]);
+        return false;
+      }
+    }
+    mean += o.samples[i].weight * sum;
+    if (!std::isfinite(mean)) {
+      error = "--weights: the weighted mean of the texts' scores overflows on the start layout";
       return false;
     }
   }
@@ -780,7 +864,7 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
   if (!o.outputPath.empty() && !outputCreatable(o.outputPath, error)) return runFailed(error, err);
   if (!readStartLayout(o, start, error)) return runFailed(error, err);
   if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
-  warnIfUtf8(o, o.samplePath, err);
+  for (const WeightedSample& text : o.samples) warnIfUtf8(o, text.path, err);
   if (!o.validatePath.empty()) warnIfUtf8(o, o.validatePath, err);
   if (!countStartSample(o, start, error)) return runFailed(error, err);
   if (!weightsFinite(o, start, error)) return reportUsageError(kProgram, error, err);
@@ -812,13 +896,18 @@ ParsedCommand parseOptimizeCommandLine(int argc, const char* const* argv,
   } else if (seen.iterations && seen.time) {
     failUsage(command, "--iterations and --time exclude each other");
   } else if (command.operands.size() > 1) {
-    failUsage(command, "one sample only, not " + quoted(command.operands[1]) + " too");
-  } else if (command.operands.empty()) {
+    failUsage(command, "one sample only, not " + quoted(command.operands[1]) +
+                           " too (--sample FILE[:WEIGHT] adds texts)");
+  } else if (command.operands.empty() && options.samples.empty()) {
     failUsage(command, "no sample given");
   } else if (options.startPath.empty()) {
     failUsage(command, "no start layout given (--start LAYOUT.txt)");
   } else {
-    options.samplePath = command.operands.front();
+    if (!command.operands.empty()) {
+      options.samples.insert(options.samples.begin(),
+                             WeightedSample{std::string(command.operands.front()), 1.0});
+    }
+    options.samplePath = options.samples.front().path;
     if (options.swapLevels) options.moveKeys = true;
   }
   return command;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "optimize/layout_objective.h"
 #include "shell/long_options.h"
@@ -22,8 +23,14 @@ inline constexpr long long kDefaultIterations = 200000;
 inline constexpr int kDefaultRestarts = 20;
 inline constexpr int kDefaultShown = 3;
 
+struct WeightedSample {
+  std::string path;
+  double weight = 1;
+};
+
 struct OptimizeOptions {
-  std::string samplePath;
+  std::string samplePath;               // the first text
+  std::vector<WeightedSample> samples;  // every text tuned on, the first first
   std::string startPath;
   std::string outputPath;  // empty: standard output
   std::string validatePath;
