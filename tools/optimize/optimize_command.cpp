@@ -106,6 +106,7 @@ Input and output:
                       default): the objective is the weighted mean of the
                       texts' scores, and the report shows each text
   --validate=FILE     also evaluate the layouts on this held-out sample
+                      (repeatable: each text is reported)
   --sample-encoding=ENC  read the samples as johab (default) or utf-8
   --show=N            list the best layouts of the N best scores (default 3)
   --quiet             no progress display
@@ -202,7 +203,7 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
     case OptionId::output:
       return needsText(o.outputPath, "a file name");
     case OptionId::validate:
-      return needsText(o.validatePath, "a sample file");
+      return needsText(o.validatePaths.emplace_back(), "a sample file");
     case OptionId::sample: {
       // FILE or FILE:WEIGHT; a colon not followed by a weight is the name's.
       WeightedSample text{std::string(value), 1.0};
@@ -385,7 +386,9 @@ bool countStartSample(const OptimizeOptions& o, StartPoint& start, std::string& 
             "from the quote keys; pin the ' key (--pin \"'\")";
     return false;
   }
-  if (!o.validatePath.empty() && !canRead(o.validatePath, error)) return false;
+  for (const std::string& path : o.validatePaths) {
+    if (!canRead(path, error)) return false;
+  }
   for (const WeightedSample& text : o.samples) {
     if (!canRead(text.path, error)) return false;
   }
@@ -458,8 +461,8 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
     // per sample for the report's full evaluation, comes off the search's share.
     const auto now = std::chrono::steady_clock::now();
     const double loading = std::chrono::duration<double>(now - runBegan).count();
-    const double reserve =
-        std::min(loading * (o.validatePath.empty() ? 2.0 : 3.5), 0.25 * o.seconds);
+    const double reserve = std::min(
+        loading * (2.0 + 1.5 * static_cast<double>(o.validatePaths.size())), 0.25 * o.seconds);
     const double searching = std::max(0.0, o.seconds - loading - reserve);
     settings.seconds = searching;
     settings.deadline = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -699,9 +702,9 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
       return false;
     }
   }
-  if (!o.validatePath.empty()) {
+  for (const std::string& path : o.validatePaths) {
     report += '\n';
-    if (!appendExactReport(o, o.validatePath, found.shown, -1, report, error)) return false;
+    if (!appendExactReport(o, path, found.shown, -1, report, error)) return false;
   }
   report +=
       "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
@@ -865,7 +868,7 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
   if (!readStartLayout(o, start, error)) return runFailed(error, err);
   if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
   for (const WeightedSample& text : o.samples) warnIfUtf8(o, text.path, err);
-  if (!o.validatePath.empty()) warnIfUtf8(o, o.validatePath, err);
+  for (const std::string& path : o.validatePaths) warnIfUtf8(o, path, err);
   if (!countStartSample(o, start, error)) return runFailed(error, err);
   if (!weightsFinite(o, start, error)) return reportUsageError(kProgram, error, err);
   const SearchOutcome found = searchFromStart(o, start, began, err);

@@ -32,8 +32,8 @@ struct OptimizeOptions {
   std::string samplePath;               // the first text
   std::vector<WeightedSample> samples;  // every text tuned on, the first first
   std::string startPath;
-  std::string outputPath;  // empty: standard output
-  std::string validatePath;
+  std::string outputPath;                  // empty: standard output
+  std::vector<std::string> validatePaths;  // held-out texts
   std::uint64_t seed = 1;
   long long iterations = kDefaultIterations;
   double seconds = 0;  // > 0: run on time instead of iterations
