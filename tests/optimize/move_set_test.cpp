@@ -49,7 +49,8 @@ TEST(MoveSet, DigitsSignsAndSymbolsNeverMoveByDefault) {
       SymbolCounts symbols;
       ASSERT_TRUE(countSymbols(sample, SampleEncoding::johab, start, quoteStandIns(start, keys),
                                symbols, error));
-      const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
+      PermutationScorer scorer;
+      ASSERT_TRUE(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error));
       SearchSettings settings;
       settings.iterations = 3000;
       settings.restarts = 3;

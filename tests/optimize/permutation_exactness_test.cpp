@@ -198,7 +198,9 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     SymbolCounts symbols;
     ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, standIns, symbols, error));
 
-    const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
+    PermutationScorer scorer;
+    ASSERT_TRUE(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error))
+        << error;
     ScorerState state = startScorerState(scorer);
     ObjectiveCounts counts;
     const int swaps = 1 + static_cast<int>(random() % 12);
@@ -255,7 +257,9 @@ TEST(PermutationExactness, SearchResultsAreExactAndIndependentOfThreads) {
     SymbolCounts symbols;
     ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys),
                              symbols, error));
-    const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
+    PermutationScorer scorer;
+    ASSERT_TRUE(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error))
+        << error;
     SearchSettings settings;
     settings.seed = 99 + static_cast<unsigned>(trial);
     settings.iterations = 2000;
@@ -296,9 +300,9 @@ TEST(PermutationExactness, SeveralTextsScoreTheirWeightedMean) {
           directory.write("t" + std::to_string(t) + ".txt", randomText(random, 200 + 300 * t));
       ASSERT_TRUE(countSymbols(path, SampleEncoding::johab, start, standIns, symbols[t], error));
     }
-    const PermutationScorer first = makePermutationScorer(keys, symbols[0], moves, kDefaultWeights);
-    const PermutationScorer second =
-        makePermutationScorer(keys, symbols[1], moves, kDefaultWeights);
+    PermutationScorer first, second;
+    ASSERT_TRUE(makePermutationScorer(keys, symbols[0], moves, kDefaultWeights, first, error));
+    ASSERT_TRUE(makePermutationScorer(keys, symbols[1], moves, kDefaultWeights, second, error));
     const TextScorers texts{{&first, &second}, {1.0, 3.0}};
     SearchSettings settings;
     settings.seed = 5 + static_cast<unsigned>(trial);
