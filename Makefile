@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all build run test sanitize tsan fuzz bench clean install report
+.PHONY: all build run test sanitize tsan fuzz bench clean install report regression-guard
 
 all: build
 
@@ -19,18 +19,26 @@ run:
 	@$(MAKE) --no-print-directory build >&2
 	@cd examples && ../$(BUILD)/kbeval --output-encoding=utf-8 sample.txt
 
-# The shipped example's HTML report ($(BUILD)/report.html) and a picture of
-# its top as a browser shows it (docs/report.png), taken with headless Chromium.
+# The shipped example's HTML report ($(BUILD)/report.html), a picture of its
+# top as a browser shows it (docs/report.png) and one of its difference view,
+# the baseline's keyboard beside another layout's (docs/report-diff.png, from
+# a copy of the page that hides what comes before that view), taken with
+# headless Chromium.
 CHROMIUM ?= $(firstword $(shell command -v chromium-headless-shell chromium 2>/dev/null))
 report: build
 	cd examples && ../$(BUILD)/kbeval --quiet sample.txt --html=$(CURDIR)/$(BUILD)/report.html >/dev/null
+	sed 's|</style>|header,#comparison,#loads{display:none}</style>|' $(BUILD)/report.html >$(BUILD)/report-diff.html
 	@test -n "$(CHROMIUM)" || { echo "make report: no chromium-headless-shell or chromium for the picture" >&2; exit 1; }
 	profile=$$(mktemp -d) && $(CHROMIUM) --no-sandbox --disable-gpu --no-first-run \
 	  --disable-background-networking --disable-component-update --disable-sync \
 	  --user-data-dir=$$profile --hide-scrollbars --window-size=1400,1640 \
-	  --screenshot=$(CURDIR)/docs/report.png file://$(CURDIR)/$(BUILD)/report.html 2>/dev/null; \
+	  --screenshot=$(CURDIR)/docs/report.png file://$(CURDIR)/$(BUILD)/report.html 2>/dev/null && \
+	  $(CHROMIUM) --no-sandbox --disable-gpu --no-first-run \
+	  --disable-background-networking --disable-component-update --disable-sync \
+	  --user-data-dir=$$profile --hide-scrollbars --window-size=1400,620 \
+	  --screenshot=$(CURDIR)/docs/report-diff.png file://$(CURDIR)/$(BUILD)/report-diff.html 2>/dev/null; \
 	  status=$$?; rm -rf $$profile; exit $$status
-	@echo "wrote $(BUILD)/report.html and docs/report.png"
+	@echo "wrote $(BUILD)/report.html, docs/report.png and docs/report-diff.png"
 
 # The prefix is set when configuring, so that --help and the man page name
 # the directory the layouts are installed in.
@@ -73,3 +81,11 @@ layouts:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) --target kbeval-import -j $(JOBS)
 	tools/import/regenerate $(BUILD)/kbeval-import
+
+# Saves the outputs the regression guard compares against (tests/data/
+# regression_guard/expected), from the programs as they are now: only after a
+# change meant to alter an output, and review the difference before committing.
+regression-guard:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) --target kbeval_regression_guard -j $(JOBS)
+	KBEVAL_REGENERATE_GUARD=1 $(BUILD)/tests/kbeval_regression_guard

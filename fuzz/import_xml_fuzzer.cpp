@@ -4,7 +4,6 @@
 // exactly the key strings it converted.
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "fuzz_check.h"
@@ -16,20 +15,25 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kbeval;
   const std::string xml(reinterpret_cast<const char*>(data), size);
-  const auto read = import::parseHangulKeyboard(
-      xml, [&xml](const std::string&) -> std::optional<std::string> { return xml; });
-  if (read.failure != import::ReadFailure::None) {
-    FUZZ_CHECK(!read.keyboard && !read.message.empty());
+  import::HangulKeyboard keyboard;
+  std::string error;
+  const bool read = import::parseHangulKeyboard(
+      xml,
+      [&xml](const std::string&, std::string& text, std::string&) {
+        text = xml;
+        return true;
+      },
+      keyboard, error);
+  if (!read) {
+    FUZZ_CHECK(keyboard.type.empty() && !error.empty());
     return 0;
   }
-  FUZZ_CHECK(read.keyboard.has_value());
-  const import::ImportResult imported = import::importKeyboard(*read.keyboard);
-  if (!imported.refusal.empty()) return 0;
+  FUZZ_CHECK(!keyboard.type.empty() && error.empty());
+  import::ImportedLayout layout;
+  if (!import::importKeyboard(keyboard, layout, error)) return 0;
 
-  const import::ImportedLayout& layout = imported.layout;
   const std::string text = import::formatLayoutFile(
-      layout,
-      {import::describeSource("fuzz/" + read.keyboard->id + ".xml", *read.keyboard), "Gong3"});
+      layout, {import::describeSource("fuzz/" + keyboard.id + ".xml", keyboard), "Gong3"});
   LayoutRecord loaded;
   applyLayoutText(text, loaded);
   FUZZ_CHECK(loaded.setType == layout.setType);

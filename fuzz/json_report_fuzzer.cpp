@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // One layout: what joins layouts is fixed text, checked by the unit test.
   const std::string document =
-      jsonHead(sample, text, CombinationCounts{}) + jsonLayout(f, true) + jsonTail();
+      jsonHead(sample, text, CombinationCounts{}) + jsonLayout(f, true) + jsonTail({}, 0);
   const testing::Json json = testing::Json::parse(document, nullptr, false);
   FUZZ_CHECK(!json.is_discarded());
   FUZZ_CHECK(testing::exactString(json.at("sample"), "path") == sample.path);

@@ -1,8 +1,11 @@
 // Short searches on an arbitrary layout and sample. The input is a layout
 // file, a line "====", and the sample; the first byte also picks the move
-// options. Whatever the search finds, the written layout must read back as
-// itself, and its full evaluation must give exactly the counts and score the
-// search reported for it.
+// options (move mode, levels, hands, number row, pins, a bound on the keys
+// moved). Whatever the search finds, the written layout must read back as
+// itself, its full evaluation must give exactly the counts and score the
+// search reported for it, and in the jamo mode no digit, sign or symbol key
+// moves.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,8 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   setupKeyTable(start, keys);
   KeyMoveOptions options;
   options.keepHands = (flags & 2) == 0;
-  options.swapLevels = (flags & 4) != 0;
+  options.moveKeys = (flags & 16) != 0;
+  options.swapLevels = options.moveKeys && (flags & 4) != 0;
+  options.numberRow = (flags & 32) != 0;
   if (flags & 8) options.allowed = "qwertasdfgzxcvbyuiophjklnm;'\",./1234567890`[]\\=-";
+  if (flags & 64) options.pinned = "k";
+  if (flags & 128) options.pinnedJamo = "ㅇ,ㅏ";
   KeyMoveSet moves;
   std::string error;
   if (!makeKeyMoveSet(start, keys, options, moves, error)) return 0;
@@ -44,12 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   SymbolCounts symbols;
   FUZZ_CHECK(countSymbols(sample.path, SampleEncoding::johab, start, standIns, symbols, error));
-  const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
+  PermutationScorer scorer;
+  FUZZ_CHECK(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error));
   SearchSettings settings;
   settings.seed = flags;
   settings.iterations = 200;
   settings.restarts = 1;
+  settings.maxMoved = (flags & 4) != 0 && !options.moveKeys ? 3 : 0;
   const std::vector<RestartResult> results = searchLayouts(scorer, settings);
+  const std::array<bool, 256> signs = signBytes(start);
 
   for (const RestartResult& result : results) {
     const LayoutRecord best = renamedKeys(start, result.permutation);
@@ -65,6 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount);
     FUZZ_CHECK(counts == result.counts);
     FUZZ_CHECK(objectiveScore(counts, kDefaultWeights) == result.score);
+    for (int b = 0; b < 256 && !options.moveKeys; ++b) {
+      FUZZ_CHECK(!signs[b] || result.permutation[b] == b);
+    }
+    if (settings.maxMoved > 0) FUZZ_CHECK(keysMoved(result.permutation) <= settings.maxMoved);
   }
   return 0;
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
 namespace kbeval {
 
@@ -52,12 +51,15 @@ std::uint16_t addToken(TokenDictionary& d, const Word& word, std::size_t length)
   return static_cast<std::uint16_t>(token);
 }
 
+// The token of a single character; kNoToken, and the character left out,
+// when the numbers are spent. Words leave room for every character that types
+// something (at most kMostTypingCharacters, all the scanner passes on), so
+// the numbers run out only for a caller that passes codes typing nothing, and
+// such a code adds no key to any layout's walk.
 std::uint16_t characterToken(TokenDictionary& d, std::uint16_t character) {
   std::uint16_t& token = d.tokenOfCharacter[character];
   if (token == kNoToken) {
-    // Words leave room for every character that can type something; only a
-    // caller passing other codes can get here without one.
-    if (d.count == kTokenIds) throw std::length_error("more characters than type something");
+    if (d.count == kTokenIds) return kNoToken;
     Word word;
     word.part[0] = character;
     token = addToken(d, word, 1);
@@ -112,12 +114,16 @@ struct Emitter {
     out[n++] = token;
     ++d.tokenCounts[token];
   }
+  void character(std::uint16_t code) {
+    const std::uint16_t t = characterToken(d, code);
+    if (t != kNoToken) token(t);
+  }
   void characters(const std::uint16_t* characters, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) token(characterToken(d, characters[i]));
+    for (std::size_t i = 0; i < length; ++i) character(characters[i]);
   }
   // A whole word: one token if it has or gets a number, else its characters.
   void word(const WordAhead& w) {
-    if (w.length == 1) return token(characterToken(d, w.characters[0]));
+    if (w.length == 1) return character(w.characters[0]);
     if (w.lookUp) {
       const std::uint16_t t = wordToken(d, w.word, w.length, w.hash);
       if (t != kNoToken) return token(t);

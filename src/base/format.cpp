@@ -43,4 +43,13 @@ std::string formatText(const char* format, ...) {
   return text;
 }
 
+std::string printable(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return shown;
+}
+
 }  // namespace kbeval

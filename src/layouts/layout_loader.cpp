@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/format.h"
 #include "layouts/keyboard_directory.h"
 #include "text/ascii_case.h"
 #include "text/charset_tables.h"
@@ -292,7 +293,7 @@ std::vector<LayoutRecord> loadLayouts(const std::string& directory, std::FILE* m
     if (readLayoutFile(path, filled, unread)) {
       layout = std::move(filled);
     } else {
-      std::fprintf(messages, "Cannot open keyboard layout file: %s\n", path.c_str());
+      std::fprintf(messages, "Cannot open keyboard layout file: %s\n", printable(path).c_str());
       layout.fileName.clear();
     }
   }

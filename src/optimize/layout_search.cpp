@@ -54,57 +54,139 @@ constexpr double kCooling = 1e-4;
 constexpr int kSamplesForHeat = 64;
 constexpr int kMostDescentRounds = 100000;
 
+// Whether the deadline has passed or a stop was asked for.
+bool mustStop(const SearchSettings& settings) {
+  if (settings.stopRequested != nullptr && settings.stopRequested()) return true;
+  return settings.deadline && Clock::now() >= *settings.deadline;
+}
+
+// The search's current layout over every text: one scorer state per text,
+// the score their weighted mean.
+struct Candidate {
+  const TextScorers& texts;
+  double totalWeight = 0;
+  std::vector<ScorerState> states;
+  std::vector<ObjectiveCounts> tried;  // per text: the counts of the swap last tried
+  double score = 0;
+  long long candidates = 0;
+
+  explicit Candidate(const TextScorers& t) : texts(t) {
+    for (std::size_t i = 0; i < t.scorers.size(); ++i) {
+      states.push_back(startScorerState(*t.scorers[i]));
+      totalWeight += t.weights[i];
+      score += t.weights[i] * states.back().score;
+    }
+    score /= totalWeight;
+    tried.resize(states.size());
+  }
+  const PermutationScorer& first() const { return *texts.scorers[0]; }
+  const std::vector<int>& occupant() const { return states[0].occupant; }
+  int movedKeys() const { return states[0].movedKeys; }
+
+  double tryScore(int swap) {
+    ++candidates;
+    double sum = 0;
+    for (std::size_t i = 0; i < states.size(); ++i) {
+      sum += texts.weights[i] * swapScore(*texts.scorers[i], states[i], swap, tried[i]);
+    }
+    return sum / totalWeight;
+  }
+  // Makes the swap tried last, whose score tryScore gave.
+  void apply(int swap, double newScore) {
+    for (std::size_t i = 0; i < states.size(); ++i) {
+      applySwap(*texts.scorers[i], states[i], swap, tried[i]);
+    }
+    score = newScore;
+  }
+};
+
+// Among the layouts of the score reached, moves toward the start layout: a
+// swap that keeps the score and moves fewer keys, or as many to a permutation
+// earlier in a fixed order, is made until none is. So layouts that tie end on
+// the one nearest the start, whichever restart found them.
+template <typename Allowed>
+void settleTies(Candidate& now, const Allowed& allowed, const SearchSettings& settings) {
+  const PermutationScorer& scorer = now.first();
+  const int swaps = static_cast<int>(scorer.swapSlots.size());
+  for (int round = 0; round < kMostDescentRounds && !mustStop(settings); ++round) {
+    bool moved = false;
+    for (int swap = 0; swap < swaps; ++swap) {
+      if (!allowed(swap)) continue;
+      const int keysAfter = movedKeysAfterSwap(scorer, now.states[0], swap);
+      if (keysAfter > now.movedKeys()) continue;
+      const double score = now.tryScore(swap);
+      if (score != now.score) continue;
+      if (keysAfter == now.movedKeys()) {
+        std::vector<int> occupant = now.occupant();
+        const auto& slots = scorer.swapSlots[swap];
+        for (int i = 0; i < scorer.swapSlotCount[swap]; i += 2) {
+          std::swap(occupant[slots[i]], occupant[slots[i + 1]]);
+        }
+        if (!(scorerPermutation(scorer, occupant) < scorerPermutation(scorer, now.occupant()))) {
+          continue;
+        }
+      }
+      now.apply(swap, score);
+      moved = true;
+    }
+    if (!moved) break;
+  }
+}
+
 }  // namespace
 
-RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& settings,
-                         int restart) {
+RestartResult searchOnce(const TextScorers& texts, const SearchSettings& settings, int restart) {
   std::uint64_t seedWord = settings.seed;
   splitMix(seedWord);
   Random random(seedWord ^ (0xD1B54A32D192ED03ull * static_cast<std::uint64_t>(restart + 1)));
+  const PermutationScorer& scorer = *texts.scorers[0];
   const int swaps = static_cast<int>(scorer.swapSlots.size());
   RestartResult result;
   result.restart = restart;
 
-  ScorerState state = startScorerState(scorer);
-  ObjectiveCounts counts;
-  long long candidates = 0;
-  auto tryScore = [&](int swap) {
-    ++candidates;
-    return swapScore(scorer, state, swap, counts);
+  Candidate now(texts);
+  // A swap that would move more keys than allowed is no candidate.
+  auto allowed = [&](int swap) {
+    return settings.maxMoved <= 0 ||
+           movedKeysAfterSwap(scorer, now.states[0], swap) <= settings.maxMoved;
   };
 
   // The start layout is the first candidate: no restart ends worse than it.
-  std::vector<int> bestOccupant = state.occupant;
-  ObjectiveCounts bestCounts = state.counts;
-  double bestScore = state.score;
-  auto keepIfBest = [&] {
-    if (state.score < bestScore) {
-      bestScore = state.score;
-      bestCounts = state.counts;
-      bestOccupant = state.occupant;
+  std::vector<int> bestOccupant = now.occupant();
+  std::vector<ObjectiveCounts> bestCounts;
+  for (const ScorerState& state : now.states) bestCounts.push_back(state.counts);
+  double bestScore = now.score;
+  auto keepIfBest = [&](bool evenIfEqual) {
+    if (now.score < bestScore || (evenIfEqual && now.score == bestScore)) {
+      bestScore = now.score;
+      for (std::size_t i = 0; i < now.states.size(); ++i) bestCounts[i] = now.states[i].counts;
+      bestOccupant = now.occupant();
     }
   };
 
   // A random start, so that restarts explore apart.
   for (int i = 0; i < kShuffleSwapsPerKey * scorer.slots; ++i) {
     const int swap = random.below(swaps);
-    tryScore(swap);
-    applySwap(scorer, state, swap, counts);
+    if (!allowed(swap)) continue;
+    now.apply(swap, now.tryScore(swap));
   }
   double typicalChange = 0;
   for (int i = 0; i < kSamplesForHeat; ++i) {
-    typicalChange += std::fabs(tryScore(random.below(swaps)) - state.score);
+    typicalChange += std::fabs(now.tryScore(random.below(swaps)) - now.score);
   }
   typicalChange /= kSamplesForHeat;
   const double startHeat = std::max(kStartHeat * typicalChange, 1e-12);
-  keepIfBest();
+  keepIfBest(false);
 
   const Clock::time_point started = Clock::now();
-  const double slot = settings.iterations > 0
-                          ? 0
-                          : settings.seconds * settings.jobs / std::max(1, settings.restarts);
+  // On time, each restart has its share of the time on the threads that run.
+  const int threads =
+      static_cast<int>(std::max(1u, std::min<unsigned>(settings.jobs, settings.restarts)));
+  const double slot =
+      settings.iterations > 0 ? 0 : settings.seconds * threads / std::max(1, settings.restarts);
   double progress = 0;
   for (long long i = 0;; ++i) {
+    if ((i & 255) == 0 && mustStop(settings)) break;
     if (settings.iterations > 0) {
       if (i >= settings.iterations) break;
       progress = static_cast<double>(i) / static_cast<double>(settings.iterations);
@@ -114,49 +196,66 @@ RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& 
     }
     const double heat = startHeat * std::pow(kCooling, progress);
     const int swap = random.below(swaps);
-    const double score = tryScore(swap);
-    const double change = score - state.score;
+    if (!allowed(swap)) continue;
+    const double score = now.tryScore(swap);
+    const double change = score - now.score;
     if (change <= 0 || random.unit() < std::exp(-change / heat)) {
-      applySwap(scorer, state, swap, counts);
-      keepIfBest();
+      now.apply(swap, score);
+      keepIfBest(false);
     }
   }
 
   // Steepest descent: the best swap while one helps. Every step lowers the
   // score, so it ends; the bound only guards against a fault.
-  for (int round = 0; round < kMostDescentRounds; ++round) {
+  for (int round = 0; round < kMostDescentRounds && !mustStop(settings); ++round) {
     int bestSwap = -1;
-    double bestSwapScore = state.score;
-    ObjectiveCounts bestSwapCounts;
+    double bestSwapScore = now.score;
     for (int swap = 0; swap < swaps; ++swap) {
-      const double score = tryScore(swap);
+      if (!allowed(swap)) continue;
+      const double score = now.tryScore(swap);
       if (score < bestSwapScore) {
         bestSwapScore = score;
         bestSwap = swap;
-        bestSwapCounts = counts;
       }
     }
     if (bestSwap < 0) break;
-    applySwap(scorer, state, bestSwap, bestSwapCounts);
+    now.apply(bestSwap, now.tryScore(bestSwap));
   }
-  keepIfBest();
+  settleTies(now, allowed, settings);
+  keepIfBest(true);
   result.permutation = scorerPermutation(scorer, bestOccupant);
-  result.counts = bestCounts;
+  result.counts = bestCounts[0];
+  result.textCounts = bestCounts;
   result.score = bestScore;
-  result.candidates = candidates;
+  result.candidates = now.candidates;
   return result;
+}
+
+RestartResult searchOnce(const PermutationScorer& scorer, const SearchSettings& settings,
+                         int restart) {
+  return searchOnce(TextScorers{{&scorer}, {1.0}}, settings, restart);
 }
 
 std::vector<RestartResult> searchLayouts(
     const PermutationScorer& scorer, const SearchSettings& settings,
     const std::function<void(const RestartResult&, int done)>& progress) {
+  return searchLayouts(TextScorers{{&scorer}, {1.0}}, settings, progress);
+}
+
+std::vector<RestartResult> searchLayouts(
+    const TextScorers& texts, const SearchSettings& settings,
+    const std::function<void(const RestartResult&, int done)>& progress) {
   std::vector<RestartResult> results(static_cast<std::size_t>(settings.restarts));
+  std::vector<char> ran(results.size(), 0);
   std::atomic<int> next{0};
   std::mutex reporting;
   int done = 0;
   auto work = [&] {
     for (int r = next++; r < settings.restarts; r = next++) {
-      results[r] = searchOnce(scorer, settings, r);
+      // The first restart always runs, so that there is a result.
+      if (r > 0 && mustStop(settings)) break;
+      results[r] = searchOnce(texts, settings, r);
+      ran[r] = 1;
       if (progress) {
         const std::lock_guard<std::mutex> lock(reporting);
         progress(results[r], ++done);
@@ -168,7 +267,11 @@ std::vector<RestartResult> searchLayouts(
   for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
   work();
   for (std::thread& t : pool) t.join();
-  return results;
+  std::vector<RestartResult> finished;
+  for (std::size_t r = 0; r < results.size(); ++r) {
+    if (ran[r]) finished.push_back(std::move(results[r]));
+  }
+  return finished;
 }
 
 }  // namespace kbeval

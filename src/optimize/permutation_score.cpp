@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
-#include <stdexcept>
 
+#include "layouts/character_tables.h"
 #include "optimize/skip_pairs.h"
+#include "text/encodings.h"
 
 namespace kbeval {
 
@@ -180,11 +181,91 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
   return objectiveCounts(keystrokes, skipgrams, counts.syllables);
 }
 
+std::array<bool, 256> jamoBytes(const LayoutRecord& layout) {
+  std::array<bool, 256> bytes{};
+  auto mark = [&bytes](const auto& table) {
+    for (const std::string& keyString : table) {
+      for (const char c : keyString) bytes[static_cast<unsigned char>(c)] = true;
+    }
+  };
+  mark(layout.initialKeys);
+  mark(layout.medialKeys);
+  mark(layout.finalKeys);
+  return bytes;
+}
+
+std::array<bool, 256> signBytes(const LayoutRecord& layout) {
+  std::array<bool, 256> bytes{};
+  auto mark = [&bytes](const auto& table) {
+    for (const std::string& keyString : table) {
+      for (const char c : keyString) bytes[static_cast<unsigned char>(c)] = true;
+    }
+  };
+  mark(layout.signKeys);
+  mark(layout.symbolKeys);
+  return bytes;
+}
+
+namespace {
+
+// The key bytes that type the jamo named in `list` ("ㅇ,ㅏ": UTF-8
+// compatibility jamo, comma-separated), or an error.
+bool pinnedJamoBytes(const LayoutRecord& layout, std::string_view list,
+                     std::array<bool, 256>& bytes, std::string& error) {
+  bytes = {};
+  for (std::size_t begin = 0, comma = 0; comma != std::string_view::npos; begin = comma + 1) {
+    comma = list.find(',', begin);
+    const std::string_view name = list.substr(begin, comma - begin);
+    if (name.empty()) {
+      error = "--pin-jamo has an empty item";
+      return false;
+    }
+    bool known = false, typed = false;
+    auto look = [&](const auto& names, const auto& table) {
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::optional<std::string_view> utf8 = ksx1001ToUtf8(names[i]);
+        if (names[i].empty() || !utf8 || *utf8 != name) continue;
+        known = true;
+        for (const char c : table[i]) {
+          bytes[static_cast<unsigned char>(c)] = true;
+          typed = true;
+        }
+      }
+    };
+    look(InitialNames, layout.initialKeys);
+    look(MedialNames, layout.medialKeys);
+    look(FinalNames, layout.finalKeys);
+    if (!known) {
+      error = "--pin-jamo: '" + std::string(name) +
+              "' is no jamo (give compatibility jamo such as ㅇ,ㅏ)";
+      return false;
+    }
+    if (!typed) {
+      error = "--pin-jamo: the start layout has no key for '" + std::string(name) + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool isNumberRow(const KeyTable& keys, unsigned char byte) {
+  return keys[byte].row == 5;
+}
+
+}  // namespace
+
 bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyMoveOptions& options,
                     KeyMoveSet& moves, std::string& error) {
   moves = KeyMoveSet{};
   std::vector<bool> pinned, candidates;
   if (!namedKeys(options.pinned, "--pin", pinned, error)) return false;
+  std::array<bool, 256> pinnedBytes{};
+  if (!options.pinnedJamo.empty() &&
+      !pinnedJamoBytes(layout, options.pinnedJamo, pinnedBytes, error)) {
+    return false;
+  }
+  const std::array<bool, 256> jamo = jamoBytes(layout);
+  const std::array<bool, 256> signs = signBytes(layout);
   if (options.allowed) {
     if (!namedKeys(*options.allowed, "--allow", candidates, error)) return false;
     for (int k = 0; k < kPhysicalKeys; ++k) {
@@ -195,46 +276,59 @@ bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyM
       }
     }
   } else {
-    // By default the keys that type a jamo move, with whatever else they type.
+    // By default the keys that type a jamo move.
     candidates.assign(kPhysicalKeys, false);
-    auto mark = [&candidates](const auto& table) {
-      for (const std::string& keyString : table) {
-        for (const char c : keyString) {
-          const unsigned char byte = static_cast<unsigned char>(c);
-          const int key = physicalKeyOf(byte);
-          if (key >= 0 && byte != ' ' && byte != '\n') candidates[key] = true;
-        }
-      }
-    };
-    mark(layout.initialKeys);
-    mark(layout.medialKeys);
-    mark(layout.finalKeys);
+    for (int b = 0; b < 256; ++b) {
+      const int key = physicalKeyOf(static_cast<unsigned char>(b));
+      if (jamo[b] && key >= 0 && b != ' ' && b != '\n') candidates[key] = true;
+    }
   }
   int movable = 0;
   for (int k = 0; k < kPhysicalKeys; ++k) {
     if (!candidates[k] || pinned[k]) continue;
-    ++movable;
     const KeyCharacters c = physicalKeyCharacters(k);
-    if (options.swapLevels) {
-      moves.units.push_back({c.unshifted, 0});
-      if (c.shifted != 0) moves.units.push_back({c.shifted, 0});
-    } else {
-      moves.units.push_back({c.unshifted, c.shifted});
+    if (options.moveKeys) {
+      if (pinnedBytes[c.unshifted] || (c.shifted != 0 && pinnedBytes[c.shifted])) continue;
+      ++movable;
+      if (options.swapLevels) {
+        moves.units.push_back({c.unshifted, 0});
+        if (c.shifted != 0) moves.units.push_back({c.shifted, 0});
+      } else {
+        moves.units.push_back({c.unshifted, c.shifted});
+      }
+      continue;
     }
+    // Jamo: each level that types a jamo and nothing else; with --allow, a
+    // level that types nothing may receive one.
+    bool any = false;
+    for (const unsigned char b : {c.unshifted, c.shifted}) {
+      if (b == 0 || b == ' ' || b == '\n' || pinnedBytes[b] || signs[b]) continue;
+      if (!jamo[b] && !options.allowed) continue;
+      moves.units.push_back({b, 0});
+      any = true;
+    }
+    movable += any;
   }
   const auto& units = moves.units;
   for (int i = 0; i < static_cast<int>(units.size()); ++i) {
     for (int j = i + 1; j < static_cast<int>(units.size()); ++j) {
       if (options.keepHands && isLeftHand(keys, units[i][0]) != isLeftHand(keys, units[j][0]))
         continue;
+      // Jamo keep off the number row (and on it) unless it is allowed.
+      if (!options.moveKeys && !options.numberRow &&
+          isNumberRow(keys, units[i][0]) != isNumberRow(keys, units[j][0]))
+        continue;
+      // Two free levels trading places change nothing.
+      if (!options.moveKeys && !jamo[units[i][0]] && !jamo[units[j][0]]) continue;
       moves.swaps.push_back({i, j});
     }
   }
   if (movable == 0) {
     if (options.allowed && options.allowed->empty()) {
       error = "--allow names no key";
-    } else if (!options.pinned.empty()) {
-      error = "--pin leaves no key to move";
+    } else if (!options.pinned.empty() || !options.pinnedJamo.empty()) {
+      error = options.pinnedJamo.empty() ? "--pin leaves no key to move"
+                                         : "--pin and --pin-jamo leave no key to move";
     } else {
       error = options.allowed ? "--allow names no key that can move"
                               : "the start layout types no jamo on a key that can move";
@@ -242,17 +336,19 @@ bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyM
     return false;
   }
   if (moves.swaps.empty()) {
-    error = movable == 1 && !options.swapLevels
+    error = movable == 1 && units.size() == 1
                 ? "only one key may move: there is nothing to swap it with"
-                : "no two keys that may move are on the same hand (--no-keep-hands lifts that)";
+                : "no two keys that may move are on the same hand and row class "
+                  "(--no-keep-hands, --number-row=allow lift that)";
     return false;
   }
   return true;
 }
 
-PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
-                                        const KeyMoveSet& moves, const ObjectiveWeights& weights) {
-  PermutationScorer s;
+bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
+                           const KeyMoveSet& moves, const ObjectiveWeights& weights,
+                           PermutationScorer& s, std::string& error) {
+  s = PermutationScorer{};
   s.weights = weights;
   // Slots: "no keystroke before", every symbol the start pass met, and the
   // bytes of every unit, used or not (a key may move onto an unused one).
@@ -281,8 +377,26 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
     s.slotByte.push_back(counts.fixedByte[b] >= 0 ? counts.fixedByte[b] : b);
   }
   s.slots = static_cast<int>(s.slotByte.size());
-  s.stride = (s.slots + 3) / 4 * 4;
   const int n = s.slots;
+  s.slotKey.assign(n, -1);
+  for (int slot = 1; slot < n; ++slot) {
+    if (s.slotByte[slot] < 256)
+      s.slotKey[slot] = physicalKeyOf(static_cast<unsigned char>(s.slotByte[slot]));
+  }
+  // Classes: slot 0 alone, then one per finger and Shift.
+  {
+    std::array<int, 64> classOf;
+    classOf.fill(-1);
+    s.slotClass.assign(n, 0);
+    s.classes = 1;
+    for (int slot = 1; slot < n; ++slot) {
+      const KeyInfo& key = keys[s.slotByte[slot]];
+      const int tag = (key.finger + 8) * 2 + (key.shift != 0 ? 1 : 0);
+      if (classOf[tag] < 0) classOf[tag] = s.classes++;
+      s.slotClass[slot] = classOf[tag];
+    }
+  }
+  s.stride = (n + s.classes + 3) / 4 * 4;
   const std::size_t cells = static_cast<std::size_t>(s.stride) * s.stride;
 
   for (const auto& swap : moves.swaps) {
@@ -325,8 +439,20 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
       if (a == 0) {
         s.unigram[b] = alone;
       } else if (!(alone == s.unigram[b])) {
-        throw std::logic_error("a keystroke's own counts depend on the keystroke before");
+        error = "a keystroke's own counts depend on the keystroke before";
+        return false;
       }
+    }
+  }
+
+  for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
+    for (int i = 0; i < 4; i += 2) {
+      ObjectiveCounts change;
+      if (i < s.swapSlotCount[m]) {
+        addCounts(change, s.unigram[s.swapSlots[m][i + 1]], 1);
+        addCounts(change, s.unigram[s.swapSlots[m][i]], -1);
+      }
+      s.unigramChange.push_back(change);
     }
   }
 
@@ -364,9 +490,43 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
     }
   }
   if (!(start == permutedObjectiveCounts(keys, counts, identityPermutation()))) {
-    throw std::logic_error("slot tables disagree with the pair counts");
+    error = "slot tables disagree with the pair counts";
+    return false;
   }
   s.startCounts = start;
+
+  // The terms of one side of one moved slot, from the feature's change by
+  // slot: per class, its sum times the change most of its slots share, when
+  // that takes fewer terms, and the slots that differ from it.
+  std::vector<std::vector<int>> members(s.classes);
+  for (int b = 0; b < n; ++b) members[s.slotClass[b]].push_back(b);
+  std::vector<int> difference(n);
+  const auto addTerms = [&](const std::vector<int>& change, std::vector<SparseTerm>& terms) {
+    for (int c = 0; c < s.classes; ++c) {
+      int nonzero = 0, shared = 0, sharedCount = 0;
+      for (const int b : members[c]) {
+        if (change[b] == 0) continue;
+        ++nonzero;
+        int same = 0;
+        for (const int other : members[c]) same += change[other] == change[b];
+        if (same > sharedCount) {
+          shared = change[b];
+          sharedCount = same;
+        }
+      }
+      const int withClass = 1 + static_cast<int>(members[c].size()) - sharedCount;
+      const int base = withClass < nonzero ? shared : 0;
+      if (base != 0) {
+        terms.push_back({static_cast<std::uint16_t>(n + c), static_cast<std::int16_t>(base)});
+      }
+      for (const int b : members[c]) {
+        if (change[b] != base) {
+          terms.push_back(
+              {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(change[b] - base)});
+        }
+      }
+    }
+  };
 
   for (int kind = 0; kind < kKinds; ++kind) {
     const std::vector<double>& f = byRow[kind];
@@ -394,26 +554,24 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
         const int a = slots[i];
         const int to = moved ? slots[i ^ 1] : a;
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-        for (int b = 0; moved && b < n; ++b) {
-          if (at(to, b) != at(a, b)) {
-            feature.terms.push_back(
-                {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(at(to, b) - at(a, b))});
-          }
+        if (!moved) {
+          feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
+          continue;
+        }
+        for (int b = 0; b < n; ++b) {
+          difference[b] = static_cast<int>(at(to, b) - at(a, b));
           changes = changes || at(to, image(b)) != at(a, b) || at(image(b), to) != at(b, a);
         }
+        addTerms(difference, feature.terms);
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-        for (int b = 0; moved && b < n; ++b) {
-          if (at(b, to) != at(b, a)) {
-            feature.terms.push_back(
-                {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(at(b, to) - at(b, a))});
-          }
-        }
+        for (int b = 0; b < n; ++b) difference[b] = static_cast<int>(at(b, to) - at(b, a));
+        addTerms(difference, feature.terms);
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
     if (changes) s.features.push_back(std::move(feature));
   }
-  return s;
+  return true;
 }
 
 ScorerState startScorerState(const PermutationScorer& s) {
@@ -433,8 +591,15 @@ ScorerState startScorerState(const PermutationScorer& s) {
       state.strokes[b] += state.pairs[cell];
     }
   }
+  for (std::vector<double>* m : {&state.pairs, &state.pairsT, &state.skips, &state.skipsT}) {
+    for (int a = 0; a < s.slots; ++a) {
+      double* row = m->data() + static_cast<std::size_t>(a) * stride;
+      for (int b = 0; b < s.slots; ++b) row[s.slots + s.slotClass[b]] += row[b];
+    }
+  }
   state.occupant.resize(s.slots);
   std::iota(state.occupant.begin(), state.occupant.end(), 0);
+  state.displaced.assign(kPhysicalKeys, 0);
   state.counts = s.startCounts;
   state.score = objectiveScore(state.counts, s.weights);
   return state;
@@ -482,19 +647,50 @@ double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
     }
     addFeature(counts, f.kind, exactCount(delta));
   }
-  for (int i = 0; i < moved; ++i) {
-    const int a = slots[i];
-    const Count strokes = exactCount(state.strokes[a]);
-    if (strokes == 0) continue;
-    addCounts(counts, s.unigram[target[i]], strokes);
-    addCounts(counts, s.unigram[a], -strokes);
+  // Slot x's strokes go to y and y's to x: the own counts change by
+  // (strokes at x - strokes at y) * (counts at y - counts at x).
+  for (int i = 0; i < moved; i += 2) {
+    const Count strokes = exactCount(state.strokes[slots[i]] - state.strokes[slots[i + 1]]);
+    if (strokes != 0) addCounts(counts, s.unigramChange[swap * 2 + i / 2], strokes);
   }
   return objectiveScore(counts, s.weights);
+}
+
+int movedKeysAfterSwap(const PermutationScorer& s, const ScorerState& state, int swap) {
+  const auto& slots = s.swapSlots[swap];
+  const int count = s.swapSlotCount[swap];
+  std::array<int, 4> keys{}, after{};
+  int distinct = 0;
+  for (int i = 0; i < count; ++i) {
+    const int key = s.slotKey[slots[i]];
+    if (key < 0) continue;
+    const int was = state.occupant[slots[i]] != slots[i];
+    const int will = state.occupant[slots[i ^ 1]] != slots[i];
+    int k = 0;
+    while (k < distinct && keys[k] != key) ++k;
+    if (k == distinct) {
+      keys[distinct] = key;
+      after[distinct++] = state.displaced[key];
+    }
+    after[k] += will - was;
+  }
+  int moved = state.movedKeys;
+  for (int k = 0; k < distinct; ++k) {
+    moved += (after[k] > 0) - (state.displaced[keys[k]] > 0);
+  }
+  return moved;
 }
 
 void applySwap(const PermutationScorer& s, ScorerState& state, int swap,
                const ObjectiveCounts& counts) {
   const auto& slots = s.swapSlots[swap];
+  state.movedKeys = movedKeysAfterSwap(s, state, swap);
+  for (int i = 0; i < s.swapSlotCount[swap]; ++i) {
+    const int key = s.slotKey[slots[i]];
+    if (key < 0) continue;
+    state.displaced[key] +=
+        (state.occupant[slots[i ^ 1]] != slots[i]) - (state.occupant[slots[i]] != slots[i]);
+  }
   for (int i = 0; i < s.swapSlotCount[swap]; i += 2) {
     const int x = slots[i], y = slots[i + 1];
     // Keys never typed have empty rows and columns: nothing to exchange.
@@ -502,15 +698,40 @@ void applySwap(const PermutationScorer& s, ScorerState& state, int swap,
       std::swap(state.occupant[x], state.occupant[y]);
       continue;
     }
+    const int classX = s.slots + s.slotClass[x], classY = s.slots + s.slotClass[y];
     for (std::vector<double>* m : {&state.pairs, &state.pairsT, &state.skips, &state.skipsT}) {
       swapRows(*m, s.stride, x, y);
-      swapColumns(*m, s.stride, s.slots, x, y);
+      if (classX == classY) {
+        swapColumns(*m, s.stride, s.slots, x, y);
+        continue;
+      }
+      // Row sums by class: x's class gains what now stands at x and loses
+      // what went to y, and y's the other way round.
+      for (int r = 0; r < s.slots; ++r) {
+        double* row = m->data() + static_cast<std::size_t>(r) * s.stride;
+        std::swap(row[x], row[y]);
+        const double change = row[x] - row[y];
+        row[classX] += change;
+        row[classY] -= change;
+      }
     }
     std::swap(state.strokes[x], state.strokes[y]);
     std::swap(state.occupant[x], state.occupant[y]);
   }
   state.counts = counts;
   state.score = objectiveScore(counts, s.weights);
+}
+
+int keysMoved(const KeyPermutation& sigma) {
+  std::array<bool, kPhysicalKeys> differs{};
+  for (int b = 0; b < 256; ++b) {
+    if (sigma[b] == b) continue;
+    for (const int c : {b, static_cast<int>(sigma[b])}) {
+      const int key = physicalKeyOf(static_cast<unsigned char>(c));
+      if (key >= 0) differs[key] = true;
+    }
+  }
+  return static_cast<int>(std::count(differs.begin(), differs.end(), true));
 }
 
 KeyPermutation scorerPermutation(const PermutationScorer& s, const std::vector<int>& occupant) {

@@ -74,17 +74,31 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
 // The moves a search may make: units of key bytes that move together, and
 // the pairs of units that may swap (a unit's k-th byte trades places with
 // the other's k-th byte).
+//
+// By default what moves is the jamo: every key byte (a key's level) that
+// types a jamo and no digit, sign or symbol is a unit of its own, so jamo
+// trade places, across Shift levels too, while digits, signs and symbols keep
+// their keys and levels. With `moveKeys`, keys move whole with both levels
+// (or as single characters with `swapLevels`), whatever they type.
 struct KeyMoveOptions {
   std::string pinned;                  // characters of keys that never move
   std::optional<std::string> allowed;  // when set: only these keys move
   bool keepHands = true;               // swap only keys of the same hand
-  bool swapLevels = false;             // move single characters, across Shift levels too
+  bool swapLevels = false;             // with moveKeys: single characters, across levels
+  bool moveKeys = false;               // move keys whole, not jamo
+  std::string pinnedJamo;              // UTF-8 compatibility jamo, comma-separated
+  bool numberRow = false;              // jamo may move onto and off the number row
 };
 
 struct KeyMoveSet {
   std::vector<std::array<unsigned char, 2>> units;  // second byte 0 for a one-byte unit
   std::vector<std::array<int, 2>> swaps;            // unit indices
 };
+
+// The key bytes that type a jamo (in the jamo tables), and those that type a
+// digit, sign or symbol.
+std::array<bool, 256> jamoBytes(const LayoutRecord& layout);
+std::array<bool, 256> signBytes(const LayoutRecord& layout);
 
 // The move set of a layout. False, with `error` set, for a key named that no
 // board key is, a key both pinned and allowed, or nothing left to swap.
@@ -98,9 +112,15 @@ struct SparseTerm {
 
 // The tables shared by every search over one start layout.
 struct PermutationScorer {
-  int slots = 0;                // slot 0 is "no keystroke before"
-  int stride = 0;               // row length of the matrices, slots rounded up
+  int slots = 0;  // slot 0 is "no keystroke before"
+  // Slots of one class (one finger, one Shift) count alike against most
+  // others, so a row of flows ends with its sums by class: a swap's change
+  // reads one sum where it would read every slot of a finger.
+  int classes = 0;
+  std::vector<int> slotClass;   // by slot
+  int stride = 0;               // row length of the matrices: slots, then class sums, rounded up
   std::vector<int> slotByte;    // the key byte a slot types (kNoKey for slot 0)
+  std::vector<int> slotKey;     // its physical key, or -1
   std::vector<int> symbolSlot;  // by symbol byte; -1 for symbols never used
   // Per swap: the slots it exchanges, in pairs (at most two pairs).
   std::vector<std::array<int, 4>> swapSlots;
@@ -111,30 +131,39 @@ struct PermutationScorer {
     int kind = 0;  // which count it adds to
     bool onSkipPairs = false;
     std::vector<double> byRow;  // by slot pair
-    // Per swap, moved slot and side (its row, then its column): the slots
-    // where the feature differs between the slot and its target. A swap's
-    // change is a sum over these alone, which are few: most features only
-    // see keys of one finger.
+    // Per swap, moved slot and side (its row, then its column): where the
+    // feature differs between the slot and its target, by class (an index
+    // past the slots: the class's sum) or by slot where a slot differs from
+    // its class. A swap's change is a sum over these alone, which are few.
     std::vector<SparseTerm> terms;
     std::vector<std::uint32_t> termStart;  // (swap * 4 + moved slot) * 2 + side
   };
   std::vector<Feature> features;
   // Counts that depend on the current keystroke alone, by slot.
   std::vector<ObjectiveCounts> unigram;
+  // Per swap and pair of slots it exchanges (x, y): unigram[y] - unigram[x].
+  std::vector<ObjectiveCounts> unigramChange;
   std::vector<double> startPairs, startSkipPairs;  // slot-space flows at the start
   ObjectiveCounts startCounts;
   ObjectiveWeights weights{};
 };
 
-// Builds the tables. The stand-ins in `counts` must lie outside the move set.
-PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
-                                        const KeyMoveSet& moves, const ObjectiveWeights& weights);
+// Builds the tables into `scorer`. The stand-ins in `counts` must lie
+// outside the move set. The tables check themselves against the plain
+// counts; false, with `error` saying which check failed, when they disagree
+// (a fault of this code, never of the input).
+bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
+                           const KeyMoveSet& moves, const ObjectiveWeights& weights,
+                           PermutationScorer& scorer, std::string& error);
 
 // One search's current candidate: the flows permuted by the swaps made so far.
 struct ScorerState {
-  std::vector<double> pairs, pairsT, skips, skipsT;  // slot-space flows and their transposes
-  std::vector<double> strokes;                       // per slot: keystrokes typed there
-  std::vector<int> occupant;                         // per slot: the start slot whose keys it holds
+  // Slot-space flows and their transposes, each row followed by its sums by class.
+  std::vector<double> pairs, pairsT, skips, skipsT;
+  std::vector<double> strokes;  // per slot: keystrokes typed there
+  std::vector<int> occupant;    // per slot: the start slot whose keys it holds
+  std::vector<int> displaced;   // per physical key: its slots holding another's keys
+  int movedKeys = 0;            // physical keys that differ from the start
   ObjectiveCounts counts;
   double score = 0;
 };
@@ -145,9 +174,15 @@ ScorerState startScorerState(const PermutationScorer& scorer);
 double swapScore(const PermutationScorer& scorer, const ScorerState& state, int swap,
                  ObjectiveCounts& counts);
 
+// How many physical keys differ from the start after swap `swap`.
+int movedKeysAfterSwap(const PermutationScorer& scorer, const ScorerState& state, int swap);
+
 // Makes swap `swap`, whose counts swapScore gave.
 void applySwap(const PermutationScorer& scorer, ScorerState& state, int swap,
                const ObjectiveCounts& counts);
+
+// How many physical keys type something else under sigma than at the start.
+int keysMoved(const KeyPermutation& sigma);
 
 // The permutation of key bytes of a candidate whose slots hold `occupant`
 // (ScorerState::occupant).

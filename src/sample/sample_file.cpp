@@ -40,6 +40,8 @@ bool readSampleFile(int fd, std::size_t pieceSize, SampleAnalysis& analysis,
     }
     if (got == 0) break;
     done += static_cast<std::uint64_t>(got);
+    if (pieces.bytesRead && !pieces.bytesRead(buffer.data(), static_cast<std::size_t>(got), error))
+      return false;
     const bool more =
         readSampleBytes(analysis, buffer.data(), static_cast<std::size_t>(got), tokens());
     if (pieces.pieceRead) pieces.pieceRead(done);

@@ -28,6 +28,10 @@ struct SamplePieces {
   // characters in analysis.characters), with the bytes read so far; at the
   // end once more, for the tokens that the end of the text completes.
   std::function<void(std::uint64_t bytesRead)> pieceRead;
+  // When set, called with each piece's bytes as they were read, before the
+  // analysis takes them; false ends the reading as a failure, its `error`
+  // left as the callback set it.
+  std::function<bool(const char* bytes, std::size_t length, std::string& error)> bytesRead;
 };
 
 // Reads `fd` from where it stands, in pieces of `pieceSize` bytes, through

@@ -50,8 +50,10 @@ const char* kbevalVersion() {
 }
 
 std::string quoted(std::string_view text) {
+  constexpr std::size_t kShown = 100;  // a value of any size echoed whole would flood the line
   std::string result(1, '\'');
-  result.append(text);
+  result.append(text.substr(0, kShown));
+  if (text.size() > kShown) result.append("...");
   result.push_back('\'');
   return result;
 }
@@ -62,6 +64,16 @@ bool readJobsOption(std::string_view option, std::string_view value, unsigned& j
   error = std::string(option) + " takes a number of threads from 1 to " +
           std::to_string(kMostJobs) + ", not " + quoted(value);
   return false;
+}
+
+bool readNonEmptyOption(std::string_view option, std::string_view value, const char* what,
+                        std::string& to, std::string& error) {
+  if (value.empty()) {
+    error = std::string(option) + " needs " + what;
+    return false;
+  }
+  to = value;
+  return true;
 }
 
 bool readSampleEncodingOption(std::string_view option, std::string_view value,

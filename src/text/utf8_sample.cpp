@@ -134,6 +134,13 @@ void finishUtf8Sample(Utf8SampleState& state) {
   state.pendingLength = 0;
 }
 
+bool looksLikeUtf16(std::string_view start) {
+  if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) return true;
+  const std::string_view head = start.substr(0, 1024);
+  const auto zeros = static_cast<std::size_t>(std::count(head.begin(), head.end(), '\0'));
+  return zeros >= 8 && zeros * 16 >= head.size();
+}
+
 bool isPlainlyKoreanUtf8(std::string_view start) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(start.data());
   bool hangul = false;

@@ -40,4 +40,11 @@ void finishUtf8Sample(Utf8SampleState& state);
 // begin a UTF-8 character.
 bool isPlainlyKoreanUtf8(std::string_view start);
 
+// Whether the start of a sample looks like UTF-16, which neither Johab nor
+// UTF-8 reading makes sense of: a byte-order mark (FF FE or FE FF), or at
+// least 8 zero bytes making up at least a sixteenth of the first KiB (in
+// UTF-16 every ASCII character and many others hold one; Johab and UTF-8
+// text holds none, a zero byte ending it).
+bool looksLikeUtf16(std::string_view start);
+
 }  // namespace kbeval

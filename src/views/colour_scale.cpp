@@ -1,5 +1,6 @@
 #include "views/colour_scale.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -23,25 +24,53 @@ constexpr std::array<Rgb, 10> kStops = {{
     {0x14, 0x0e, 0x36},
 }};
 
+// Purple to orange through near white (ColorBrewer's PuOr, five classes),
+// from -1 to +1: the two ends differ in lightness and hue alike.
+constexpr std::array<Rgb, 5> kDivergingStops = {{
+    {0x54, 0x27, 0x88},
+    {0x99, 0x8e, 0xc3},
+    {0xf7, 0xf7, 0xf7},
+    {0xf1, 0xa3, 0x40},
+    {0xb3, 0x58, 0x06},
+}};
+
 double linear(std::uint8_t channel) {
   const double c = channel / 255.0;
   return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
 }
 
-}  // namespace
+double luminance(Rgb colour) {
+  return 0.2126 * linear(colour.red) + 0.7152 * linear(colour.green) + 0.0722 * linear(colour.blue);
+}
 
-Rgb heatColour(double position) {
-  if (!(position > 0)) return kStops.front();
-  if (position >= 1) return kStops.back();
-  const double scaled = position * (kStops.size() - 1);
+template <std::size_t N>
+Rgb along(const std::array<Rgb, N>& stops, double position) {
+  if (!(position > 0)) return stops.front();
+  if (position >= 1) return stops.back();
+  const double scaled = position * (N - 1);
   const auto below = static_cast<std::size_t>(scaled);
   const double towards = scaled - static_cast<double>(below);
-  const Rgb& a = kStops[below];
-  const Rgb& b = kStops[below + 1];
+  const Rgb& a = stops[below];
+  const Rgb& b = stops[below + 1];
   const auto mix = [towards](std::uint8_t from, std::uint8_t to) {
     return static_cast<std::uint8_t>(std::lround(from + (to - from) * towards));
   };
   return {mix(a.red, b.red), mix(a.green, b.green), mix(a.blue, b.blue)};
+}
+
+}  // namespace
+
+Rgb heatColour(double position) {
+  return along(kStops, position);
+}
+
+Rgb divergingColour(double position) {
+  return along(kDivergingStops, std::isnan(position) ? 0.5 : (position + 1) / 2);
+}
+
+double contrastRatio(Rgb a, Rgb b) {
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 std::string cssColour(Rgb colour) {
@@ -51,11 +80,9 @@ std::string cssColour(Rgb colour) {
 }
 
 bool wantsLightText(Rgb colour) {
-  const double luminance =
-      0.2126 * linear(colour.red) + 0.7152 * linear(colour.green) + 0.0722 * linear(colour.blue);
   // Contrast with white, (1.05) / (L + 0.05), beats contrast with black,
-  // (L + 0.05) / 0.05, below this luminance.
-  return luminance < 0.179;
+  // (L + 0.05) / 0.05, below this luminance; where they meet both are 4.58.
+  return luminance(colour) < 0.179;
 }
 
 }  // namespace kbeval

@@ -19,11 +19,19 @@ struct Rgb {
 // for NaN, the nearer end (NaN: the start).
 Rgb heatColour(double position);
 
+// The diverging scale of differences at `position`, -1 (purple: much less)
+// through 0 (near white: no change) to +1 (orange: much more); outside that
+// range, and for NaN, as heatColour does.
+Rgb divergingColour(double position);
+
+// WCAG contrast ratio of two colours, 1 to 21.
+double contrastRatio(Rgb a, Rgb b);
+
 // "#rrggbb".
 std::string cssColour(Rgb colour);
 
-// Whether text on this colour should be light: its relative luminance is
-// low enough that white contrasts more than black.
+// Whether text on this colour should be white rather than black: white
+// contrasts more. Either way the contrast is at least 4.58:1.
 bool wantsLightText(Rgb colour);
 
 }  // namespace kbeval

@@ -1,5 +1,7 @@
 #include "views/comparison_figures.h"
 
+#include <algorithm>
+
 namespace kbeval {
 
 namespace {
@@ -71,6 +73,24 @@ ComparisonFigures comparisonFigures(const KeystrokeCounts& c, Count untreated,
   f.busiestFingerLoad = percentOf(c.fingerCount[f.busiestFinger], fingerStrokes);
   f.untreated = untreated;
   return f;
+}
+
+std::vector<UntreatedCharacter> untreatedCharacters(const LayoutRecord& layout,
+                                                    const TextCounts& text) {
+  std::vector<UntreatedCharacter> found;
+  for (int s = 0; s < kSignCount; ++s) {
+    if (text.signCount[s] > 0 && layout.signKeys[s].empty()) {
+      found.push_back({SignChars.substr(static_cast<std::size_t>(s), 1), text.signCount[s]});
+    }
+  }
+  for (int row = 0; row < kSymbolCount; ++row) {
+    if (text.symbolCount[row] > 0 && layout.symbolKeys[row].empty()) {
+      found.push_back({SymbolNames[row], text.symbolCount[row]});
+    }
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.count > b.count; });
+  return found;
 }
 
 double pairShare(const KeyPairCount& pair, Count keystrokes) {

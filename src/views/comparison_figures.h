@@ -5,10 +5,12 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "analysis/text_counts.h"
 #include "keystrokes/key_pairs.h"
 #include "keystrokes/keystroke_counts.h"
+#include "layouts/layout_record.h"
 
 namespace kbeval {
 
@@ -35,6 +37,24 @@ struct ComparisonFigures {
 
 ComparisonFigures comparisonFigures(const KeystrokeCounts& counts, Count untreated,
                                     const TextCounts& text);
+
+// A character of the text that a layout has no keys for, and how often the
+// text holds it.
+struct UntreatedCharacter {
+  std::string_view text;  // the ASCII sign or the KS X 1001 symbol, from the tables
+  Count count = 0;
+
+  bool operator==(const UntreatedCharacter&) const = default;
+};
+
+// Untreated characters the views keep per layout.
+inline constexpr std::size_t kUntreatedKept = 20;
+
+// Every digit, sign and symbol of `text` that `layout` has no keys for, the
+// most frequent first (ties in table order: signs, then symbols). Their
+// counts add up to the layout's untreated count.
+std::vector<UntreatedCharacter> untreatedCharacters(const LayoutRecord& layout,
+                                                    const TextCounts& text);
 
 // A worst pair's strokes as a share of the layout's `keystrokes` (the
 // figures' keystrokes).

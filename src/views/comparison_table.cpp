@@ -17,68 +17,89 @@ namespace kbeval {
 namespace {
 
 // The keystroke report's own names are quoted in the legend, so that every
-// figure can be checked against the report.
+// figure can be checked against the report. Each figure column is one entry:
+// header, alignment, legend, better direction, value, decimals, JSON name and,
+// where the value alone does not make the cell, how the cell reads.
 constexpr ComparisonColumn kColumns[] = {
-    {"Layout", true, "name of the layout file", Better::notRanked},
-    {"Set", false, "2-set or 3-set layout", Better::notRanked},
-    {"Fingering", true, "fingering model of the layout file", Better::notRanked},
+    {"Layout", true, "name of the layout file", Better::notRanked, nullptr, 0, nullptr,
+     [](const ComparisonRow& r) { return printable(r.name); }},
+    {"Set", false, "2-set or 3-set layout", Better::notRanked, nullptr, 0, nullptr,
+     [](const ComparisonRow& r) { return formatText("%d", r.setType); }},
+    {"Fingering", true, "fingering model of the layout file", Better::notRanked, nullptr, 0,
+     nullptr, [](const ComparisonRow& r) { return printable(r.fingering); }},
     {"Keys/syl", false,
      "keystrokes per Hangul syllable; keystrokes = \"General-key stokes\" + \"Shift-key strokes\"",
-     Better::lower},
+     Better::lower, [](const ComparisonFigures& f) { return f.keystrokesPerSyllable; }, 2,
+     "keystrokesPerSyllable", nullptr},
     {"Keys/100", false,
      "keystrokes per 100 characters (syllables, digits, signs, symbols, spaces, line feeds)",
-     Better::lower},
-    {"Shift%", false, "\"Shift-key strokes\", % of keystrokes", Better::lower},
+     Better::lower, [](const ComparisonFigures& f) { return f.keystrokesPer100Characters; }, 1,
+     "keystrokesPer100Characters", nullptr},
+    {"Shift%", false, "\"Shift-key strokes\", % of keystrokes", Better::lower,
+     [](const ComparisonFigures& f) { return f.shiftShare; }, 2, "shiftShare", nullptr},
     {"Left/Right", false, "\"Total keystrokes except space\" of the left and the right hand, %",
-     Better::nearerEven},
+     Better::nearerEven, [](const ComparisonFigures& f) { return f.leftHandShare; }, 1,
+     "leftHandShare",
+     [](const ComparisonRow& r) {
+       return formatText("%.1f/%.1f", r.figures.leftHandShare, r.figures.rightHandShare);
+     }},
     {"Home%", false, "home row, % of the four rows of \"Finger/Line frequency (General key)\"",
-     Better::higher},
+     Better::higher, [](const ComparisonFigures& f) { return f.homeRowShare; }, 1, "homeRowShare",
+     nullptr},
     {"NumRow%", false, "number row, % of the four rows of \"Finger/Line frequency (General key)\"",
-     Better::lower},
+     Better::lower, [](const ComparisonFigures& f) { return f.numberRowShare; }, 1,
+     "numberRowShare", nullptr},
     {"SameFgr%", false,
      "one-finger strokes on two different keys (one-finger - same-key), % of keystrokes",
-     Better::lower},
-    {"SameKey%", false, "\"Continuous same-key strokes\", % of keystrokes", Better::lower},
+     Better::lower, [](const ComparisonFigures& f) { return f.sameFingerShare; }, 2,
+     "sameFingerShare", nullptr},
+    {"SameKey%", false, "\"Continuous same-key strokes\", % of keystrokes", Better::lower,
+     [](const ComparisonFigures& f) { return f.sameKeyShare; }, 2, "sameKeyShare", nullptr},
     {"Run4+%", false, "keystrokes in one-hand runs of 4 or more strokes, % of keystrokes",
-     Better::lower},
+     Better::lower, [](const ComparisonFigures& f) { return f.longOneHandRunShare; }, 2,
+     "longOneHandRunShare", nullptr},
     {"Busiest", false, "finger with the most strokes (L5..L2, R2..R5), % of the L: and R: lines",
-     Better::lower},
+     Better::lower,
+     [](const ComparisonFigures& f) {
+       return f.busiestFingerLoad == 0 ? NAN : f.busiestFingerLoad;
+     },
+     1, "busiestFingerLoad",
+     [](const ComparisonRow& r) {
+       const ComparisonFigures& f = r.figures;
+       return f.busiestFingerLoad == 0 ? std::string("-")
+                                       : std::string(fingerName(f.busiestFinger)) +
+                                             formatText(" %.1f%%", f.busiestFingerLoad);
+     }},
     {"Untreated", false, "\"Untreated characters\": digits, signs, symbols the layout lacks",
-     Better::lower},
+     Better::lower, [](const ComparisonFigures& f) { return static_cast<double>(f.untreated); }, 0,
+     "untreated", nullptr},
 };
 constexpr std::size_t kColumnCount = std::size(kColumns);
 using Cells = std::array<std::string, kColumnCount>;
 
-// A name as the table shows it: control bytes would break the rows.
-std::string printable(std::string_view name) {
-  std::string shown(name);
-  for (char& c : shown) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return shown;
+std::string cellOf(const ComparisonColumn& column, const ComparisonRow& row) {
+  if (column.cell != nullptr) return column.cell(row);
+  return formatText("%.*f", column.decimals, column.value(row.figures));
 }
 
 Cells cellsOf(const ComparisonRow& row) {
-  const ComparisonFigures& f = row.figures;
-  return {
-      printable(row.name),
-      formatText("%d", row.setType),
-      printable(row.fingering),
-      formatText("%.2f", f.keystrokesPerSyllable),
-      formatText("%.1f", f.keystrokesPer100Characters),
-      formatText("%.2f", f.shiftShare),
-      formatText("%.1f/%.1f", f.leftHandShare, f.rightHandShare),
-      formatText("%.1f", f.homeRowShare),
-      formatText("%.1f", f.numberRowShare),
-      formatText("%.2f", f.sameFingerShare),
-      formatText("%.2f", f.sameKeyShare),
-      formatText("%.2f", f.longOneHandRunShare),
-      f.busiestFingerLoad == 0
-          ? std::string("-")
-          : std::string(fingerName(f.busiestFinger)) + formatText(" %.1f%%", f.busiestFingerLoad),
-      formatText("%lld", f.untreated),
-  };
+  Cells cells;
+  for (std::size_t k = 0; k < kColumnCount; ++k) cells[k] = cellOf(kColumns[k], row);
+  return cells;
+}
+
+const char* betterWords(Better better) {
+  switch (better) {
+    case Better::lower:
+      return "; lower is better";
+    case Better::higher:
+      return "; higher is better";
+    case Better::nearerEven:
+      return "; nearer 50/50 is better";
+    case Better::notRanked:
+      break;
+  }
+  return "";
 }
 
 void printPadded(const std::string& cell, std::size_t width, bool leftAligned, std::FILE* out) {
@@ -97,22 +118,25 @@ void printLine(const Cells& cells, const std::array<std::size_t, kColumnCount>& 
   std::fputc('\n', out);
 }
 
-// A cell's merit for ranking, larger being better, read back from the cell
-// as printed so that figures that print alike tie: "54.7/45.3" by how far
-// it is from an even split, "L2 20.3%" by its share, "-" (no finger used)
-// lowest of all.
-double printedMerit(const std::string& cell, Better better) {
-  if (better == Better::nearerEven) {
-    double left = 0, right = 0;
-    if (std::sscanf(cell.c_str(), "%lf/%lf", &left, &right) != 2) return -HUGE_VAL;
-    return -std::abs(left - right);
+// A figure's merit for ranking, larger being better, from the figure rounded
+// as printed so that figures that print alike tie: Left/Right by how far it
+// is from an even split; a missing figure ("-") lowest of all.
+double printedMerit(const ComparisonColumn& column, const ComparisonRow& row) {
+  const double value = column.value(row.figures);
+  if (std::isnan(value)) return -HUGE_VAL;
+  const double scale = std::pow(10.0, column.decimals);
+  const double printed = std::nearbyint(value * scale) / scale;
+  switch (column.better) {
+    case Better::lower:
+      return -printed;
+    case Better::higher:
+      return printed;
+    case Better::nearerEven:
+      return -std::abs(printed - 50.0);
+    case Better::notRanked:
+      break;
   }
-  const std::size_t space = cell.rfind(' ');
-  const char* number = cell.c_str() + (space == std::string::npos ? 0 : space + 1);
-  char* end = nullptr;
-  const double value = std::strtod(number, &end);
-  if (end == number) return -HUGE_VAL;
-  return better == Better::lower ? -value : value;
+  return 0;
 }
 
 }  // namespace
@@ -144,7 +168,8 @@ void printComparisonTable(std::span<const ComparisonRow> rows, std::FILE* out) {
     headerWidth = std::max(headerWidth, std::string_view(column.header).size());
   }
   for (const ComparisonColumn& column : kColumns) {
-    std::fprintf(out, "%-*s  %s\n", static_cast<int>(headerWidth), column.header, column.legend);
+    std::fprintf(out, "%-*s  %s%s\n", static_cast<int>(headerWidth), column.header, column.legend,
+                 betterWords(column.better));
   }
 }
 
@@ -235,6 +260,56 @@ void printStrokeFigureTable(std::span<const ComparisonRow> rows, const std::stri
   }
 }
 
+void printDifferenceTable(std::span<const ComparisonRow> rows, std::size_t baseline,
+                          std::FILE* out) {
+  if (rows.size() < 2 || baseline >= rows.size()) return;
+  std::vector<std::size_t> shown;  // the columns: the name and every figure
+  for (std::size_t k = 0; k < kColumnCount; ++k) {
+    if (k == 0 || kColumns[k].value != nullptr) shown.push_back(k);
+  }
+  std::vector<std::vector<std::string>> lines;
+  std::vector<std::size_t> widths;
+  for (std::size_t k : shown) {
+    lines.resize(1);
+    lines[0].push_back(kColumns[k].header);
+    widths.push_back(std::string_view(kColumns[k].header).size());
+  }
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (r == baseline) continue;
+    std::vector<std::string> line;
+    for (std::size_t k : shown) {
+      line.push_back(k == 0 ? printable(rows[r].name)
+                            : differenceText(figureDifference(kColumns[k], rows[r], rows[baseline]),
+                                             kColumns[k].decimals));
+    }
+    lines.push_back(std::move(line));
+  }
+  for (const auto& line : lines) {
+    for (std::size_t c = 0; c < line.size(); ++c) {
+      widths[c] = std::max(widths[c], displayWidth(line[c]));
+    }
+  }
+  std::fprintf(out,
+               "\nDifference from the baseline %s (the layout's figure minus the baseline's)\n",
+               printable(rows[baseline].name).c_str());
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    for (std::size_t c = 0; c < shown.size(); ++c) {
+      if (c > 0) std::fputs("  ", out);
+      printPadded(lines[n][c], widths[c], kColumns[shown[c]].leftAligned, out);
+    }
+    std::fputc('\n', out);
+    if (n == 0) {
+      for (std::size_t c = 0; c < shown.size(); ++c) {
+        if (c > 0) std::fputs("  ", out);
+        std::fputs(std::string(widths[c], '-').c_str(), out);
+      }
+      std::fputc('\n', out);
+    }
+  }
+  std::fputs("Left/Right: the left hand's share; Busiest: its finger's share, whichever finger\n",
+             out);
+}
+
 void printWorstPairs(std::span<const LayoutPairs> layouts, std::size_t howMany,
                      OutputEncoding encoding, std::FILE* out) {
   std::fprintf(out,
@@ -281,26 +356,83 @@ std::vector<std::string> comparisonCells(const ComparisonRow& row) {
   return shown;
 }
 
+double figureDifference(const ComparisonColumn& column, const ComparisonRow& row,
+                        const ComparisonRow& baseline) {
+  if (column.value == nullptr) return 0;
+  return column.value(row.figures) - column.value(baseline.figures);
+}
+
+std::string differenceText(double difference, int decimals) {
+  if (std::isnan(difference)) return "-";
+  const double scale = std::pow(10.0, decimals);
+  if (std::nearbyint(difference * scale) == 0) return formatText("%.*f", decimals, 0.0);
+  return formatText("%+.*f", decimals, difference);
+}
+
+bool sameCoverage(std::span<const ComparisonRow> rows) {
+  return std::all_of(rows.begin(), rows.end(), [&rows](const ComparisonRow& row) {
+    return row.figures.untreated == rows.front().figures.untreated;
+  });
+}
+
+std::vector<std::vector<int>> columnRanks(std::span<const ComparisonRow> rows) {
+  std::vector<std::vector<int>> ranks(kColumnCount, std::vector<int>(rows.size(), 0));
+  for (std::size_t k = 0; k < kColumnCount; ++k) {
+    if (kColumns[k].better == Better::notRanked) continue;
+    std::vector<double> merit;
+    for (const ComparisonRow& row : rows) merit.push_back(printedMerit(kColumns[k], row));
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      ranks[k][r] = 1 + static_cast<int>(std::count_if(merit.begin(), merit.end(),
+                                                       [&](double m) { return m > merit[r]; }));
+    }
+  }
+  return ranks;
+}
+
 std::vector<std::vector<std::size_t>> bestRows(std::span<const ComparisonRow> rows) {
   std::vector<std::vector<std::size_t>> best(kColumnCount);
-  std::vector<Cells> cells;
-  cells.reserve(rows.size());
-  for (const ComparisonRow& row : rows) cells.push_back(cellsOf(row));
+  const bool comparable = sameCoverage(rows);
+  const std::vector<std::vector<int>> ranks = columnRanks(rows);
   for (std::size_t k = 0; k < kColumnCount; ++k) {
-    const Better better = kColumns[k].better;
-    if (better == Better::notRanked || cells.empty()) continue;
-    // Each cell's merit, larger being better, from the figure as printed.
-    std::vector<double> merit;
-    for (const Cells& line : cells) merit.push_back(printedMerit(line[k], better));
-    const double top = *std::max_element(merit.begin(), merit.end());
+    const ComparisonColumn& column = kColumns[k];
+    if (column.better == Better::notRanked || rows.empty()) continue;
+    if (!comparable && std::string_view(column.header) != "Untreated") continue;
     const bool allAlike =
-        std::all_of(merit.begin(), merit.end(), [top](double m) { return m == top; });
-    if (allAlike || top == -HUGE_VAL) continue;
-    for (std::size_t r = 0; r < merit.size(); ++r) {
-      if (merit[r] == top) best[k].push_back(r);
+        std::all_of(ranks[k].begin(), ranks[k].end(), [](int r) { return r == 1; });
+    if (allAlike) continue;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (ranks[k][r] == 1) best[k].push_back(r);
     }
   }
   return best;
+}
+
+std::size_t rowNamed(std::span<const ComparisonRow> rows, std::string_view name) {
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r].name == name) return r;
+  }
+  return rows.size();
+}
+
+void printUntreatedCharacters(std::span<const ComparisonRow> rows, std::size_t howMany,
+                              OutputEncoding encoding, std::FILE* out) {
+  bool any = false;
+  for (const ComparisonRow& row : rows) {
+    if (row.untreated.empty()) continue;
+    if (!any) {
+      std::fprintf(out,
+                   "\nUntreated characters: what each layout has no keys for (the first %zu, "
+                   "with how often the text holds them)\n",
+                   howMany);
+      any = true;
+    }
+    std::fprintf(out, "  %s:", printable(row.name).c_str());
+    for (std::size_t i = 0; i < std::min(howMany, row.untreated.size()); ++i) {
+      const UntreatedCharacter& c = row.untreated[i];
+      std::fprintf(out, " %s %lld", std::string(displayText(c.text, encoding)).c_str(), c.count);
+    }
+    std::fputc('\n', out);
+  }
 }
 
 }  // namespace kbeval

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "keystrokes/key_pairs.h"
@@ -28,21 +29,40 @@ struct ComparisonRow {
   ComparisonFigures figures;
   bool hasStrokes = false;  // the pair and triple figures were counted (--board)
   StrokeFigures strokes{};
+  std::vector<UntreatedCharacter> untreated;  // the most frequent first, at most kUntreatedKept
 };
 
 // The table, in the order of `rows`, then its legend.
 void printComparisonTable(std::span<const ComparisonRow> rows, std::FILE* out);
 
-// Which way a column's figure is better, so that the best of a column can be
-// marked: lower, higher, or nearer an even split (Left/Right).
+// Which way a column's figure is better, so that the layouts can be ranked:
+// lower, higher, or nearer an even split (Left/Right).
 enum class Better { notRanked, lower, higher, nearerEven };
 
+// One column of the comparison. The table is data: a new figure is one more
+// entry of comparisonColumns(), and the text table, its differences, the
+// ranks, the JSON's differences and the HTML table all follow from it.
 struct ComparisonColumn {
   const char* header;
   bool leftAligned;
   const char* legend;  // one line defining the column
   Better better;
+  // The figure the column ranks and subtracts (NaN where the layout has none);
+  // nullptr for a descriptive column (name, set, fingering).
+  double (*value)(const ComparisonFigures&);
+  int decimals;          // of the figure and its difference, as printed
+  const char* jsonName;  // the figure's name among the JSON's "figures"
+  // The cell as printed; nullptr: the value with `decimals` decimals.
+  std::string (*cell)(const ComparisonRow&);
 };
+
+// The table, in the order of `rows`, then its legend.
+void printComparisonTable(std::span<const ComparisonRow> rows, std::FILE* out);
+
+// Every other row's figures minus those of row `baseline`, one column per
+// figure, in the order of `rows`; nothing when there is no other row.
+void printDifferenceTable(std::span<const ComparisonRow> rows, std::size_t baseline,
+                          std::FILE* out);
 
 // The table's columns, in order.
 std::span<const ComparisonColumn> comparisonColumns();
@@ -50,15 +70,42 @@ std::span<const ComparisonColumn> comparisonColumns();
 // A row's cells as the table prints them, one per column; names as they are.
 std::vector<std::string> comparisonCells(const ComparisonRow& row);
 
+// `row`'s figure of `column` minus `baseline`'s (NaN where either has none,
+// 0 for a descriptive column).
+double figureDifference(const ComparisonColumn& column, const ComparisonRow& row,
+                        const ComparisonRow& baseline);
+
+// A difference as the tables print it: "+0.25", "-3", "0.00" for one that
+// rounds to nothing, "-" for NaN.
+std::string differenceText(double difference, int decimals);
+
+// Whether every row leaves the same number of characters untreated, so that
+// all of them type the same text.
+bool sameCoverage(std::span<const ComparisonRow> rows);
+
+// Per column, each row's rank (1 the best; rows whose figures print alike
+// share a rank), by the figures as printed; 0 in a column that is not ranked.
+std::vector<std::vector<int>> columnRanks(std::span<const ComparisonRow> rows);
+
 // Per column, the rows (indices into `rows`) that show its best value, as
 // printed (rounded figures that print alike tie). Empty for a column that is
-// not ranked and for one where every row shows the same value.
+// not ranked, for one where every row shows the same value, and, when the
+// rows do not all have the same coverage, for every column but Untreated:
+// a layout that leaves part of the text untyped is not better for it.
 std::vector<std::vector<std::size_t>> bestRows(std::span<const ComparisonRow> rows);
 
 // The pair and triple figures of the rows on board `boardName`, one line a
 // layout, then a legend line a column.
 void printStrokeFigureTable(std::span<const ComparisonRow> rows, const std::string& boardName,
                             std::FILE* out);
+
+// The index of the row named `name`, or rows.size() when there is none.
+std::size_t rowNamed(std::span<const ComparisonRow> rows, std::string_view name);
+
+// Per layout that leaves any character untreated, one line: its name and its
+// first `howMany` untreated characters with their counts, in `encoding`.
+void printUntreatedCharacters(std::span<const ComparisonRow> rows, std::size_t howMany,
+                              OutputEncoding encoding, std::FILE* out);
 
 struct LayoutPairs {
   std::string name;

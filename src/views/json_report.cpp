@@ -1,5 +1,6 @@
 #include "views/json_report.h"
 
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string_view>
@@ -230,13 +231,39 @@ std::string jsonLayout(const LayoutFindings& findings, bool first) {
   pairs["sameKey"] = pairsJson(outputs, findings.worstPairs.sameKey, findings.figures.keystrokes);
   json["worstPairs"] = std::move(pairs);
   if (findings.hasStrokes) json["strokeFigures"] = strokeFiguresJson(findings.strokes);
+  Json untreated = Json::array();
+  for (const UntreatedCharacter& c : findings.untreatedCharacters) {
+    untreated.push_back(Json{{"character", utf8(c.text)}, {"count", c.count}});
+  }
+  json["untreatedCharacters"] = std::move(untreated);
   std::string piece = first ? "\n" : ",\n";
   piece += dumped(json);
   return piece;
 }
 
-std::string jsonTail() {
-  return "\n]}\n";
+std::string jsonTail(std::span<const ComparisonRow> rows, std::size_t baseline) {
+  if (baseline >= rows.size()) return "\n]}\n";
+  Json tail = Json::object();
+  withExactBytes(tail, "baseline", rows[baseline].name);
+  Json differences = Json::array();
+  for (const ComparisonRow& row : rows) {
+    Json difference = Json::object();
+    for (const ComparisonColumn& column : comparisonColumns()) {
+      if (column.value == nullptr) continue;
+      const double d = figureDifference(column, row, rows[baseline]);
+      if (std::isnan(d)) {
+        difference[column.jsonName] = nullptr;
+      } else {
+        difference[column.jsonName] = d;
+      }
+    }
+    differences.push_back(std::move(difference));
+  }
+  tail["differences"] = std::move(differences);
+  // The tail continues the document's top object after the layouts' array.
+  std::string piece = dumped(tail);
+  piece.front() = ',';
+  return "\n]" + piece + "\n";
 }
 
 }  // namespace kbeval

@@ -10,9 +10,11 @@
 // its bad bytes, its exact bytes beside it in hexadecimal.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "analysis/text_counts.h"
+#include "views/comparison_table.h"
 #include "views/layout_findings.h"
 
 namespace kbeval {
@@ -38,6 +40,8 @@ std::string jsonHead(const JsonSample& sample, const TextCounts& text,
 // One layout's object; every layout but the first is preceded by a comma.
 std::string jsonLayout(const LayoutFindings& findings, bool first);
 
-std::string jsonTail();
+// The end of the document: the name of the baseline and, per layout in
+// result order, its figures minus the baseline's (docs/json.md).
+std::string jsonTail(std::span<const ComparisonRow> rows, std::size_t baseline);
 
 }  // namespace kbeval

@@ -4,6 +4,7 @@
 
 #include "views/colour_scale.h"
 #include "views/comparison_figures.h"
+#include "views/comparison_table.h"
 #include "views/html_escape.h"
 #include "views/key_labels.h"
 #include "views/svg.h"
@@ -16,12 +17,21 @@ namespace {
 constexpr int kUnit = 60;  // one key's pitch, in pixels
 constexpr int kGap = 4;    // between two keys
 constexpr int kMargin = 6;
+constexpr int kLabelInset = 5;  // from a key's left edge to its labels
 constexpr int kLeftShiftSlot = 0, kRightShiftSlot = 9;
 
 // Where each row's counted keys start, in key widths from the board's left
 // edge (after Tab, Caps Lock and the left Shift), by the key table's row
 // number (1 the space bar .. 5 the number row).
 constexpr double kRowStart[6] = {0, 3.75, 2.25, 1.75, 1.5, 0};
+
+// How keys are filled: by share on the heat scale, or, with a baseline, by
+// the difference of shares on the diverging scale.
+struct Colouring {
+  double darkestShare = 0;
+  const KeyboardPicture* baseline = nullptr;
+  double widestDifference = 0;
+};
 
 struct Box {
   double x, y, width, height;
@@ -59,35 +69,62 @@ void appendFittedText(std::string& out, double x, double y, std::string_view css
     appendSvgText(out, x, y, cssClass, text);
     return;
   }
-  appendFormat(out, "<text x=\"%.0f\" y=\"%.0f\" class=\"", x, y);
+  appendFormat(out, "<text x=\"%.0f\" y=\"%.0f\" class=\"", x, y);  // x: 0 or more
   appendHtmlEscaped(out, cssClass);
   appendFormat(out, "\" textLength=\"%.0f\" lengthAdjust=\"spacingAndGlyphs\">", room);
   appendHtmlEscaped(out, text);
   out += "</text>";
 }
 
-// A key's group: its place, its tooltip, its face filled by `share`, the
-// name in the top right corner and the finger and share in the bottom left
-// ("L2 5.4%").
-void openKey(std::string& out, const Box& box, double share, double darkestShare,
-             std::string_view title, std::string_view name, int fingerSlot) {
-  const Rgb fill = heatColour(darkestShare > 0 ? share / darkestShare : 0);
-  appendFormat(out, "<g transform=\"translate(%.0f,%.0f)\"%s>", box.x, box.y,
-               wantsLightText(fill) ? " class=\"dk\"" : "");
-  appendSvgTitle(out, title);
+// A key's group: its place, its tooltip, its face filled by `share` (or by
+// its difference from `baseShare`), the name in the top right corner and the
+// finger and share in the bottom left ("L2 5.4%"), or the difference.
+void openKey(std::string& out, const Box& box, double share, double baseShare,
+             const Colouring& colouring, std::string_view title, std::string_view name,
+             int fingerSlot, std::string_view keyId, bool offScale = false) {
+  std::string fullTitle(title);
+  std::string bottom;
+  Rgb fill;
+  if (colouring.baseline != nullptr) {
+    // The labels say what the key types: the tooltip gives the two shares.
+    const double difference = share - baseShare;
+    fill = divergingColour(colouring.widestDifference > 0 ? difference / colouring.widestDifference
+                                                          : 0);
+    fullTitle.clear();
+    appendFormat(fullTitle, "%.2f%% of keystrokes, %.2f%% on the baseline", share, baseShare);
+    bottom = differenceText(difference, 2);
+    name = {};
+  } else {
+    fill = offScale ? Rgb{0xf4, 0xf4, 0xf4}
+                    : heatColour(colouring.darkestShare > 0 ? share / colouring.darkestShare : 0);
+    appendFormat(bottom, "%s %.1f%%", std::string(fingerName(fingerSlot)).c_str(), share);
+  }
+  // The group's origin is where the labels start, kLabelInset into the key,
+  // so that they need no x of their own: a page of keyboards is smaller so.
+  appendFormat(out, "<g transform=\"translate(%.0f,%.0f)\"%s", box.x + kLabelInset, box.y,
+               offScale               ? " class=\"off\""
+               : wantsLightText(fill) ? " class=\"dk\""
+                                      : "");
+  // A difference keyboard's keys say which key they are, for readers of the page's source.
+  if (colouring.baseline != nullptr) {
+    out += " data-k=\"";
+    appendHtmlEscaped(out, keyId);
+    out += '"';
+  }
+  out += '>';
+  // A difference keyboard's keys carry their difference as text and no
+  // tooltip: the layout's own keyboard gives the counts.
+  if (colouring.baseline == nullptr) appendSvgTitle(out, fullTitle);
   // Most keys are one unit wide: they use the page's one key shape.
   if (box.width == kUnit - kGap && box.height == kUnit - kGap) {
     appendFormat(out, "<use href=\"#key\" fill=\"%s\"/>", cssColour(fill).c_str());
   } else {
-    appendFormat(out, "<rect width=\"%.0f\" height=\"%.0f\" rx=\"5\" fill=\"%s\"/>", box.width,
-                 box.height, cssColour(fill).c_str());
+    appendFormat(out, "<rect x=\"%d\" width=\"%.0f\" height=\"%.0f\" rx=\"5\" fill=\"%s\"/>",
+                 -kLabelInset, box.width, box.height, cssColour(fill).c_str());
   }
   // The name stands at the right edge: the style anchors it there.
-  if (!name.empty()) appendSvgText(out, box.width - 4, 12, "n", name);
-  char bottom[48];
-  std::snprintf(bottom, sizeof bottom, "%s %.1f%%", std::string(fingerName(fingerSlot)).c_str(),
-                share);
-  appendSvgText(out, 5, box.height - 5, "f", bottom);
+  if (!name.empty()) appendSvgText(out, box.width - 4 - kLabelInset, 12, "n", name);
+  appendSvgText(out, 0, box.height - 5, colouring.baseline != nullptr ? "d" : "f", bottom);
 }
 
 // "d ㅇ: 2593": a level's character, what it types (when that is not the
@@ -100,11 +137,10 @@ void appendLevel(std::string& title, unsigned char character, std::string_view t
   appendFormat(title, ": %lld", presses);
 }
 
-void appendKey(std::string& out, const KeyCap& key, const Box& box, Count keystrokes,
-               double darkestShare) {
+void appendKey(std::string& out, const KeyCap& key, const Box& box, double share, double baseShare,
+               const Colouring& colouring) {
   const unsigned char plain = key.characters.unshifted;
   const unsigned char shifted = key.characters.shifted;
-  const double share = shareOf(key.presses + key.shiftedPresses, keystrokes);
   const int finger = fingerSlotOf(key.info);
   std::string title;
   appendLevel(title, plain, key.types, key.presses);
@@ -116,25 +152,26 @@ void appendKey(std::string& out, const KeyCap& key, const Box& box, Count keystr
   if (plain >= 'a' && plain <= 'z') name = std::string(1, static_cast<char>(plain - 'a' + 'A'));
   // A key that types its own sign shows it once.
   if (name == key.label) name.clear();
-  openKey(out, box, share, darkestShare, title, name, finger);
+  openKey(out, box, share, baseShare, colouring, title, name, finger, keyName(plain),
+          plain == ' ' && colouring.baseline == nullptr);
   const double room = box.width - 10;
   if (!key.shiftedLabel.empty()) {
-    appendFittedText(out, 5, 20, key.shiftedLabelIsFinal ? "s fin" : "s", key.shiftedLabel, 13,
+    appendFittedText(out, 0, 20, key.shiftedLabelIsFinal ? "s fin" : "s", key.shiftedLabel, 13,
                      room - 14);
   }
   if (!key.label.empty()) {
-    appendFittedText(out, 5, 40, key.labelIsFinal ? "u fin" : "u", key.label, 18, room);
+    appendFittedText(out, 0, 40, key.labelIsFinal ? "u fin" : "u", key.label, 18, room);
   }
   out += "</g>";
 }
 
-void appendShiftKey(std::string& out, const Box& box, Count presses, Count keystrokes,
-                    double darkestShare, bool left) {
-  const double share = shareOf(presses, keystrokes);
+void appendShiftKey(std::string& out, const Box& box, Count presses, double share, double baseShare,
+                    const Colouring& colouring, bool left) {
   std::string title;
   appendFormat(title, "%s Shift: %lld, for shifted keys of the %s hand", left ? "Left" : "Right",
                presses, left ? "right" : "left");
-  openKey(out, box, share, darkestShare, title, "Shift", left ? kLeftShiftSlot : kRightShiftSlot);
+  openKey(out, box, share, baseShare, colouring, title, "Shift",
+          left ? kLeftShiftSlot : kRightShiftSlot, left ? "Left Shift" : "Right Shift");
   out += "</g>";
 }
 
@@ -147,41 +184,70 @@ void appendInertKey(std::string& out, const Box& box, const char* name) {
   out += "</g>";
 }
 
-}  // namespace
-
-void appendKeyShape(std::string& out) {
-  appendFormat(out, "<rect id=\"key\" width=\"%d\" height=\"%d\" rx=\"5\"/>", kUnit - kGap,
-               kUnit - kGap);
-}
-
-void appendKeyboard(std::string& out, const KeyboardPicture& picture, double darkestShare,
-                    std::string_view caption) {
+void appendBoard(std::string& out, const KeyboardPicture& picture, const Colouring& colouring,
+                 std::string_view caption) {
   appendFormat(out,
                "<svg class=\"kb\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" role=\"img\" "
                "aria-label=\"",
                kKeyboardWidth, kKeyboardHeight, kKeyboardWidth, kKeyboardHeight);
   appendHtmlEscaped(out, caption);
   out += "\">";
-  // Keys whose strokes kbeval does not count, so that the board looks like one.
-  appendInertKey(out, boxAt(13, 5, 2), "Backspace");
-  appendInertKey(out, boxAt(0, 4, 1.5), "Tab");
-  appendInertKey(out, boxAt(0, 3, 1.75), "Caps Lock");
-  appendShiftKey(out, boxAt(0, 2, 2.25), picture.leftShiftPresses, picture.keystrokes, darkestShare,
-                 true);
+  const auto baseShare = [&](std::size_t slot) {
+    return colouring.baseline != nullptr ? keyShare(*colouring.baseline, slot) : 0.0;
+  };
+  // Keys whose strokes kbeval does not count, so that the board looks like
+  // one (a difference keyboard does without them).
+  if (colouring.baseline == nullptr) {
+    appendInertKey(out, boxAt(13, 5, 2), "Backspace");
+    appendInertKey(out, boxAt(0, 4, 1.5), "Tab");
+    appendInertKey(out, boxAt(0, 3, 1.75), "Caps Lock");
+  }
+  appendShiftKey(out, boxAt(0, 2, 2.25), picture.leftShiftPresses, keyShare(picture, kPhysicalKeys),
+                 baseShare(kPhysicalKeys), colouring, true);
   // The keys come row by row in their order on the board; a row's next key
   // goes right after the one before it.
   double next[6];
   for (int row = 0; row < 6; ++row) next[row] = kRowStart[row];
-  for (const KeyCap& key : picture.keys) {
+  for (std::size_t slot = 0; slot < picture.keys.size(); ++slot) {
+    const KeyCap& key = picture.keys[slot];
     const int row = key.info.row;
     if (row < 1 || row > 5) continue;
     const double width = widthOf(key.characters.unshifted);
-    appendKey(out, key, boxAt(next[row], row, width), picture.keystrokes, darkestShare);
+    appendKey(out, key, boxAt(next[row], row, width), keyShare(picture, slot), baseShare(slot),
+              colouring);
     next[row] += width;
   }
   appendShiftKey(out, boxAt(next[2], 2, 15 - next[2]), picture.rightShiftPresses,
-                 picture.keystrokes, darkestShare, false);
+                 keyShare(picture, kPhysicalKeys + 1), baseShare(kPhysicalKeys + 1), colouring,
+                 false);
   out += "</svg>";
+}
+
+}  // namespace
+
+void appendKeyShape(std::string& out) {
+  appendFormat(out, "<rect id=\"key\" x=\"%d\" width=\"%d\" height=\"%d\" rx=\"5\"/>", -kLabelInset,
+               kUnit - kGap, kUnit - kGap);
+}
+
+double keyShare(const KeyboardPicture& picture, std::size_t slot) {
+  if (slot < picture.keys.size()) {
+    const KeyCap& key = picture.keys[slot];
+    return shareOf(key.presses + key.shiftedPresses, picture.keystrokes);
+  }
+  return shareOf(slot == kPhysicalKeys ? picture.leftShiftPresses : picture.rightShiftPresses,
+                 picture.keystrokes);
+}
+
+void appendKeyboard(std::string& out, const KeyboardPicture& picture, double darkestShare,
+                    std::string_view caption) {
+  appendBoard(out, picture, Colouring{darkestShare, nullptr, 0}, caption);
+}
+
+void appendDifferenceKeyboard(std::string& out, const KeyboardPicture& picture,
+                              const KeyboardPicture& baseline, double widestDifference,
+                              std::string_view caption) {
+  appendBoard(out, picture, Colouring{0, &baseline, widestDifference}, caption);
 }
 
 }  // namespace kbeval

@@ -47,8 +47,22 @@ inline constexpr int kKeyboardHeight = 308;
 void appendKeyShape(std::string& out);
 
 // The keyboard with its keys coloured by share of keystrokes, `darkestShare`
-// (a percentage) and above taking the darkest colour.
+// (a percentage) and above taking the darkest colour. The space bar stays
+// off the scale (it would take its top from the character keys): it is
+// drawn apart, with its share as text.
 void appendKeyboard(std::string& out, const KeyboardPicture& picture, double darkestShare,
                     std::string_view caption);
+
+// A key's share of keystrokes, both levels together, in percent; slot
+// kPhysicalKeys is the left Shift, kPhysicalKeys + 1 the right one.
+double keyShare(const KeyboardPicture& picture, std::size_t slot);
+
+// The keyboard of `picture` with its keys coloured by how their shares
+// differ from those of the same keys in `baseline`, in percentage points, on
+// a diverging scale from -`widestDifference` to +`widestDifference`; each
+// key shows its difference as text.
+void appendDifferenceKeyboard(std::string& out, const KeyboardPicture& picture,
+                              const KeyboardPicture& baseline, double widestDifference,
+                              std::string_view caption);
 
 }  // namespace kbeval

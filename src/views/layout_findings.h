@@ -3,6 +3,8 @@
 // worked out from them, its per-key counts and its worst pairs.
 #pragma once
 
+#include <vector>
+
 #include "keystrokes/key_pairs.h"
 #include "keystrokes/keystroke_counts.h"
 #include "keystrokes/stroke_figures.h"
@@ -21,9 +23,10 @@ struct LayoutFindings {
   ComparisonFigures figures;
   KeyTable keys{};  // the key table it was evaluated on: which finger and row each key has
   KeyUseTable keyUse{};
-  WorstPairs worstPairs;    // at most kWorstPairsKept of each kind
   bool hasStrokes = false;  // the pair and triple figures were counted (--board)
   StrokeFigures strokes{};
+  WorstPairs worstPairs;                                // at most kWorstPairsKept of each kind
+  std::vector<UntreatedCharacter> untreatedCharacters;  // all of them, the most frequent first
 };
 
 }  // namespace kbeval

@@ -32,13 +32,19 @@ double fillOf(double value, double full) {
 }
 
 // `cssClass` sets how the chart's texts are anchored (see the page's style).
+// A chart is one image to a screen reader: its accessible name carries every
+// bar's label and value, "caption: L5 8.1%, L4 10.2%, ...".
 void openSvg(std::string& out, const char* cssClass, int width, int height,
-             std::string_view caption) {
+             std::string_view caption, std::span<const Bar> bars = {}) {
   appendFormat(out,
                "<svg class=\"%s\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" role=\"img\"",
                cssClass, width, height, width, height);
+  std::string name(caption);
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    name.append(i == 0 ? ": " : ", ").append(bars[i].label).append(" ").append(bars[i].valueText);
+  }
   out += " aria-label=\"";
-  appendHtmlEscaped(out, caption);
+  appendHtmlEscaped(out, name);
   out += "\">";
 }
 
@@ -46,7 +52,12 @@ void openSvg(std::string& out, const char* cssClass, int width, int height,
 
 void appendSvgText(std::string& out, double x, double y, std::string_view cssClass,
                    std::string_view text, TextAnchor anchor) {
-  appendFormat(out, "<text x=\"%g\" y=\"%g\"", tenth(x), tenth(y));
+  // x is 0 unless it is given: most key labels start at their group's origin.
+  if (tenth(x) == 0) {
+    appendFormat(out, "<text y=\"%g\"", tenth(y));
+  } else {
+    appendFormat(out, "<text x=\"%g\" y=\"%g\"", tenth(x), tenth(y));
+  }
   if (!cssClass.empty()) {
     out += " class=\"";
     appendHtmlEscaped(out, cssClass);
@@ -69,7 +80,7 @@ void appendSvgTitle(std::string& out, std::string_view text) {
 void appendColumnChart(std::string& out, std::span<const Bar> bars, int width, int height,
                        ChartScale scale, std::string_view caption) {
   constexpr double kTop = 16, kBottom = 20, kSide = 4;
-  openSvg(out, "cc", width, height, caption);
+  openSvg(out, "cc", width, height, caption, bars);
   const double full = scale.full > 0 ? scale.full : largestValue(bars);
   const double slot = bars.empty() ? 0 : (width - 2 * kSide) / static_cast<double>(bars.size());
   const double barWidth = slot * 0.72;
@@ -102,7 +113,7 @@ void appendBarChart(std::string& out, std::span<const Bar> bars, int width, Char
   for (const Bar& bar : bars) longest = std::max(longest, bar.valueText.size());
   const double valueRoom = 6.2 * static_cast<double>(longest) + 8;
   const int height = static_cast<int>(kRow * static_cast<double>(bars.size())) + 4;
-  openSvg(out, "bc", width, height, caption);
+  openSvg(out, "bc", width, height, caption, bars);
   const double full = scale.full > 0 ? scale.full : largestValue(bars);
   const double room = width - kLabel - valueRoom;
   for (std::size_t i = 0; i < bars.size(); ++i) {
@@ -132,15 +143,23 @@ void appendHeatGradient(std::string& out) {
     appendFormat(out, "<stop offset=\"%g\" stop-color=\"%s\"/>", at,
                  cssColour(heatColour(at)).c_str());
   }
+  out += "</linearGradient><linearGradient id=\"diff\">";
+  for (int i = 0; i <= kStops; ++i) {
+    const double at = static_cast<double>(i) / kStops;
+    appendFormat(out, "<stop offset=\"%g\" stop-color=\"%s\"/>", at,
+                 cssColour(divergingColour(2 * at - 1)).c_str());
+  }
   out += "</linearGradient></defs></svg>";
 }
 
-void appendColourLegend(std::string& out, int width, std::span<const LegendTick> ticks,
-                        std::string_view caption) {
+namespace {
+
+void appendLegend(std::string& out, const char* gradient, int width,
+                  std::span<const LegendTick> ticks, std::string_view caption) {
   constexpr double kSide = 20, kStrip = 14;
   openSvg(out, "lg", width, 44, caption);
-  appendFormat(out, "<rect x=\"%g\" y=\"0\" width=\"%g\" height=\"%g\" fill=\"url(#heat)\"/>",
-               kSide, width - 2 * kSide, kStrip);
+  appendFormat(out, "<rect x=\"%g\" y=\"0\" width=\"%g\" height=\"%g\" fill=\"url(#%s)\"/>", kSide,
+               width - 2 * kSide, kStrip, gradient);
   for (const LegendTick& tick : ticks) {
     const double x = kSide + (width - 2 * kSide) * std::clamp(tick.position, 0.0, 1.0);
     appendFormat(out, "<line class=\"axis\" x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\"/>", tenth(x),
@@ -149,6 +168,18 @@ void appendColourLegend(std::string& out, int width, std::span<const LegendTick>
   }
   appendSvgText(out, width / 2.0, kStrip + 29, "l", caption);
   out += "</svg>";
+}
+
+}  // namespace
+
+void appendColourLegend(std::string& out, int width, std::span<const LegendTick> ticks,
+                        std::string_view caption) {
+  appendLegend(out, "heat", width, ticks, caption);
+}
+
+void appendDivergingLegend(std::string& out, int width, std::span<const LegendTick> ticks,
+                           std::string_view caption) {
+  appendLegend(out, "diff", width, ticks, caption);
 }
 
 }  // namespace kbeval

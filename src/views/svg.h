@@ -44,8 +44,9 @@ void appendColumnChart(std::string& out, std::span<const Bar> bars, int width, i
 void appendBarChart(std::string& out, std::span<const Bar> bars, int width, ChartScale scale,
                     std::string_view caption);
 
-// The colour scale as a gradient with the id "heat", in an SVG of no size:
-// once per page, before any legend.
+// The colour scales as gradients with the ids "heat" and "diff" (the
+// diverging scale of differences), in an SVG of no size: once per page,
+// before any legend.
 void appendHeatGradient(std::string& out);
 
 // The colour scale as a strip `width` pixels wide, with `ticks` under it at
@@ -56,5 +57,9 @@ struct LegendTick {
 };
 void appendColourLegend(std::string& out, int width, std::span<const LegendTick> ticks,
                         std::string_view caption);
+
+// The same for the diverging scale, -1 at the strip's left end, +1 at its right.
+void appendDivergingLegend(std::string& out, int width, std::span<const LegendTick> ticks,
+                           std::string_view caption);
 
 }  // namespace kbeval

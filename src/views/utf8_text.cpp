@@ -1,5 +1,8 @@
 #include "views/utf8_text.h"
 
+#include <vector>
+
+#include "text/charset_tables.h"
 #include "text/utf8.h"
 
 namespace kbeval {
@@ -17,7 +20,43 @@ int columnsOf(char32_t c) {
   return 1;
 }
 
+// CP949 two-byte codes back to code points, from the table that maps the
+// other way: built once, then only read.
+const std::vector<char32_t>& cp949CodePoints() {
+  static const std::vector<char32_t> codePoints = [] {
+    std::vector<char32_t> table(0x10000, 0);
+    if (const CharsetTable* cp949 = cp949Table()) {
+      for (char32_t c = 0x80; c < 0x10000; ++c) {
+        const std::uint16_t code = cp949->codes[c];
+        if (code != kNoCode && code > 0xFF && table[code] == 0) table[code] = c;
+      }
+    }
+    return table;
+  }();
+  return codePoints;
+}
+
 }  // namespace
+
+std::string decodedName(std::string_view name) {
+  if (isValidUtf8(name)) return std::string(name);
+  const std::vector<char32_t>& codePoints = cp949CodePoints();
+  std::string decoded;
+  for (std::size_t at = 0; at < name.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(name[at]);
+    if (byte < 0x80) {
+      decoded += static_cast<char>(byte);
+      continue;
+    }
+    if (at + 1 == name.size()) return std::string(name);
+    const auto code =
+        static_cast<std::uint16_t>(byte << 8 | static_cast<unsigned char>(name[at + 1]));
+    if (codePoints[code] == 0) return std::string(name);
+    appendUtf8(codePoints[code], decoded);
+    ++at;
+  }
+  return decoded;
+}
 
 std::size_t displayWidth(std::string_view text) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());

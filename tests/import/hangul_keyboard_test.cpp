@@ -13,14 +13,39 @@ using testing::item;
 using testing::keyboardXml;
 using testing::rule;
 
-KeyboardReadResult parseWith(const std::string& xml,
-                             const std::map<std::string, std::string>& includes = {}) {
-  return parseHangulKeyboard(xml,
-                             [&includes](const std::string& name) -> std::optional<std::string> {
-                               const auto found = includes.find(name);
-                               if (found == includes.end()) return std::nullopt;
-                               return found->second;
-                             });
+// One read's outcome: whether it succeeded, the keyboard and the error.
+struct Read {
+  bool ok = false;
+  HangulKeyboard keyboard;
+  std::string error;
+};
+
+Read parseWith(const std::string& xml, const std::map<std::string, std::string>& includes = {}) {
+  Read read;
+  read.ok = parseHangulKeyboard(
+      xml,
+      [&includes](const std::string& name, std::string& text, std::string&) {
+        const auto found = includes.find(name);
+        if (found == includes.end()) return false;
+        text = found->second;
+        return true;
+      },
+      read.keyboard, read.error);
+  return read;
+}
+
+Read readFile(const std::string& path) {
+  Read read;
+  read.ok = readHangulKeyboard(path, read.keyboard, read.error);
+  return read;
+}
+
+// The two ways a read fails, told apart by how the error begins.
+bool notKeyboard(const Read& read) {
+  return !read.ok && read.error.rfind("not a libhangul keyboard: ", 0) == 0;
+}
+bool unreadable(const Read& read) {
+  return !read.ok && read.error.rfind("cannot read", 0) == 0;
 }
 
 TEST(ParseHangulKeyboard, ReadsTypeNameMapAndInlineRules) {
@@ -31,8 +56,8 @@ TEST(ParseHangulKeyboard, ReadsTypeNameMapAndInlineRules) {
       item(0x6B, 0x1100) + item(0x30, 0x110F) + "</map>" + "<combination id=\"0\">" +
       rule(0x1100, 0x1100, 0x1101) + "</combination></hangul-keyboard>";
   const auto result = parseWith(xml);
-  ASSERT_EQ(result.failure, ReadFailure::None) << result.message;
-  const HangulKeyboard& keyboard = *result.keyboard;
+  ASSERT_TRUE(result.ok) << result.error;
+  const HangulKeyboard& keyboard = result.keyboard;
   EXPECT_EQ(keyboard.id, "x");
   EXPECT_EQ(keyboard.type, "jaso");
   EXPECT_EQ(keyboard.name, "Plain");  // the <name> without a language
@@ -52,12 +77,12 @@ TEST(ParseHangulKeyboard, IncludedRulesFollowInlineOnesAndDecimalCodesAreRead) {
   const std::string withInclude = xml.substr(0, xml.rfind("</hangul-keyboard>")) +
                                   "<include file=\"c.xml\"/></hangul-keyboard>";
   const auto result = parseWith(withInclude, {{"c.xml", combination}});
-  ASSERT_EQ(result.failure, ReadFailure::None) << result.message;
-  ASSERT_EQ(result.keyboard->rules.size(), 3u);
-  EXPECT_EQ(result.keyboard->rules[0].first, char32_t{0x1100});
-  EXPECT_EQ(result.keyboard->rules[1].result, char32_t{0x116A});
-  EXPECT_EQ(result.keyboard->rules[2].first, char32_t{0x1169});  // 4457 decimal
-  EXPECT_EQ(result.keyboard->rules[2].result, char32_t{0x116C});
+  ASSERT_TRUE(result.ok) << result.error;
+  ASSERT_EQ(result.keyboard.rules.size(), 3u);
+  EXPECT_EQ(result.keyboard.rules[0].first, char32_t{0x1100});
+  EXPECT_EQ(result.keyboard.rules[1].result, char32_t{0x116A});
+  EXPECT_EQ(result.keyboard.rules[2].first, char32_t{0x1169});  // 4457 decimal
+  EXPECT_EQ(result.keyboard.rules[2].result, char32_t{0x116C});
 }
 
 TEST(ParseHangulKeyboard, LaterItemForAKeyReplacesTheEarlierAndOtherMapsAreKeptApart) {
@@ -65,11 +90,11 @@ TEST(ParseHangulKeyboard, LaterItemForAKeyReplacesTheEarlierAndOtherMapsAreKeptA
                           item('r', 0x1101) + "</map><map id=\"1\">" + item('q', 0x1107) +
                           "</map></hangul-keyboard>";
   const auto result = parseWith(xml);
-  ASSERT_EQ(result.failure, ReadFailure::None) << result.message;
-  ASSERT_EQ(result.keyboard->keys.size(), 1u);
-  EXPECT_EQ(result.keyboard->keys[0].value, char32_t{0x1101});
-  ASSERT_EQ(result.keyboard->otherMapKeys.size(), 1u);
-  EXPECT_EQ(result.keyboard->otherMapKeys[0].key, char32_t{'q'});
+  ASSERT_TRUE(result.ok) << result.error;
+  ASSERT_EQ(result.keyboard.keys.size(), 1u);
+  EXPECT_EQ(result.keyboard.keys[0].value, char32_t{0x1101});
+  ASSERT_EQ(result.keyboard.otherMapKeys.size(), 1u);
+  EXPECT_EQ(result.keyboard.otherMapKeys[0].key, char32_t{'q'});
 }
 
 TEST(ParseHangulKeyboard, RejectsWhatIsNotAKeyboard) {
@@ -99,9 +124,9 @@ TEST(ParseHangulKeyboard, RejectsWhatIsNotAKeyboard) {
   };
   for (const Case& c : cases) {
     const auto result = parseWith(c.xml);
-    EXPECT_EQ(result.failure, ReadFailure::NotKeyboard) << c.what;
-    EXPECT_FALSE(result.keyboard) << c.what;
-    EXPECT_FALSE(result.message.empty()) << c.what;
+    EXPECT_TRUE(notKeyboard(result)) << c.what << ": " << result.error;
+    EXPECT_TRUE(result.keyboard.type.empty()) << c.what;  // left as it was
+    EXPECT_GT(result.error.size(), std::string("not a libhangul keyboard: ").size()) << c.what;
   }
 }
 
@@ -109,28 +134,27 @@ TEST(ParseHangulKeyboard, MissingOrBadIncludeIsReported) {
   const std::string xml = "<hangul-keyboard type=\"jamo\"><map>" + item('r', 0x1100) +
                           "</map><include file=\"gone.xml\"/></hangul-keyboard>";
   const auto missing = parseWith(xml);
-  EXPECT_EQ(missing.failure, ReadFailure::Unreadable);
-  EXPECT_NE(missing.message.find("gone.xml"), std::string::npos);
+  EXPECT_TRUE(unreadable(missing)) << missing.error;
+  EXPECT_NE(missing.error.find("gone.xml"), std::string::npos);
 
   const auto notCombination = parseWith(xml, {{"gone.xml", "<hangul-keyboard type=\"jamo\"/>"}});
-  EXPECT_EQ(notCombination.failure, ReadFailure::NotKeyboard);
+  EXPECT_TRUE(notKeyboard(notCombination)) << notCombination.error;
   const auto notXml = parseWith(xml, {{"gone.xml", "garbage"}});
-  EXPECT_EQ(notXml.failure, ReadFailure::NotKeyboard);
+  EXPECT_TRUE(notKeyboard(notXml)) << notXml.error;
 }
 
 TEST(ReadHangulKeyboard, UnreadablePathsAndIncludesBesideTheFile) {
   testing::TempDir dir;
-  EXPECT_EQ(readHangulKeyboard((dir.path / "missing.xml").string()).failure,
-            ReadFailure::Unreadable);
-  EXPECT_EQ(readHangulKeyboard(dir.path.string()).failure, ReadFailure::Unreadable);  // a directory
+  EXPECT_TRUE(unreadable(readFile((dir.path / "missing.xml").string())));
+  EXPECT_TRUE(unreadable(readFile(dir.path.string())));  // a directory
 
   dir.write("rules.xml", "<combination>" + rule(0x1100, 0x1100, 0x1101) + "</combination>");
   const std::string path =
       dir.write("kb.xml", "<hangul-keyboard type=\"jamo\"><map>" + item('r', 0x1100) +
                               "</map><include file=\"rules.xml\"/></hangul-keyboard>");
-  const auto result = readHangulKeyboard(path);
-  ASSERT_EQ(result.failure, ReadFailure::None) << result.message;
-  EXPECT_EQ(result.keyboard->rules.size(), 1u);
+  const auto result = readFile(path);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(result.keyboard.rules.size(), 1u);
 }
 
 }  // namespace

@@ -39,8 +39,12 @@ inline std::string rule(unsigned first, unsigned second, unsigned result) {
 
 // Parses keyboard XML that includes nothing.
 inline HangulKeyboard parsed(const std::string& xml) {
-  const auto result = parseHangulKeyboard(xml, [](const std::string&) { return std::nullopt; });
-  return result.keyboard.value();
+  HangulKeyboard keyboard;
+  std::string error;
+  const bool read = parseHangulKeyboard(
+      xml, [](const std::string&, std::string&, std::string&) { return false; }, keyboard, error);
+  EXPECT_TRUE(read) << error;
+  return keyboard;
 }
 
 // A fresh directory under the system's temporary directory, removed at scope end.

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "keystrokes/key_table.h"
 #include "layouts/character_tables.h"
 
 namespace kbeval::import {
@@ -93,19 +94,23 @@ TEST(SymbolRow, FindsTheQuotesAndNotZero) {
   EXPECT_FALSE(symbolRow('?'));
 }
 
-TEST(KeyFacts, ShiftHandAndReachOfSampleKeys) {
-  EXPECT_TRUE(isShifted('R'));
-  EXPECT_TRUE(isShifted('<'));
-  EXPECT_FALSE(isShifted('r'));
-  EXPECT_FALSE(isShifted('\''));
-  EXPECT_TRUE(isLeftHand('b'));
-  EXPECT_TRUE(isLeftHand('%'));
-  EXPECT_FALSE(isLeftHand('6'));
-  EXPECT_FALSE(isLeftHand('/'));
-  EXPECT_EQ(keyReach('v'), 0);
-  EXPECT_EQ(keyReach('/'), 1);
-  EXPECT_EQ(keyReach('9'), 2);
-  EXPECT_EQ(keyReach('^'), 2);
+// The importer orders key sequences by the QWERTY board's Shift, hand and
+// row, as the core's key table gives them.
+TEST(KeyFacts, ShiftHandAndRowOfSampleKeys) {
+  KeyTable keys{};
+  setupKeyTable(2, "Qwerty", keys);
+  auto at = [&keys](char key) { return keys[static_cast<unsigned char>(key)]; };
+  EXPECT_EQ(at('R').shift, 1);
+  EXPECT_EQ(at('<').shift, 1);
+  EXPECT_EQ(at('r').shift, 0);
+  EXPECT_EQ(at('\'').shift, 0);
+  EXPECT_LT(at('b').finger, 0);
+  EXPECT_LT(at('%').finger, 0);
+  EXPECT_GT(at('6').finger, 0);
+  EXPECT_GT(at('/').finger, 0);
+  EXPECT_EQ(at('/').row, 2);
+  EXPECT_EQ(at('9').row, 5);
+  EXPECT_EQ(at('^').row, 5);
 }
 
 }  // namespace

@@ -19,6 +19,21 @@ constexpr std::string_view kKiyeokSios = "\xA4\xA3";   // ㄳ (final only)
 constexpr std::string_view kWa = "\xA4\xC8";           // ㅘ
 constexpr std::string_view kO = "\xA4\xC7";            // ㅗ
 
+// The layout imported from `keyboard`, which must not be refused.
+ImportedLayout imported(const HangulKeyboard& keyboard) {
+  ImportedLayout layout;
+  std::string error;
+  EXPECT_TRUE(importKeyboard(keyboard, layout, error)) << error;
+  return layout;
+}
+
+// Why `keyboard` is refused; empty when it is imported.
+std::string refusal(const HangulKeyboard& keyboard) {
+  ImportedLayout layout;
+  std::string error;
+  return importKeyboard(keyboard, layout, error) ? std::string() : error;
+}
+
 int initialCode(std::string_view name) {
   return *findName(InitialNames, name);
 }
@@ -39,9 +54,7 @@ const std::string kTwoSetRules =
     rule(0x1169, 0x1161, 0x116A) + rule(0x11A8, 0x11BA, 0x11AA) + rule(0x1100, 0x1100, 0x1101);
 
 TEST(ImportKeyboard, TwoSetConsonantKeysServeInitialAndFinal) {
-  const auto result = importKeyboard(parsed(keyboardXml("jamo", kTwoSetItems, kTwoSetRules)));
-  ASSERT_TRUE(result.refusal.empty());
-  const ImportedLayout& layout = result.layout;
+  const ImportedLayout layout = imported(parsed(keyboardXml("jamo", kTwoSetItems, kTwoSetRules)));
   EXPECT_EQ(layout.setType, 2);
   EXPECT_EQ(layout.initialKeys[initialCode(kKiyeok)], "r");
   EXPECT_EQ(layout.initialKeys[initialCode(kSsangKiyeok)], "R");  // one key beats r r
@@ -56,7 +69,7 @@ TEST(ImportKeyboard, ThreeSetKeepsSlotsApartAndCombinesWithinOne) {
   const std::string items = item('k', 0x1100) + item('x', 0x11A8) + item('q', 0x11BA);
   const std::string rules = rule(0x1100, 0x1100, 0x1101) + rule(0x11A8, 0x11A8, 0x11A9) +
                             rule(0x11A8, 0x11BA, 0x11AA) + rule(0x1100, 0x1109, 0x11AA);
-  const ImportedLayout layout = importKeyboard(parsed(keyboardXml("jaso", items, rules))).layout;
+  const ImportedLayout layout = imported(parsed(keyboardXml("jaso", items, rules)));
   EXPECT_EQ(layout.setType, 3);
   EXPECT_EQ(layout.initialKeys[initialCode(kKiyeok)], "k");
   EXPECT_EQ(layout.initialKeys[initialCode(kSsangKiyeok)], "kk");
@@ -70,7 +83,7 @@ TEST(ImportKeyboard, TiesGoToFewerShiftsThenAlternatingHandsThenLetterKeys) {
   const std::string items = item('v', 0x1169) + item('/', 0x1169) + item('f', 0x1161) +
                             item('R', 0x1100) + item('r', 0x1100);
   const ImportedLayout layout =
-      importKeyboard(parsed(keyboardXml("jaso", items, rule(0x1169, 0x1161, 0x116A)))).layout;
+      imported(parsed(keyboardXml("jaso", items, rule(0x1169, 0x1161, 0x116A))));
   EXPECT_EQ(layout.initialKeys[initialCode(kKiyeok)], "r");
   EXPECT_EQ(layout.medialKeys[medialCode(kO)], "v");
   EXPECT_EQ(layout.medialKeys[medialCode(kWa)], "/f");
@@ -80,8 +93,7 @@ TEST(ImportKeyboard, ChainsLongerThanFourKeysAreNotKept) {
   // ㅡ + ㅡ -> ㅡ loops; a chain never grows past the 4 bytes a key string holds,
   // and the one-key sequence wins anyway.
   const ImportedLayout layout =
-      importKeyboard(parsed(keyboardXml("jaso", item('g', 0x1173), rule(0x1173, 0x1173, 0x1173))))
-          .layout;
+      imported(parsed(keyboardXml("jaso", item('g', 0x1173), rule(0x1173, 0x1173, 0x1173))));
   EXPECT_EQ(layout.medialKeys[*findName(MedialNames, "\xA4\xD1")], "g");
 }
 
@@ -90,7 +102,7 @@ TEST(ImportKeyboard, SignsFollowTheKeysThatTypeThem) {
   // and '"' is typed both by itself and by 'M'.
   const std::string items = item('2', 0x11BB) + item('<', '2') + item('!', 0x11BD) +
                             item('B', '!') + item('M', '"') + item('H', '\'') + item('\'', 0x1110);
-  const ImportedLayout layout = importKeyboard(parsed(keyboardXml("jaso", items))).layout;
+  const ImportedLayout layout = imported(parsed(keyboardXml("jaso", items)));
   EXPECT_EQ(layout.signKeys[signIndex('2')], "<");
   EXPECT_EQ(layout.signKeys[signIndex('!')], "B");
   EXPECT_EQ(layout.signKeys[signIndex('"')], "\"");  // its own key before another shifted one
@@ -104,7 +116,7 @@ TEST(ImportKeyboard, QuotesTakeTheirOwnKeyOrTheAsciiQuoteKey) {
   // & types “ directly; nothing types ” so it falls back to the key typing '"'.
   const std::string items =
       item('&', 0x201C) + item('H', '\'') + item('\'', 0x1110) + item('~', 0x203B);
-  const ImportedLayout layout = importKeyboard(parsed(keyboardXml("jaso", items))).layout;
+  const ImportedLayout layout = imported(parsed(keyboardXml("jaso", items)));
   EXPECT_EQ(layout.symbolKeys[4], "H");   // ‘ like '
   EXPECT_EQ(layout.symbolKeys[5], "H");   // ’ like '
   EXPECT_EQ(layout.symbolKeys[6], "&");   // “ has its own key
@@ -120,7 +132,7 @@ TEST(ImportKeyboard, WhatTheLayoutFileCannotHoldIsListed) {
       "<hangul-keyboard type=\"jaso-yet\"><map id=\"0\">" + item('W', 0x1140) /* old jamo */ +
       item(0xE9, 0x1100) /* key outside ASCII */ + item('Q', 0x20A9) /* no such symbol */ +
       item('k', 0x1100) + "</map><map id=\"1\">" + item('z', 0x1100) + "</map></hangul-keyboard>";
-  const ImportedLayout layout = importKeyboard(parsed(xml)).layout;
+  const ImportedLayout layout = imported(parsed(xml));
   auto mentions = [&layout](const std::string& text) {
     for (const std::string& problem : layout.problems) {
       if (problem.find(text) != std::string::npos) return true;
@@ -137,16 +149,15 @@ TEST(ImportKeyboard, WhatTheLayoutFileCannotHoldIsListed) {
 }
 
 TEST(ImportKeyboard, RomajaAndUnknownTypesAreRefused) {
-  EXPECT_NE(importKeyboard(parsed(keyboardXml("romaja", item('a', 0x1161)))).refusal.find("romaja"),
+  EXPECT_NE(refusal(parsed(keyboardXml("romaja", item('a', 0x1161)))).find("romaja"),
             std::string::npos);
-  EXPECT_NE(importKeyboard(parsed(keyboardXml("chord", item('a', 0x1161)))).refusal.find("chord"),
+  EXPECT_NE(refusal(parsed(keyboardXml("chord", item('a', 0x1161)))).find("chord"),
             std::string::npos);
-  EXPECT_TRUE(importKeyboard(parsed(keyboardXml("jamo-yet", item('a', 0x1161)))).refusal.empty());
+  EXPECT_TRUE(refusal(parsed(keyboardXml("jamo-yet", item('a', 0x1161)))).empty());
 }
 
 TEST(FormatLayoutFile, HeaderLinesAndFingering) {
-  const ImportedLayout layout =
-      importKeyboard(parsed(keyboardXml("jamo", kTwoSetItems, kTwoSetRules))).layout;
+  const ImportedLayout layout = imported(parsed(keyboardXml("jamo", kTwoSetItems, kTwoSetRules)));
   const std::string withFingering =
       formatLayoutFile(layout, {"kb.xml (Test, type jamo)", "Pyojun"});
   EXPECT_EQ(withFingering.rfind("// Generated by kbeval-import from kb.xml (Test, type jamo)\n"
@@ -161,7 +172,7 @@ TEST(FormatLayoutFile, HeaderLinesAndFingering) {
 
 TEST(FormatLayoutFile, UntypedSignsAreNamedInAComment) {
   const ImportedLayout layout =
-      importKeyboard(parsed(keyboardXml("jaso", item('<', '2') + item('2', 0x11BB)))).layout;
+      imported(parsed(keyboardXml("jaso", item('<', '2') + item('2', 0x11BB))));
   const std::string text = formatLayoutFile(layout, {"x", ""});
   EXPECT_NE(text.find("\n// No key types: <\n"), std::string::npos);
 }
@@ -170,8 +181,7 @@ TEST(FormatLayoutFile, UntypedSignsAreNamedInAComment) {
 TEST(FormatLayoutFile, TheLayoutLoaderReadsBackEveryKeyString) {
   const std::string items = kTwoSetItems + item('<', '2') + item('2', 0x11BB) + item('&', 0x201C) +
                             item('H', '\'') + item('\'', 0x1110) + item('"', 0xB7);
-  const ImportedLayout layout =
-      importKeyboard(parsed(keyboardXml("jamo", items, kTwoSetRules))).layout;
+  const ImportedLayout layout = imported(parsed(keyboardXml("jamo", items, kTwoSetRules)));
   for (const std::string fingering : {"", "Gong3"}) {
     const LayoutRecord record = testing::loadedLayout(formatLayoutFile(layout, {"x", fingering}));
     EXPECT_EQ(record.setType, 2);

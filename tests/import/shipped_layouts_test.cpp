@@ -11,6 +11,7 @@
 #include "import_command.h"
 #include "import_test_support.h"
 #include "jamo_unicode.h"
+#include "keystrokes/key_table.h"
 #include "layout_import.h"
 
 namespace kbeval::import {
@@ -154,9 +155,11 @@ TEST(ShippedLayouts, ThreeSetNoShift) {
   EXPECT_EQ(medial(r, WA), "vf");
   EXPECT_EQ(sign(r, '2'), "<");
   EXPECT_EQ(sign(r, '-'), "Z");
-  auto noShift = [](const auto& table) {
+  KeyTable qwerty{};
+  setupKeyTable(3, "Qwerty", qwerty);
+  auto noShift = [&qwerty](const auto& table) {
     for (const std::string& keys : table) {
-      for (char c : keys) EXPECT_FALSE(isShifted(c)) << keys;
+      for (char c : keys) EXPECT_EQ(qwerty[static_cast<unsigned char>(c)].shift, 0) << keys;
     }
   };
   noShift(r.initialKeys);
@@ -182,13 +185,14 @@ TEST(ShippedLayouts, MatchTheImporterOutputForInstalledKeyboards) {
   for (const Shipped& entry : shippedList()) {
     const std::string xml =
         std::string(LIBHANGUL_KEYBOARDS) + "/hangul-keyboard-" + entry.keyboardId + ".xml";
-    const auto read = readHangulKeyboard(xml);
-    ASSERT_EQ(read.failure, ReadFailure::None) << xml << ": " << read.message;
-    const ImportResult imported = importKeyboard(*read.keyboard);
-    EXPECT_TRUE(imported.refusal.empty()) << xml;
-    EXPECT_TRUE(imported.layout.problems.empty()) << xml;
+    HangulKeyboard keyboard;
+    std::string error;
+    ASSERT_TRUE(readHangulKeyboard(xml, keyboard, error)) << xml << ": " << error;
+    ImportedLayout layout;
+    EXPECT_TRUE(importKeyboard(keyboard, layout, error)) << xml << ": " << error;
+    EXPECT_TRUE(layout.problems.empty()) << xml;
     const std::string expected = formatLayoutFile(
-        imported.layout, {describeSource(xml, *read.keyboard), *fingeringOption(entry.fingering)});
+        layout, {describeSource(xml, keyboard), *fingeringOption(entry.fingering)});
     EXPECT_EQ(testing::fileContent(shippedPath(entry.file)), expected) << entry.file;
   }
 }

@@ -76,7 +76,8 @@ TEST(LayoutPasses, ManyLayoutsGetTheResultsEachGetsAlone) {
   const std::string expected = "Reading " + std::to_string(kSample.size()) + " bytes\n";
   EXPECT_EQ(run(all / "sample.txt", all / "keyboard"), expected + twoSets + threeSets);
 
-  // A sample that cannot be read twice (a pipe) is read once for all layouts.
+  // A sample that cannot be read twice (a pipe) is copied to a spool file as
+  // the first pass reads it, and the further passes read the copy.
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
   ASSERT_EQ(write(ends[1], kSample.data(), kSample.size()), static_cast<ssize_t>(kSample.size()));

@@ -183,7 +183,9 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     setupKeyTable(start, keys);
     KeyMoveOptions options;
     options.keepHands = random() % 2 == 0;
-    options.swapLevels = random() % 3 == 0;
+    options.moveKeys = random() % 2 == 0;
+    options.swapLevels = options.moveKeys && random() % 3 == 0;
+    options.numberRow = random() % 2 == 0;
     if (random() % 3 == 0) options.allowed = "qwertasdfgzxcv;'\"yuiophjklbnm1234567890";
     KeyMoveSet moves;
     std::string error;
@@ -196,7 +198,9 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     SymbolCounts symbols;
     ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, standIns, symbols, error));
 
-    const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
+    PermutationScorer scorer;
+    ASSERT_TRUE(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error))
+        << error;
     ScorerState state = startScorerState(scorer);
     ObjectiveCounts counts;
     const int swaps = 1 + static_cast<int>(random() % 12);
@@ -253,7 +257,9 @@ TEST(PermutationExactness, SearchResultsAreExactAndIndependentOfThreads) {
     SymbolCounts symbols;
     ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys),
                              symbols, error));
-    const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
+    PermutationScorer scorer;
+    ASSERT_TRUE(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error))
+        << error;
     SearchSettings settings;
     settings.seed = 99 + static_cast<unsigned>(trial);
     settings.iterations = 2000;
@@ -271,6 +277,50 @@ TEST(PermutationExactness, SearchResultsAreExactAndIndependentOfThreads) {
       EXPECT_LE(one[r].score, objectiveScore(scorer.startCounts, kDefaultWeights));
     }
   }
+}
+
+// Several texts: the score a search reports is the weighted mean of each
+// text's score of the layout it found, each worked out plainly from that
+// text's pair counts.
+TEST(PermutationExactness, SeveralTextsScoreTheirWeightedMean) {
+  std::mt19937 random(31);
+  const TempDirectory directory;
+  int checked = 0;
+  for (int trial = 0; trial < 6; ++trial) {
+    const LayoutRecord start = randomLayout(random);
+    KeyTable keys{};
+    setupKeyTable(start, keys);
+    KeyMoveSet moves;
+    std::string error;
+    if (!makeKeyMoveSet(start, keys, {}, moves, error)) continue;
+    const auto standIns = quoteStandIns(start, keys);
+    std::vector<SymbolCounts> symbols(2);
+    for (int t = 0; t < 2; ++t) {
+      const std::string path =
+          directory.write("t" + std::to_string(t) + ".txt", randomText(random, 200 + 300 * t));
+      ASSERT_TRUE(countSymbols(path, SampleEncoding::johab, start, standIns, symbols[t], error));
+    }
+    PermutationScorer first, second;
+    ASSERT_TRUE(makePermutationScorer(keys, symbols[0], moves, kDefaultWeights, first, error));
+    ASSERT_TRUE(makePermutationScorer(keys, symbols[1], moves, kDefaultWeights, second, error));
+    const TextScorers texts{{&first, &second}, {1.0, 3.0}};
+    SearchSettings settings;
+    settings.seed = 5 + static_cast<unsigned>(trial);
+    settings.iterations = 1500;
+    settings.restarts = 2;
+    for (const RestartResult& r : searchLayouts(texts, settings)) {
+      const ObjectiveCounts a = permutedObjectiveCounts(keys, symbols[0], r.permutation);
+      const ObjectiveCounts b = permutedObjectiveCounts(keys, symbols[1], r.permutation);
+      ASSERT_EQ(r.textCounts.size(), 2u);
+      EXPECT_EQ(r.textCounts[0], a);
+      EXPECT_EQ(r.textCounts[1], b);
+      const double mean =
+          (objectiveScore(a, kDefaultWeights) + 3.0 * objectiveScore(b, kDefaultWeights)) / 4.0;
+      EXPECT_NEAR(r.score, mean, 1e-12);
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 4);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "keystrokes/board.h"
 #include "layouts/character_tables.h"
 #include "sample/sample_analysis.h"
+#include "sample_on_one_thread.h"
 #include "text/text_mode.h"
 
 namespace kbeval {

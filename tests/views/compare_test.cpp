@@ -1,6 +1,7 @@
 // --compare, run on a small case worked out by hand.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,6 +51,30 @@ const std::vector<std::string> kTable = {
 };
 constexpr std::size_t kLegendLines = 14;
 
+// a3 minus the baseline b2 (the first layout), from the counts above:
+//   Keys/syl 10/2 - 9/2 = +0.50; Keys/100 1000/6 - 900/6 = +16.7;
+//   Shift% 1/10 - 1/9 = -1.11; Left 5/9 - 4/8 = +5.6; Home% 4/7 - 2/6 = +23.8;
+//   NumRow% 1/7 - 0 = +14.3; SameFgr% 1/10 - 1/9 = -1.11; SameKey% and
+//   Run4+% 0.00; Busiest (L2 both) 3/9 - 3/8 = -4.2; Untreated 0 - 1 = -1.
+const std::vector<std::string> kDifferences = {
+    "",
+    "Difference from the baseline b2 (the layout's figure minus the baseline's)",
+    "Layout  Keys/syl  Keys/100  Shift%  Left/Right  Home%  NumRow%  SameFgr%  SameKey%  Run4+%  "
+    "Busiest  Untreated",
+    "------  --------  --------  ------  ----------  -----  -------  --------  --------  ------  "
+    "-------  ---------",
+    "a3         +0.50     +16.7   -1.11        +5.6  +23.8    +14.3     -1.11      0.00    0.00  "
+    "   -4.2         -1",
+    "Left/Right: the left hand's share; Busiest: its finger's share, whichever finger",
+};
+// b2 has no keys for "7", which the text holds once; a3 types everything.
+const std::vector<std::string> kUntreated = {
+    "",
+    "Untreated characters: what each layout has no keys for (the first 20, with how often the "
+    "text holds them)",
+    "  b2: 7 1",
+};
+
 TEST(Compare, TableAndPairsWorkedByHand) {
   TempDirectory dir;
   writeSmallCase(dir);
@@ -57,11 +82,22 @@ TEST(Compare, TableAndPairsWorkedByHand) {
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(outcome.errors, "");
   const std::vector<std::string> out = lines(outcome.output);
-  ASSERT_EQ(out.size(), 2 + kTable.size() + 1 + kLegendLines + 11) << outcome.output;
+  ASSERT_EQ(out.size(),
+            2 + kTable.size() + 1 + kLegendLines + kDifferences.size() + kUntreated.size() + 11)
+      << outcome.output;
   EXPECT_EQ(out[0], "Reading 9 bytes");
   EXPECT_EQ(out[1], "");
   for (std::size_t i = 0; i < kTable.size(); ++i) EXPECT_EQ(out[2 + i], kTable[i]);
   EXPECT_EQ(out[2 + kTable.size()], "");
+  const std::size_t differencesAt = 2 + kTable.size() + 1 + kLegendLines;
+  const std::vector<std::string> differences(
+      out.begin() + static_cast<std::ptrdiff_t>(differencesAt),
+      out.begin() + static_cast<std::ptrdiff_t>(differencesAt + kDifferences.size()));
+  EXPECT_EQ(differences, kDifferences);
+  const std::vector<std::string> untreated(
+      out.begin() + static_cast<std::ptrdiff_t>(differencesAt + kDifferences.size()),
+      out.end() - 11);
+  EXPECT_EQ(untreated, kUntreated);
   const std::vector<std::string> pairs(out.end() - 11, out.end());
   const std::vector<std::string> expected = {
       "",
@@ -77,6 +113,23 @@ TEST(Compare, TableAndPairsWorkedByHand) {
       "  same key      none",
   };
   EXPECT_EQ(pairs, expected);
+}
+
+// --baseline names the layout the others are set against; one that names no
+// evaluated layout fails the run without writing anything.
+TEST(Compare, BaselineByName) {
+  TempDirectory dir;
+  writeSmallCase(dir);
+  Outcome outcome = testing::runKbeval(dir, {"sample.txt", "--compare", "--baseline=a3"});
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_NE(outcome.output.find("\nDifference from the baseline a3 "), std::string::npos);
+  EXPECT_NE(outcome.output.find("\nb2         -0.50     -16.7   +1.11        -5.6  -23.8    -14.3"),
+            std::string::npos)
+      << outcome.output;
+  outcome = testing::runKbeval(dir, {"sample.txt", "--compare", "--baseline=zz", "--html=p.html"});
+  EXPECT_EQ(outcome.exitStatus, 1);
+  EXPECT_EQ(outcome.errors, "kbeval: --baseline=zz: no layout of this name was evaluated\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "p.html"));
 }
 
 // --compare compares every layout unless /2 or /3 chooses, and prints the

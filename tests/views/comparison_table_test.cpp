@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -46,8 +47,9 @@ TEST(ComparisonTable, ColumnsAsWideAsTheirWidestCell) {
   f.busiestFinger = 3;
   f.busiestFingerLoad = 20.33;
   f.untreated = 83;
-  const ComparisonRow rows[] = {{"한글자판", 2, "Pyojun", f},
-                                {"\xB0\xA1\xB3\xAA-longer-layout-name\x01", 3, "Gong3", {}}};
+  const ComparisonRow rows[] = {
+      {"한글자판", 2, "Pyojun", f, false, {}, {}},
+      {"\xB0\xA1\xB3\xAA-longer-layout-name\x01", 3, "Gong3", {}, false, {}, {}}};
   const std::vector<std::string> table =
       lines(printed([&](std::FILE* out) { printComparisonTable(rows, out); }));
   ASSERT_GE(table.size(), 5u);
@@ -75,11 +77,13 @@ TEST(ComparisonTable, ColumnsAsWideAsTheirWidestCell) {
   }
 }
 
-// The best of each column, worked out by hand from the figures as printed:
-// figures that print alike tie, Left/Right is best nearest an even split (not
-// lowest on the left), Home% is best highest, a column where every row shows
-// the same has no best, and the descriptive columns are never ranked.
-TEST(ComparisonTable, BestRowsByColumnAsPrinted) {
+// Ranks and best marks of each column, worked out by hand from the figures
+// as printed: figures that print alike share a rank, Left/Right ranks by the
+// distance from an even split (not by the left share), Home% is best highest,
+// a column where every row shows the same has no best, descriptive columns
+// have no rank; and when the layouts leave different numbers of characters
+// untreated, only the Untreated column has a best (the ranks stay).
+TEST(ComparisonTable, RanksAndBestByColumnAsPrinted) {
   ComparisonFigures a, b, c;
   a.keystrokesPerSyllable = 2.3456;  // "2.35"
   b.keystrokesPerSyllable = 2.3449;  // "2.34"
@@ -92,28 +96,84 @@ TEST(ComparisonTable, BestRowsByColumnAsPrinted) {
   a.busiestFinger = 3, a.busiestFingerLoad = 20.33;
   b.busiestFinger = 2, b.busiestFingerLoad = 19.0;
   c.busiestFinger = 6, c.busiestFingerLoad = 25.0;
-  a.untreated = 83;
-  const ComparisonRow rows[] = {{"a", 2, "Pyojun", a}, {"b", 3, "Gong3", b}, {"c", 3, "Gong3", c}};
-  const std::vector<std::vector<std::size_t>> best = bestRows(rows);
+  using Rows = std::vector<std::size_t>;
+  using Ranks = std::vector<int>;
+  struct Expected {
+    const char* header;
+    Ranks ranks;
+    Rows best;  // with the same coverage
+    Rows bestWhenCoverageDiffers;
+  };
+  const Expected table[] = {
+      {"Layout", {0, 0, 0}, {}, {}},       {"Set", {0, 0, 0}, {}, {}},
+      {"Keys/syl", {3, 1, 1}, {1, 2}, {}}, {"Left/Right", {3, 2, 1}, {2}, {}},
+      {"Home%", {2, 1, 3}, {1}, {}},       {"Shift%", {1, 1, 1}, {}, {}},
+      {"Busiest", {2, 1, 3}, {1}, {}},     {"Untreated", {1, 1, 1}, {}, {}},
+  };
   const std::span<const ComparisonColumn> columns = comparisonColumns();
-  ASSERT_EQ(best.size(), columns.size());
-  const auto bestOf = [&](std::string_view header) {
+  const auto columnOf = [&](std::string_view header) {
     for (std::size_t k = 0; k < columns.size(); ++k) {
-      if (header == columns[k].header) return best[k];
+      if (header == columns[k].header) return k;
     }
     ADD_FAILURE() << "no column " << header;
-    return std::vector<std::size_t>{};
+    return std::size_t{0};
   };
-  using Rows = std::vector<std::size_t>;
-  EXPECT_EQ(bestOf("Layout"), Rows{});
-  EXPECT_EQ(bestOf("Set"), Rows{});
-  EXPECT_EQ(bestOf("Keys/syl"), (Rows{1, 2}));
-  EXPECT_EQ(bestOf("Left/Right"), Rows{2});
-  EXPECT_EQ(bestOf("Home%"), Rows{1});
-  EXPECT_EQ(bestOf("Shift%"), Rows{});
-  EXPECT_EQ(bestOf("Busiest"), Rows{1});
-  EXPECT_EQ(bestOf("Untreated"), (Rows{1, 2}));
+  for (const bool sameText : {true, false}) {
+    a.untreated = sameText ? 0 : 83;
+    const ComparisonRow rows[] = {{"a", 2, "Pyojun", a, false, {}, {}},
+                                  {"b", 3, "Gong3", b, false, {}, {}},
+                                  {"c", 3, "Gong3", c, false, {}, {}}};
+    EXPECT_EQ(sameCoverage(rows), sameText);
+    const std::vector<std::vector<int>> ranks = columnRanks(rows);
+    const std::vector<std::vector<std::size_t>> best = bestRows(rows);
+    ASSERT_EQ(best.size(), columns.size());
+    for (const Expected& e : table) {
+      const std::size_t k = columnOf(e.header);
+      const bool untreatedColumn = std::string_view(e.header) == "Untreated";
+      const Ranks expectedRanks = untreatedColumn && !sameText ? Ranks{3, 1, 1} : e.ranks;
+      const Rows expectedBest = sameText          ? e.best
+                                : untreatedColumn ? Rows{1, 2}
+                                                  : e.bestWhenCoverageDiffers;
+      EXPECT_EQ(ranks[k], expectedRanks) << e.header << (sameText ? "" : ", coverage differs");
+      EXPECT_EQ(best[k], expectedBest) << e.header << (sameText ? "" : ", coverage differs");
+    }
+  }
   EXPECT_EQ(bestRows({}), std::vector<Rows>(columns.size()));
+}
+
+// The differences as the tables print them: signed, rounded as the figure
+// is, no "-0.00" for a difference that rounds to nothing, "-" for none.
+TEST(ComparisonTable, DifferenceText) {
+  struct Case {
+    double difference;
+    int decimals;
+    const char* text;
+  };
+  const Case cases[] = {{0.5, 2, "+0.50"},  {-1.1111, 2, "-1.11"}, {-0.004, 2, "0.00"},
+                        {0.004, 2, "0.00"}, {16.6667, 1, "+16.7"}, {-1, 0, "-1"},
+                        {0, 0, "0"},        {NAN, 1, "-"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(differenceText(c.difference, c.decimals), c.text) << c.difference;
+  }
+}
+
+// The untreated list of a layout, worked out by hand: what the text holds and
+// the layout has no keys for, the most frequent first, ties in table order
+// (signs before symbols); what it has keys for never, quotes included.
+TEST(ComparisonFigures, UntreatedCharactersWorkedByHand) {
+  LayoutRecord layout;
+  layout.signKeys[SignChars.find('?')] = "?";
+  layout.symbolKeys[0] = "Q";
+  layout.symbolKeys[6] = "&";  // “: typed as the " key, but typed
+  TextCounts text;
+  text.signCount[SignChars.find('7')] = 1;
+  text.signCount[SignChars.find('?')] = 5;
+  text.signCount[SignChars.find('!')] = 2;
+  text.symbolCount[0] = 4;
+  text.symbolCount[1] = 2;
+  text.symbolCount[6] = 3;
+  const std::vector<UntreatedCharacter> expected = {{"!", 2}, {SymbolNames[1], 2}, {"7", 1}};
+  EXPECT_EQ(untreatedCharacters(layout, text), expected);
 }
 
 }  // namespace

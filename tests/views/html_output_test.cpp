@@ -61,7 +61,35 @@ TEST(HtmlOutput, SmallCaseKeysByHand) {
   EXPECT_EQ(key(b2Section, "Enter: 1"), "R5 11.1%");
   EXPECT_EQ(key(b2Section, "Left Shift: 1, for shifted keys of the right hand"), "L5 11.1%");
   EXPECT_EQ(key(b2Section, "Right Shift: 0, for shifted keys of the left hand"), "R5 0.0%");
-  EXPECT_NE(b2Section.find("<title>L2: 3 strokes</title>"), std::string::npos);
+  // b2's fingers on one scale: L2 r r r, 3 of 9 strokes.
+  EXPECT_NE(page.find("<tr><th class=\"t\" lang=\"ko\">b2</th><td><i style=\"width:13px\"></i>11.1"
+                      "<td><i style=\"width:0px\"></i>0.0<td><i style=\"width:0px\"></i>0.0"
+                      "<td><i style=\"width:40px\"></i>33.3"),
+            std::string::npos);
+  // a3 against the baseline b2, each key's share minus b2's: r 0 - 3/9,
+  // k 2/10 - 2/9, f 2/10 - 0, Space 1/10 - 1/9, the right Shift 1/10 - 0,
+  // the left 0 - 1/9, in percentage points.
+  const std::size_t vs = page.find("id=\"vs-1\"");
+  ASSERT_NE(vs, std::string::npos);
+  const std::string difference = page.substr(vs, page.find("</figure>", vs) - vs);
+  const auto differenceOf = [&](const std::string& key) {
+    const std::size_t at = difference.find("data-k=\"" + key + "\">");
+    if (at == std::string::npos) return "no key " + key;
+    const std::string marker = "class=\"d\">";
+    const std::size_t text = difference.find(marker, at) + marker.size();
+    return difference.substr(text, difference.find('<', text) - text);
+  };
+  EXPECT_EQ(differenceOf("r"), "-33.33");
+  EXPECT_EQ(differenceOf("k"), "-2.22");
+  EXPECT_EQ(differenceOf("f"), "+20.00");
+  EXPECT_EQ(differenceOf("Space"), "-1.11");
+  EXPECT_EQ(differenceOf("Right Shift"), "+10.00");
+  EXPECT_EQ(differenceOf("Left Shift"), "-11.11");
+  EXPECT_EQ(differenceOf("q"), "0.00");
+  EXPECT_EQ(page.find("id=\"vs-0\""), std::string::npos);  // not the baseline itself
+  // Untreated: b2 has no keys for the "7" the text holds once.
+  EXPECT_NE(b2Section.find("<b>7</b>&nbsp;1</span>"), std::string::npos);
+  EXPECT_EQ(a3Section.find("class=\"meta untreated\""), std::string::npos);
   EXPECT_EQ(key(a3Section, "x \xE3\x84\xB1(final): 1; X: 0"), "L3 10.0%");  // Gong3
   EXPECT_EQ(key(a3Section, "6 7: 1; ^: 0"), "L2 10.0%");
   EXPECT_EQ(key(a3Section, "z: 0; Z ?: 1"), "L4 10.0%");
@@ -83,14 +111,15 @@ TEST(HtmlOutput, HostileNamesShowAsText) {
   const std::string layout = readFile(kExamples + "/keyboard/2-standard.txt");
   dir.write("keyboard/<img src=x onerror=alert(1)>.txt", layout);
   dir.write("keyboard/q\"><b onmouseover='x'>&amp.txt", layout);
-  dir.write("keyboard/\xB0\xA1.txt", layout);
+  dir.write("keyboard/\xB0\xA1.txt", layout);  // 가 in CP949
+  dir.write("keyboard/\xFF\xFE.txt", layout);  // neither UTF-8 nor CP949
   dir.write("<svg onload=alert(2)>.txt", readFile(kExamples + "/sample.txt"));
   const Outcome outcome =
       testing::runKbeval(dir, {"<svg onload=alert(2)>.txt", "--html=r.html", "--compare"});
   ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
   const std::string page = readFile(dir / "r.html");
   EXPECT_TRUE(isValidUtf8(page));
-  EXPECT_EQ(countOf(page, "<section class=\"layout\""), 3u);
+  EXPECT_EQ(countOf(page, "<section class=\"layout\""), 4u);
   EXPECT_EQ(countOf(page, "<img"), 0u);
   EXPECT_EQ(countOf(page, "<b onmouseover"), 0u);
   EXPECT_EQ(countOf(page, "<svg onload"), 0u);
@@ -98,6 +127,10 @@ TEST(HtmlOutput, HostileNamesShowAsText) {
   EXPECT_GT(countOf(page, "q&quot;&gt;&lt;b onmouseover=&#39;x&#39;&gt;&amp;amp"), 2u);
   EXPECT_GT(countOf(page, "&lt;svg onload=alert(2)&gt;.txt"), 1u);  // title and heading
   EXPECT_GT(countOf(page, "\xEF\xBF\xBD\xEF\xBF\xBD"), 2u);         // U+FFFD for each bad byte
+  // A CP949 file name is shown decoded, as the layouts' contents are: in the
+  // navigation, the table, the heading and the file name under it.
+  EXPECT_GT(countOf(page, ">\xEA\xB0\x80<"), 2u);
+  EXPECT_NE(page.find("file <span lang=\"ko\">\xEA\xB0\x80.txt</span>"), std::string::npos);
 }
 
 // No layout evaluated (none there, or none of the set type asked for): the
@@ -149,9 +182,8 @@ TEST(HtmlOutput, LayoutsOfEveryPassInOrder) {
     ASSERT_NE(at, std::string::npos) << section;
   }
   EXPECT_EQ(countOf(page, "<section class=\"layout\""), static_cast<std::size_t>(kLayouts));
-  EXPECT_EQ(countOf(page, "<td class=\"t\"><a href=\"#layout-"),
-            static_cast<std::size_t>(kLayouts));
-  EXPECT_LT(page.find("<a href=\"#layout-69\">k69</a></td>"), page.find("layout-0\" data"));
+  EXPECT_EQ(countOf(page, "\"><a href=\"#layout-"), static_cast<std::size_t>(kLayouts));
+  EXPECT_LT(page.find("<a href=\"#layout-69\" lang=\"ko\">k69</a>"), page.find("layout-0\" data"));
   EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"keyboard", "r.html", "sample.txt"}));
 }
 

@@ -86,7 +86,17 @@ TEST(JsonReport, WholeDocumentReadsBackEqual) {
 
   std::string document = jsonHead(sample, text, combinations);
   for (std::size_t i = 0; i < layouts.size(); ++i) document += jsonLayout(layouts[i], i == 0);
-  document += jsonTail();
+  std::vector<ComparisonRow> rows;
+  for (const LayoutFindings& f : layouts) {
+    rows.push_back({displayName(f.layout->fileName),
+                    f.layout->setType,
+                    f.layout->fingering,
+                    f.figures,
+                    false,
+                    {},
+                    {}});
+  }
+  document += jsonTail(rows, 1);
 
   const Json json = Json::parse(document);  // throws on anything that is not JSON
   EXPECT_EQ(json.at("format"), kJsonFormat);
@@ -117,6 +127,17 @@ TEST(JsonReport, WholeDocumentReadsBackEqual) {
     EXPECT_EQ(testing::keyUseFromJson(l.at("keys")), f.keyUse);
     EXPECT_EQ(testing::pairsFromJson(l.at("worstPairs").at("sameFinger")), f.worstPairs.sameFinger);
     EXPECT_EQ(testing::pairsFromJson(l.at("worstPairs").at("sameKey")), f.worstPairs.sameKey);
+  }
+  // The baseline by name (its exact bytes beside it), and per layout its
+  // figures minus the baseline's: the baseline's own are all 0.
+  EXPECT_EQ(testing::exactString(json, "baseline"), rows[1].name);
+  const Json& differences = json.at("differences");
+  ASSERT_EQ(differences.size(), layouts.size());
+  for (const ComparisonColumn& column : comparisonColumns()) {
+    if (column.value == nullptr) continue;
+    EXPECT_EQ(differences[1].at(column.jsonName), 0.0) << column.header;
+    const double expected = column.value(layouts[0].figures) - column.value(layouts[1].figures);
+    EXPECT_EQ(differences[0].at(column.jsonName), expected) << column.header;
   }
   // What the keys type, in UTF-8, by key byte.
   const Json& labels = written[0].at("keys").at("labels");

@@ -1,8 +1,14 @@
 #include "hangul_keyboard.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <pugixml.hpp>
 
 namespace kbeval::import {
@@ -42,11 +48,10 @@ std::string xmlError(const pugi::xml_parse_result& result) {
          std::to_string(result.offset);
 }
 
-KeyboardReadResult fail(ReadFailure failure, std::string message) {
-  KeyboardReadResult result;
-  result.failure = failure;
-  result.message = std::move(message);
-  return result;
+// Fails with the reason a document is not a Hangul keyboard.
+bool notKeyboard(std::string& error, const std::string& why) {
+  error = "not a libhangul keyboard: " + why;
+  return false;
 }
 
 // Appends the rules of one <combination> element; false on a malformed item.
@@ -80,6 +85,18 @@ bool readMap(const pugi::xml_node& map, std::vector<KeyMapping>& keys) {
   return true;
 }
 
+// Whether an included file's name stays in the including file's directory:
+// not absolute, and no ".." part that could climb out of it.
+bool besideTheKeyboard(std::string_view name) {
+  if (name.empty() || name.front() == '/') return false;
+  for (std::size_t start = 0; start <= name.size();) {
+    const std::size_t slash = std::min(name.find('/', start), name.size());
+    if (name.substr(start, slash - start) == "..") return false;
+    start = slash + 1;
+  }
+  return true;
+}
+
 std::string directoryOf(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -87,42 +104,63 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> readWholeFile(const std::string& path, std::string& error) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+bool readWholeFile(const std::string& path, bool regularOnly, std::string& content,
+                   std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
+  if (fd < 0) {
     error = std::strerror(errno);
-    return std::nullopt;
+    return false;
   }
-  std::string content;
-  char buffer[8192];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
-  const bool failed = std::ferror(file) != 0;
-  const int readErrno = errno;
-  std::fclose(file);
-  if (failed) {
-    error = std::strerror(readErrno);
-    return std::nullopt;
+  struct stat info {};
+  bool readable = ::fstat(fd, &info) == 0;
+  if (!readable) {
+    error = std::strerror(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    error = std::strerror(EISDIR);
+    readable = false;
+  } else if (regularOnly && !S_ISREG(info.st_mode)) {
+    error = "not a regular file";
+    readable = false;
   }
-  return content;
+  content.clear();
+  char buffer[1 << 16];
+  while (readable) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error = std::strerror(errno);
+      readable = false;
+    } else if (got == 0) {
+      break;
+    } else if (content.size() + static_cast<std::size_t>(got) > kMostKeyboardFileBytes) {
+      error = "larger than " + std::to_string(kMostKeyboardFileBytes >> 20) + " MB";
+      readable = false;
+    } else {
+      content.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  if (!readable) content.clear();
+  return readable;
 }
 
-KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude) {
+bool parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude,
+                         HangulKeyboard& result, std::string& error) {
   pugi::xml_document doc;
   const auto parsed =
       doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
-  if (!parsed) return fail(ReadFailure::NotKeyboard, xmlError(parsed));
+  if (!parsed) return notKeyboard(error, xmlError(parsed));
   const pugi::xml_node root = doc.document_element();
   if (std::strcmp(root.name(), "hangul-keyboard") != 0) {
-    return fail(ReadFailure::NotKeyboard,
-                std::string("root element is <") + root.name() + ">, not <hangul-keyboard>");
+    return notKeyboard(error,
+                       std::string("root element is <") + root.name() + ">, not <hangul-keyboard>");
   }
 
   HangulKeyboard keyboard;
   keyboard.id = root.attribute("id").value();
   keyboard.type = root.attribute("type").value();
   if (keyboard.type.empty()) {
-    return fail(ReadFailure::NotKeyboard, "<hangul-keyboard> has no type attribute");
+    return notKeyboard(error, "<hangul-keyboard> has no type attribute");
   }
   for (const pugi::xml_node& name : root.children("name")) {
     if (name.attribute("xml:lang").empty()) {
@@ -139,49 +177,54 @@ KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader
       const bool main = id.empty() || id == "0";
       hasMainMap = hasMainMap || main;
       if (!readMap(node, main ? keyboard.keys : keyboard.otherMapKeys)) {
-        return fail(ReadFailure::NotKeyboard, "a <map> item lacks a valid key or value");
+        return notKeyboard(error, "a <map> item lacks a valid key or value");
       }
     } else if (element == "combination") {
       if (!readRules(node, keyboard.rules)) {
-        return fail(ReadFailure::NotKeyboard,
-                    "a <combination> item lacks a valid first, second or result");
+        return notKeyboard(error, "a <combination> item lacks a valid first, second or result");
       }
     } else if (element == "include") {
       const std::string file = node.attribute("file").value();
-      const auto text = readInclude(file);
-      if (!text) return fail(ReadFailure::Unreadable, "cannot read included file " + file);
+      std::string includedText;
+      std::string why;
+      if (!readInclude(file, includedText, why)) {
+        error = "cannot read included file " + file + (why.empty() ? "" : ": " + why);
+        return false;
+      }
       pugi::xml_document included;
-      const auto includedParsed = included.load_buffer(text->data(), text->size(),
+      const auto includedParsed = included.load_buffer(includedText.data(), includedText.size(),
                                                        pugi::parse_default, pugi::encoding_utf8);
       if (!includedParsed) {
-        return fail(ReadFailure::NotKeyboard,
-                    "included file " + file + " is " + xmlError(includedParsed));
+        return notKeyboard(error, "included file " + file + " is " + xmlError(includedParsed));
       }
       const pugi::xml_node combination = included.document_element();
       if (std::strcmp(combination.name(), "combination") != 0 ||
           !readRules(combination, keyboard.rules)) {
-        return fail(ReadFailure::NotKeyboard,
-                    "included file " + file + " is not a valid <combination>");
+        return notKeyboard(error, "included file " + file + " is not a valid <combination>");
       }
     }
   }
-  if (!hasMainMap) return fail(ReadFailure::NotKeyboard, "no <map id=\"0\">");
-
-  KeyboardReadResult result;
-  result.keyboard = std::move(keyboard);
-  return result;
+  if (!hasMainMap) return notKeyboard(error, "no <map id=\"0\">");
+  result = std::move(keyboard);
+  return true;
 }
 
-KeyboardReadResult readHangulKeyboard(const std::string& path) {
-  std::string error;
-  const auto xml = readWholeFile(path, error);
-  if (!xml) return fail(ReadFailure::Unreadable, "cannot read: " + error);
+bool readHangulKeyboard(const std::string& path, HangulKeyboard& keyboard, std::string& error) {
+  std::string xml;
+  if (!readWholeFile(path, false, xml, error)) {
+    error = "cannot read: " + error;
+    return false;
+  }
   const std::string directory = directoryOf(path);
-  const IncludeReader readInclude = [&directory](const std::string& name) {
-    std::string ignored;
-    return readWholeFile(!name.empty() && name[0] == '/' ? name : directory + name, ignored);
+  const IncludeReader readInclude = [&directory](const std::string& name, std::string& text,
+                                                 std::string& why) {
+    if (!besideTheKeyboard(name)) {
+      why = "not a file beside the keyboard file";
+      return false;
+    }
+    return readWholeFile(directory + name, true, text, why);
   };
-  return parseHangulKeyboard(*xml, readInclude);
+  return parseHangulKeyboard(xml, readInclude, keyboard, error);
 }
 
 }  // namespace kbeval::import

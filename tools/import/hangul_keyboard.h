@@ -6,7 +6,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,29 +35,36 @@ struct HangulKeyboard {
   std::vector<CombinationRule> rules;    // inline and included rules, in file order
 };
 
-enum class ReadFailure {
-  None,
-  Unreadable,   // the keyboard file or an included file cannot be read
-  NotKeyboard,  // not XML, or XML that is not a Hangul keyboard
-};
+// Reads an included file, by the name its <include> gives, into `text`; false,
+// with `error` saying why, when it cannot or may not be read.
+using IncludeReader =
+    std::function<bool(const std::string& name, std::string& text, std::string& error)>;
 
-struct KeyboardReadResult {
-  std::optional<HangulKeyboard> keyboard;  // set when failure is None
-  ReadFailure failure = ReadFailure::None;
-  std::string message;  // what went wrong, without the file name
-};
+// The most bytes a keyboard file or an included file may hold (libhangul's
+// own are a few kilobytes); a larger one is refused whole.
+inline constexpr std::size_t kMostKeyboardFileBytes = 16 << 20;
 
-// Returns the text of an included file by the name its <include> gives, or
-// nothing when it cannot be read.
-using IncludeReader = std::function<std::optional<std::string>(const std::string& name)>;
+// Parses keyboard XML held in memory into `keyboard`; includes are fetched
+// by `readInclude`. False, with `error` saying why, when an included file
+// cannot be read ("cannot read included file NAME: WHY") or the XML is not a
+// Hangul keyboard ("not a libhangul keyboard: WHY"); `keyboard` is then left
+// as it was.
+bool parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude,
+                         HangulKeyboard& keyboard, std::string& error);
 
-// Parses keyboard XML held in memory; includes are fetched by `readInclude`.
-KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude);
+// Reads the keyboard file at `path` (any file that can be read, a pipe
+// too). An included file is read only from the keyboard file's own
+// directory (no absolute name, no ".." in it) and only when it is a regular
+// file; either file at most kMostKeyboardFileBytes long. False, with `error`
+// saying why (without the file name), as parseHangulKeyboard does, or
+// "cannot read: WHY" when the keyboard file itself cannot be read.
+bool readHangulKeyboard(const std::string& path, HangulKeyboard& keyboard, std::string& error);
 
-// Reads the keyboard file at `path`; includes are looked up beside it.
-KeyboardReadResult readHangulKeyboard(const std::string& path);
-
-// The whole content of a file, or nothing with `error` set to the reason.
-std::optional<std::string> readWholeFile(const std::string& path, std::string& error);
+// Reads the whole of `path` into `content`, at most kMostKeyboardFileBytes;
+// with `regularOnly` anything but a regular file is refused before it is
+// read (a FIFO is opened without waiting for a writer). False, with `error`
+// saying why, when it cannot be read or is too large.
+bool readWholeFile(const std::string& path, bool regularOnly, std::string& content,
+                   std::string& error);
 
 }  // namespace kbeval::import

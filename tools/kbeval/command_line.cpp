@@ -1,10 +1,13 @@
 #include "command_line.h"
 
+#include <sys/stat.h>
+
 #include <string_view>
 #include <vector>
 
 #include "run.h"
 #include "shell/long_options.h"
+#include "shell/output_file.h"
 #include "views/json_report.h"
 
 #ifndef KBEVAL_LAYOUT_DIR
@@ -26,6 +29,7 @@ enum class OptionId {
   json,
   html,
   board,
+  baseline,
   help,
   version
 };
@@ -43,6 +47,7 @@ constexpr KnownOption kOptions[] = {
     {"json", OptionId::json, true},
     {"html", OptionId::html, true},
     {"board", OptionId::board, true},
+    {"baseline", OptionId::baseline, true},
     {"help", OptionId::help, false},
     {"version", OptionId::version, false},
 };
@@ -61,12 +66,7 @@ bool applyOption(const KnownOption& known, std::string_view value, RunOptions& o
       options.outputEncoding = OutputEncoding::utf8;
       return true;
     case OptionId::keyboards:
-      if (value.empty()) {
-        error = option + " needs a directory";
-        return false;
-      }
-      options.keyboardDirectory = value;
-      return true;
+      return readNonEmptyOption(option, value, "a directory", options.keyboardDirectory, error);
     case OptionId::quiet:
       options.quiet = true;
       return true;
@@ -98,6 +98,13 @@ bool applyOption(const KnownOption& known, std::string_view value, RunOptions& o
         return false;
       }
       options.board = value;
+      return true;
+    case OptionId::baseline:
+      if (value.empty()) {
+        error = option + " needs a layout name";
+        return false;
+      }
+      options.baseline = value;
       return true;
     case OptionId::help:
     case OptionId::version:
@@ -210,6 +217,10 @@ Options (anywhere on the line; --NAME=VALUE or --NAME VALUE; "--" ends them):
                              pair and triple figures (alternation, rolls,
                              same finger, scissors, redirects, skipgrams,
                              effort)
+      --baseline=NAME        set the other layouts against the layout NAME (as
+                             the comparison table names it; default: the first
+                             evaluated): differences in --compare, --json and
+                             the --html report's difference keyboards
       --jobs=N               evaluate the layouts on N threads (default: every
                              core this process may run on)
       --quiet                no progress display on standard error (it is
@@ -229,10 +240,55 @@ read, or an output cannot be written; 2 for a command-line error.
 )";
 }
 
+namespace {
+
+// Whether `path` names the file that `out` writes to.
+bool isOutputStream(const std::string& path, std::FILE* out) {
+  struct stat named {
+  }, stream{};
+  return ::stat(path.c_str(), &named) == 0 && ::fstat(::fileno(out), &stream) == 0 &&
+         named.st_dev == stream.st_dev && named.st_ino == stream.st_ino;
+}
+
+// False, with `error` naming both, when an output file would destroy the
+// sample, the other output or the reports on standard output.
+bool filesStandApart(const RunOptions& options, std::FILE* out, std::string& error) {
+  // The page would be lost among the reports, whatever the name of standard output.
+  if (!options.htmlPath.empty() && isOutputStream(options.htmlPath, out)) {
+    error = "--html needs a file name, not standard output";
+    return false;
+  }
+  std::vector<RunFile> outputs;
+  if (!options.htmlPath.empty())
+    outputs.push_back({"--html " + quoted(options.htmlPath), options.htmlPath});
+  if (!options.jsonPath.empty() && options.jsonPath != "-") {
+    outputs.push_back({"--json " + quoted(options.jsonPath), options.jsonPath});
+    struct stat info {};
+    // Replacing the file that standard output writes would take the reports with it.
+    if (::stat(options.jsonPath.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        isOutputStream(options.jsonPath, out)) {
+      error = outputs.back().role + " is the same file as standard output";
+      return false;
+    }
+  }
+  const bool standardInput = options.samplePath == "-";
+  const RunFile sample{
+      standardInput ? "the sample (standard input)" : "the sample " + quoted(options.samplePath),
+      standardInput ? "/dev/stdin" : options.samplePath};
+  return outputsStandApart(outputs, {sample}, error);
+}
+
+}  // namespace
+
 int kbevalMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+  const ProgramInfo program{"kbeval", usageText()};
   const CommandLine commandLine = parseCommandLine(argc, argv);
   if (commandLine.action != CommandAction::run) {
-    return finishCommand({"kbeval", usageText()}, commandLine.action, commandLine.error, out, err);
+    return finishCommand(program, commandLine.action, commandLine.error, out, err);
+  }
+  std::string clash;
+  if (!filesStandApart(commandLine.options, out, clash)) {
+    return finishCommand(program, CommandAction::usageError, clash, out, err);
   }
   return runKbeval(commandLine.options, out, err);
 }

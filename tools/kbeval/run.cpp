@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "analysis/text_reports.h"
+#include "base/format.h"
 #include "keystrokes/keystroke_report.h"
 #include "layouts/layout_loader.h"
 #include "progress.h"
@@ -19,6 +21,7 @@
 #include "sample/sample_analysis.h"
 #include "sample/sample_file.h"
 #include "sample/walk_pipeline.h"
+#include "shell/interrupts.h"
 #include "shell/jobs.h"
 #include "text/charset_tables.h"
 
@@ -60,18 +63,23 @@ int cannotOpenSample(std::FILE* out) {
   return 1;
 }
 
-// Every evaluated layout costs about 1 MB while the sample streams by (the
-// summaries of the tokens it has met, and its pair counts). More layouts than this are
-// evaluated in further passes over the sample, so that thousands of layout
-// files need no more memory than a few dozen.
+// Every evaluated layout costs about 0.6 MB while the sample streams by (the
+// summaries of the tokens it has met, and its pair counts). More layouts
+// than this are evaluated in further passes over the sample (or over its
+// copy, for a pipe), so that thousands of layout files need no more memory
+// than a few dozen.
 constexpr std::size_t kLayoutsPerPass = 32;
 
+using CopyBytes = std::function<bool(const char*, std::size_t, std::string&)>;
+
 // Reads the sample from where `fd` stands through the analysis, the layouts
-// walked on `jobs` threads. False on a read error.
+// walked on `jobs` threads, each piece also handed to `copy` when it is set.
+// False on a read error, or when `copy` fails.
 bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize, unsigned jobs,
-                       Progress& progress) {
+                       Progress& progress, const CopyBytes& copy = {}) {
   WalkPipeline walks(analysis, jobs);
   SamplePieces pieces;
+  pieces.bytesRead = copy;
   pieces.tokensTo = [&walks]() -> TokenPiece& { return pieceToFill(walks); };
   pieces.pieceRead = [&](std::uint64_t done) {
     publishPiece(walks);
@@ -87,6 +95,54 @@ bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize, 
   return read;
 }
 
+// An unnamed file in TMPDIR (else /tmp) for the copy of a sample that cannot
+// be read twice (a pipe, a terminal, a device): it has no name, so it goes
+// with the process however the process ends. -1, with `error` set, when
+// none can be made.
+int makeSpoolFile(std::string& error) {
+  const char* variable = std::getenv("TMPDIR");
+  const std::string directory = variable != nullptr && *variable != 0 ? variable : "/tmp";
+  int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    // A file system without unnamed files: a named one, its name gone at once.
+    const int slot = reserveTemporaryName((directory + "/.kbeval-sample.XXXXXX").c_str());
+    fd = slot < 0 ? -1 : ::mkstemp(temporaryName(slot));
+    const int why = errno;
+    if (fd >= 0) ::unlink(temporaryName(slot));
+    releaseTemporaryName(slot);
+    errno = slot < 0 ? ENAMETOOLONG : why;
+  }
+  if (fd < 0) error = directory + ": " + std::strerror(errno);
+  return fd;
+}
+
+// Appends the bytes to the spool file.
+bool spoolBytes(int fd, const char* bytes, std::size_t length, std::string& error) {
+  while (length > 0) {
+    const ssize_t written = ::write(fd, bytes, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      error = std::strerror(written < 0 ? errno : EIO);
+      return false;
+    }
+    bytes += written;
+    length -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Whether the sample is still the file the first pass read: a later pass
+// over a file truncated, grown or replaced since would count another text.
+bool sampleUnchanged(int fd, const RunOptions& options, const struct stat& first) {
+  struct stat now {};
+  const auto same = [&first](const struct stat& s) {
+    return s.st_dev == first.st_dev && s.st_ino == first.st_ino && s.st_size == first.st_size &&
+           s.st_mtim.tv_sec == first.st_mtim.tv_sec && s.st_mtim.tv_nsec == first.st_mtim.tv_nsec;
+  };
+  if (::fstat(fd, &now) != 0 || !same(now)) return false;
+  return options.samplePath == "-" || (::stat(options.samplePath.c_str(), &now) == 0 && same(now));
+}
+
 // The sample's name in messages.
 std::string sampleName(const RunOptions& options) {
   return options.samplePath == "-" ? "standard input" : options.samplePath;
@@ -99,6 +155,13 @@ void reportSampleEncoding(const SampleAnalysis& analysis, const RunOptions& opti
   if (invalid > 0) {
     std::fprintf(err, "kbeval: %llu invalid UTF-8 byte%s skipped in %s\n", invalid,
                  invalid == 1 ? "" : "s", sampleName(options).c_str());
+  }
+  if (analysis.looksLikeUtf16) {
+    std::fprintf(
+        err,
+        "kbeval: warning: %s looks like UTF-16 text, which kbeval cannot read; "
+        "convert it first (iconv -f UTF-16 -t UTF-8) and read it with --sample-encoding=utf-8\n",
+        sampleName(options).c_str());
   }
   if (analysis.looksLikeUtf8) {
     std::fprintf(err,
@@ -126,7 +189,8 @@ void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
   for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
     const LayoutRecord& layout = *analysis.evaluations[i].layout;
     std::fprintf(out, "\n*** Result of %s (%d Sets, %s Fingering) ***\n\n",
-                 displayName(layout.fileName).c_str(), layout.setType, layout.fingering.c_str());
+                 printable(displayName(layout.fileName)).c_str(), layout.setType,
+                 layout.fingering.c_str());
     printKeystrokeReport(layoutKeystrokeCounts(analysis, i), layoutUntreatedCount(analysis, i),
                          out);
   }
@@ -188,19 +252,38 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
     for (const LayoutRecord* layout : evaluated) {
       if (const int missing = missingBoardKey(board, *layout); missing >= 0) {
         std::fprintf(err, "kbeval: --board: %s: no key '%s', which layout %s types\n",
-                     board.file.c_str(), boardKeyName(missing).c_str(), layout->fileName.c_str());
+                     printable(board.file).c_str(), boardKeyName(missing).c_str(),
+                     printable(layout->fileName).c_str());
         return 2;
       }
     }
   }
   const BoardChoice boardChoice{onBoard ? &board : nullptr, onBoard};
   views.board = onBoard ? &board : nullptr;
-  // A sample that cannot be read again (a pipe) is read once, with every layout.
-  const bool rereadable = ::lseek(fd, 0, SEEK_CUR) == 0;
-  const std::size_t perPass = rereadable ? kLayoutsPerPass : evaluated.size();
   // A regular file shows its size on disk; anything else (a pipe, standard
   // input) the bytes read from it, which a pipe's size of 0 would not show.
   const bool regular = S_ISREG(info.st_mode);
+  const std::size_t perPass = kLayoutsPerPass;
+  // A sample that cannot be read again from its start (a pipe, a terminal,
+  // a device) is copied to a spool file as the first pass reads it, when
+  // further passes need it.
+  const bool rereadable = regular && ::lseek(fd, 0, SEEK_CUR) == 0;
+  const bool spooled = !rereadable && evaluated.size() > perPass;
+  std::string spoolError;
+  const OpenFile spool{spooled ? makeSpoolFile(spoolError) : -1};
+  if (spooled && spool.fd < 0) {
+    std::fprintf(err, "kbeval: cannot copy the sample to a temporary file: %s\n",
+                 spoolError.c_str());
+    return 1;
+  }
+  CopyBytes copy;
+  if (spooled) {
+    copy = [&](const char* bytes, std::size_t length, std::string& error) {
+      if (spoolBytes(spool.fd, bytes, length, error)) return true;
+      spoolError = error;
+      return false;
+    };
+  }
 
   const std::size_t passes = perPass == 0 ? 1 : (evaluated.size() + perPass - 1) / perPass;
   const bool showsProgress = !options.quiet && ::isatty(::fileno(err)) == 1;
@@ -212,8 +295,24 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
   std::size_t done = std::min(perPass, evaluated.size());
   SampleAnalysis analysis =
       startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab, boardChoice);
-  if (!analyseSampleFile(fd, analysis, pieceSize, jobs, progress))
-    return cannotOpenSample(messages);
+  if (!analyseSampleFile(fd, analysis, pieceSize, jobs, progress, copy)) {
+    if (spoolError.empty()) return cannotOpenSample(messages);
+    std::fprintf(err, "kbeval: cannot copy the sample to a temporary file: %s\n",
+                 spoolError.c_str());
+    return 1;
+  }
+  // Further passes read the file again, or its copy; the file must stay the
+  // one the first pass read.
+  const int again = spooled ? spool.fd : fd;
+  const auto changed = [&]() {
+    if (!rereadable || passes == 1 || sampleUnchanged(fd, options, info)) return false;
+    std::fprintf(err,
+                 "kbeval: %s changed while it was read (once per %zu layouts); "
+                 "no output file written\n",
+                 sampleName(options).c_str(), perPass);
+    return true;
+  };
+  if (changed()) return 1;
   reportSampleEncoding(analysis, options, err);
   const long long sampleBytes =
       regular ? static_cast<long long>(info.st_size) : static_cast<long long>(analysis.textBytes);
@@ -235,11 +334,12 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
                                    boardChoice);
     std::fflush(out);  // the results so far, before the display comes back
     ++progress.pass;
-    if (::lseek(fd, 0, SEEK_SET) != 0 ||
-        !analyseSampleFile(fd, analysis, pieceSize, jobs, progress)) {
+    if (::lseek(again, 0, SEEK_SET) != 0 ||
+        !analyseSampleFile(again, analysis, pieceSize, jobs, progress)) {
       std::fputs("kbeval: cannot read the sample file again.\n", err);
       return 1;
     }
+    if (changed()) return 1;
     if (reports && !options.compare) printLayoutResults(analysis, out);
     addPassToRunViews(views, analysis);
     done = end;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "shell/long_options.h"
+
 namespace kbeval {
 
 namespace {
@@ -13,7 +15,7 @@ namespace {
 std::string cannotWrite(const std::string& path, const std::string& why,
                         const char* what = "JSON file") {
   std::string error = "cannot write the ";
-  return error.append(what).append(" '").append(path).append("': ").append(why);
+  return error.append(what).append(" ").append(quoted(path)).append(": ").append(why);
 }
 
 // "2026-12-07 19:56 UTC": now, or SOURCE_DATE_EPOCH when it is set, so that
@@ -56,7 +58,9 @@ bool finishHtml(RunViews& views, std::string& error) {
   std::FILE* out = views.htmlFile.stream;
   HtmlSample sample{views.sample.path, views.sample.bytes, views.sample.encoding,
                     views.syllables,   views.htmlDate,     kbevalVersion()};
-  std::fputs(htmlHead(sample, views.rows).c_str(), out);
+  std::fputs(htmlHead(sample, views.rows, views.baselineRow).c_str(), out);
+  std::fputs(htmlLoadsSection(views.rows, views.loads).c_str(), out);
+  std::fputs(htmlDifferenceSection(views.rows, views.pictures, views.baselineRow).c_str(), out);
   std::FILE* sections = views.htmlSections.get();
   bool sectionsRead = std::fflush(sections) == 0 && !std::ferror(sections);
   std::rewind(sections);
@@ -88,6 +92,7 @@ const char* sampleEncodingName(SampleEncoding encoding) {
 bool startRunViews(const RunOptions& options, long long sampleBytes, std::FILE* out,
                    RunViews& views, std::string& error) {
   views.compare = options.compare;
+  views.baseline = options.baseline;
   views.encoding = options.outputEncoding;
   views.json = !options.jsonPath.empty();
   views.sample = {options.samplePath, sampleBytes, sampleEncodingName(options.sampleEncoding)};
@@ -121,6 +126,7 @@ LayoutFindings layoutFindings(const SampleAnalysis& analysis, std::size_t index)
   f.worstPairs = worstPairs(keys, pairCounts, kWorstPairsKept);
   f.hasStrokes = hasStrokeFigures(analysis, index);
   if (f.hasStrokes) f.strokes = layoutStrokeFigures(analysis, index);
+  f.untreatedCharacters = untreatedCharacters(*f.layout, analysis.textCounts);
   return f;
 }
 
@@ -152,11 +158,16 @@ void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis) {
     }
     const LayoutRecord& layout = *f.layout;
     const std::string name = displayName(layout.fileName);
-    if (views.compare || views.html) {
-      // Off ansi the board's fingers count, whatever the file's line says.
-      const bool boardFingers = views.board != nullptr && !fingeringApplies(*views.board);
-      views.rows.push_back({name, layout.setType, boardFingers ? "board" : layout.fingering,
-                            f.figures, f.hasStrokes, f.strokes});
+    // Every view sets the layouts against the baseline, which may come last.
+    std::vector<UntreatedCharacter> untreated = f.untreatedCharacters;
+    untreated.resize(std::min(untreated.size(), kUntreatedKept));
+    // Off ansi the board's fingers count, whatever the file's line says.
+    const bool boardFingers = views.board != nullptr && !fingeringApplies(*views.board);
+    views.rows.push_back({name, layout.setType, boardFingers ? "board" : layout.fingering,
+                          f.figures, f.hasStrokes, f.strokes, std::move(untreated)});
+    if (views.html) {
+      views.pictures.push_back(keyboardPicture(f));
+      views.loads.push_back(loadShares(f.counts));
     }
     if (views.compare) {
       // Only the pairs shown are kept, so thousands of layouts stay small.
@@ -174,17 +185,24 @@ void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis) {
 }
 
 bool finishRunViews(RunViews& views, std::FILE* out, std::string& error) {
+  views.baselineRow = views.baseline.empty() ? 0 : rowNamed(views.rows, views.baseline);
+  if (!views.baseline.empty() && views.baselineRow == views.rows.size()) {
+    error = "--baseline=" + views.baseline + ": no layout of this name was evaluated";
+    return false;  // the files are discarded with views
+  }
   if (views.compare && !views.jsonToStandardOutput) {
     std::fputc('\n', out);
     printComparisonTable(views.rows, out);
     if (views.board != nullptr) printStrokeFigureTable(views.rows, views.board->name, out);
+    printDifferenceTable(views.rows, views.baselineRow, out);
+    printUntreatedCharacters(views.rows, kUntreatedKept, views.encoding, out);
     printWorstPairs(views.pairs, kComparedPairs, views.encoding, out);
   }
   // One file that fails does not cost the other: both are finished, and the
   // first failure is the one reported.
   const bool htmlWritten = !views.html || finishHtml(views, error);
   if (!views.json) return htmlWritten;
-  std::fputs(jsonTail().c_str(), views.jsonStream);
+  std::fputs(jsonTail(views.rows, views.baselineRow).c_str(), views.jsonStream);
   if (views.jsonToStandardOutput) return htmlWritten;  // checked with the rest of standard output
   std::string why;
   if (!commitOutputFile(views.jsonFile, why)) {

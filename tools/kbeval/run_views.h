@@ -33,7 +33,9 @@ struct RunViews {
   const Board* board = nullptr;  // --board: the pair and triple figures are counted
   bool compare = false;
   OutputEncoding encoding = OutputEncoding::cp949;
-  std::vector<ComparisonRow> rows;
+  std::vector<ComparisonRow> rows;  // one per layout, for every view
+  std::string baseline;             // its name as asked for; empty: the first layout
+  std::size_t baselineRow = 0;      // found at the end
   std::vector<LayoutPairs> pairs;
 
   bool json = false;
@@ -56,6 +58,8 @@ struct RunViews {
   std::string htmlText;                             // the text's section, from the first pass
   Count syllables = 0;
   std::size_t htmlLayouts = 0;
+  std::vector<KeyboardPicture> pictures;  // per layout, for the difference view
+  std::vector<LoadShares> loads;          // per layout, for the loads on one scale
 };
 
 // Sets the views up as `options` ask. False, with `error` set to one line,

@@ -1,14 +1,17 @@
 #include "optimize_command.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
-#include <new>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +26,7 @@
 #include "shell/jobs.h"
 #include "shell/long_options.h"
 #include "shell/output_file.h"
+#include "text/utf8_sample.h"
 #include "views/comparison_figures.h"
 #include "views/comparison_table.h"
 
@@ -47,7 +51,12 @@ enum class OptionId {
   keepHands,
   noKeepHands,
   swapLevels,
+  move,
+  pinJamo,
+  maxMoved,
+  numberRow,
   validate,
+  sample,
   show,
   quiet,
   sampleEncoding,
@@ -71,7 +80,12 @@ constexpr KnownOption kOptions[] = {
     {"keep-hands", OptionId::keepHands, false},
     {"no-keep-hands", OptionId::noKeepHands, false},
     {"swap-levels", OptionId::swapLevels, false},
+    {"move", OptionId::move, true},
+    {"pin-jamo", OptionId::pinJamo, true},
+    {"max-moved", OptionId::maxMoved, true},
+    {"number-row", OptionId::numberRow, true},
     {"validate", OptionId::validate, true},
+    {"sample", OptionId::sample, true},
     {"show", OptionId::show, true},
     {"quiet", OptionId::quiet, false},
     {"sample-encoding", OptionId::sampleEncoding, true},
@@ -80,7 +94,7 @@ constexpr KnownOption kOptions[] = {
 };
 
 // What --help prints.
-constexpr char kUsage[] = R"(Usage: kbeval-optimize --start LAYOUT.txt [OPTION]... SAMPLE
+constexpr char kUsage[] = R"(Usage: kbeval-optimize --start LAYOUT.txt [OPTION]... [SAMPLE]
 Search for a better Korean keyboard layout: move the keys of the start layout
 about and keep the arrangement that types the sample best on a weighted
 objective. Every candidate is scored exactly from one pass over the sample; the
@@ -90,7 +104,11 @@ Input and output:
   --start=FILE        the start layout (required): a layout file as kbeval reads
   --output=FILE       write the best layout there (through a temporary file);
                       default: standard output, the report following as comments
+  --sample=FILE[:WEIGHT]  one more text to tune on (repeatable; weight 1 by
+                      default): the objective is the weighted mean of the
+                      texts' scores, and the report shows each text
   --validate=FILE     also evaluate the layouts on this held-out sample
+                      (repeatable: each text is reported)
   --sample-encoding=ENC  read the samples as johab (default) or utf-8
   --show=N            list the best layouts of the N best scores (default 3)
   --quiet             no progress display
@@ -105,13 +123,22 @@ The search:
   --jobs=N            threads for the restarts (default: every core)
 
 What may move:
+  --move=jamo|keys    jamo (default): each key level that types a jamo trades
+                      places with another, across Shift levels too; digits,
+                      signs and symbols keep their keys and levels. keys: keys
+                      move whole with both levels, whatever they type
   --pin=KEYS          keys that never move (each character names its key)
+  --pin-jamo=LIST     jamo that never move, such as ㅇ,ㅏ (UTF-8; a jamo typed
+                      with two keys pins both)
   --allow=KEYS        only these keys may move (default: the keys that type a
-                      jamo; an unused key named here may receive one)
+                      jamo; an unused level named here may receive one)
+  --max-moved=N       at most N keys differ from the start layout
+  --number-row=keep|allow  keep (default): no jamo moves onto the number row or
+                      off it; allow: they may
   --keep-hands        a key only swaps with a key of the same hand (default)
   --no-keep-hands     keys may swap across hands
-  --swap-levels       move single characters, so a jamo may change between the
-                      Shift and the plain level (default: a key moves with both)
+  --swap-levels       with --move=keys: move single characters, so a character
+                      may change between the Shift and the plain level
   Space, Enter and the plain quote keys typed for typographic quotes never move.
 
 The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
@@ -152,6 +179,7 @@ constexpr ProgramInfo kProgram{"kbeval-optimize", kUsage};
 struct SeenOptions {
   bool iterations = false;
   bool time = false;
+  bool moveJamo = false;  // --move=jamo given
 };
 
 // Applies one option with its value; false, with `error` set, for a bad value.
@@ -159,12 +187,7 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
                  SeenOptions& seen, std::string& error) {
   const std::string option = "--" + std::string(known.name);
   auto needsText = [&](std::string& to, const char* what) {
-    if (value.empty()) {
-      error = option + " needs " + what;
-      return false;
-    }
-    to = value;
-    return true;
+    return readNonEmptyOption(option, value, what, to, error);
   };
   auto number = [&](auto least, auto most, auto& to, const std::string& what) {
     if (parseNumberInRange(value, least, most, to)) return true;
@@ -177,7 +200,31 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
     case OptionId::output:
       return needsText(o.outputPath, "a file name");
     case OptionId::validate:
-      return needsText(o.validatePath, "a sample file");
+      return needsText(o.validatePaths.emplace_back(), "a sample file");
+    case OptionId::sample: {
+      // FILE or FILE:WEIGHT; a colon not followed by a weight is the name's.
+      WeightedSample text{std::string(value), 1.0};
+      const std::size_t colon = value.rfind(':');
+      if (colon != std::string_view::npos) {
+        const std::string weight(value.substr(colon + 1));
+        char* end = nullptr;
+        const double number = weight.empty() ? NAN : std::strtod(weight.c_str(), &end);
+        if (!weight.empty() && end == weight.c_str() + weight.size()) {
+          if (!std::isfinite(number) || number <= 0 || number > 1e6) {
+            error = option + " takes FILE[:WEIGHT] with a weight above 0 up to 10^6, not " +
+                    quoted(value);
+            return false;
+          }
+          text = {std::string(value.substr(0, colon)), number};
+        }
+      }
+      if (text.path.empty()) {
+        error = option + " needs a sample file";
+        return false;
+      }
+      o.samples.push_back(text);
+      return true;
+    }
     case OptionId::seed:
       return number(std::numeric_limits<std::uint64_t>::min(),
                     std::numeric_limits<std::uint64_t>::max(), o.seed,
@@ -225,6 +272,32 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
     case OptionId::swapLevels:
       o.swapLevels = true;
       return true;
+    case OptionId::move:
+      if (value == "jamo" || value == "keys") {
+        o.moveKeys = value == "keys";
+        seen.moveJamo = !o.moveKeys;
+        return true;
+      }
+      error = option + " takes jamo or keys, not " + quoted(value);
+      return false;
+    case OptionId::pinJamo:
+      if (value.empty()) {
+        error = option + " needs jamo, such as ㅇ,ㅏ";
+        return false;
+      }
+      if (!o.pinnedJamo.empty()) o.pinnedJamo += ',';
+      o.pinnedJamo += value;
+      return true;
+    case OptionId::maxMoved:
+      return number(1, kPhysicalKeys, o.maxMoved,
+                    "a number of keys from 1 to " + std::to_string(kPhysicalKeys));
+    case OptionId::numberRow:
+      if (value == "keep" || value == "allow") {
+        o.numberRow = value == "allow";
+        return true;
+      }
+      error = option + " takes keep or allow, not " + quoted(value);
+      return false;
     case OptionId::quiet:
       o.quiet = true;
       return true;
@@ -244,7 +317,7 @@ struct StartPoint {
   KeyTable keys{};
   KeyMoveSet moves;
   std::optional<QuoteStandIns> standIns;
-  SymbolCounts symbols;
+  std::vector<SymbolCounts> symbols;  // by text
 };
 
 std::string baseName(const std::string& path) {
@@ -272,8 +345,15 @@ bool readStartLayout(const OptimizeOptions& o, StartPoint& start, std::string& e
 // The keys that may move; a failure here is a usage error (the options leave
 // nothing to swap).
 bool chooseMoves(const OptimizeOptions& o, StartPoint& start, std::string& error) {
-  return makeKeyMoveSet(start.layout, start.keys, {o.pinned, o.allowed, o.keepHands, o.swapLevels},
-                        start.moves, error);
+  KeyMoveOptions options;
+  options.pinned = o.pinned;
+  options.allowed = o.allowed;
+  options.keepHands = o.keepHands;
+  options.swapLevels = o.swapLevels;
+  options.moveKeys = o.moveKeys;
+  options.pinnedJamo = o.pinnedJamo;
+  options.numberRow = o.numberRow;
+  return makeKeyMoveSet(start.layout, start.keys, options, start.moves, error);
 }
 
 bool canRead(const std::string& samplePath, std::string& error) {
@@ -303,29 +383,41 @@ bool countStartSample(const OptimizeOptions& o, StartPoint& start, std::string& 
             "from the quote keys; pin the ' key (--pin \"'\")";
     return false;
   }
-  if (!o.validatePath.empty() && !canRead(o.validatePath, error)) return false;
-  std::string why;
-  if (!countSymbols(o.samplePath, o.sampleEncoding, start.layout, start.standIns, start.symbols,
-                    why)) {
-    error = "cannot read sample " + o.samplePath + ": " + why;
-    return false;
+  for (const std::string& path : o.validatePaths) {
+    if (!canRead(path, error)) return false;
   }
-  Count strokes = 0, movableStrokes = 0;
+  for (const WeightedSample& text : o.samples) {
+    if (!canRead(text.path, error)) return false;
+  }
   std::array<bool, 256> movable{};
   for (const auto& unit : start.moves.units) {
     for (const unsigned char b : unit) movable[b] = b != 0;
   }
-  const std::vector<Count>& pairs = start.symbols.pairs;
-  for (std::size_t pair = 0; pair < pairs.size(); ++pair) {
-    strokes += pairs[pair];
-    if (movable[pair % 256]) movableStrokes += pairs[pair];
-  }
-  if (movableStrokes == 0) {
-    error = "sample " + o.samplePath +
-            (strokes == 0 ? " gives no keystroke on the start layout"
-                          : " types none of the keys that may move") +
-            ": nothing to optimise";
-    return false;
+  for (const WeightedSample& text : o.samples) {
+    SymbolCounts& symbols = start.symbols.emplace_back();
+    std::string why;
+    if (!countSymbols(text.path, o.sampleEncoding, start.layout, start.standIns, symbols, why)) {
+      error = "cannot read sample " + text.path + ": " + why;
+      return false;
+    }
+    Count strokes = 0, movableStrokes = 0;
+    const std::vector<Count>& pairs = symbols.pairs;
+    for (std::size_t pair = 0; pair < pairs.size(); ++pair) {
+      strokes += pairs[pair];
+      if (movable[pair % 256]) movableStrokes += pairs[pair];
+    }
+    if (movableStrokes == 0) {
+      error = "sample " + text.path +
+              (strokes == 0 ? " gives no keystroke on the start layout"
+                            : " types none of the keys that may move") +
+              ": nothing to optimise";
+      if (strokes == 0) {
+        error += o.sampleEncoding == SampleEncoding::johab
+                     ? " (read as Johab; --sample-encoding=utf-8 reads UTF-8)"
+                     : " (read as UTF-8; --sample-encoding=johab reads Johab)";
+      }
+      return false;
+    }
   }
   return true;
 }
@@ -337,8 +429,8 @@ struct ShownLayout {
   LayoutRecord layout;
   KeyPermutation permutation{};
   double searchScore = 0;
-  ObjectiveCounts searchCounts;
-  int reachedBy = 0;  // restarts that ended on a layout of the same score
+  std::vector<ObjectiveCounts> searchCounts;  // by text
+  int reachedBy = 0;                          // restarts that ended on a layout of the same score
 };
 
 struct SearchOutcome {
@@ -346,47 +438,84 @@ struct SearchOutcome {
   int reachedBestScore = 0;        // restarts that ended on the best score
   long long candidates = 0;        // swaps scored in all
   double seconds = 0;              // the search's time
+  int restartsRan = 0;             // fewer than asked when the time ran out
 };
 
-SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start, std::FILE* err) {
-  const PermutationScorer scorer =
-      makePermutationScorer(start.keys, start.symbols, start.moves, o.weights);
+bool searchFromStart(const OptimizeOptions& o, const StartPoint& start,
+                     std::chrono::steady_clock::time_point runBegan, std::FILE* err,
+                     SearchOutcome& outcome, std::string& error) {
+  std::vector<PermutationScorer> scorers(o.samples.size());
+  TextScorers texts;
+  for (std::size_t i = 0; i < o.samples.size(); ++i) {
+    if (!makePermutationScorer(start.keys, start.symbols[i], start.moves, o.weights, scorers[i],
+                               error)) {
+      error = "internal error: " + error;
+      return false;
+    }
+    texts.weights.push_back(o.samples[i].weight);
+  }
+  for (const PermutationScorer& scorer : scorers) texts.scorers.push_back(&scorer);
   SearchSettings settings;
   settings.seed = o.seed;
   settings.iterations = o.seconds > 0 ? 0 : o.iterations;
-  settings.seconds = o.seconds;
+  if (o.seconds > 0) {
+    // --time is the whole run's: what loading took, and about as much again
+    // per sample for the report's full evaluation, comes off the search's share.
+    const auto now = std::chrono::steady_clock::now();
+    const double loading = std::chrono::duration<double>(now - runBegan).count();
+    const double reserve = std::min(
+        loading * (2.0 + 1.5 * static_cast<double>(o.validatePaths.size())), 0.25 * o.seconds);
+    const double searching = std::max(0.0, o.seconds - loading - reserve);
+    settings.seconds = searching;
+    settings.deadline = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(searching));
+  }
   settings.restarts = o.restarts;
   settings.jobs = jobsOrDefault(o.jobs);
+  settings.maxMoved = o.maxMoved;
 
   const bool showProgress = !o.quiet && ::isatty(::fileno(err));
   double bestSoFar = INFINITY;
   const auto began = std::chrono::steady_clock::now();
   const std::vector<RestartResult> results =
-      searchLayouts(scorer, settings, [&](const RestartResult& r, int done) {
+      searchLayouts(texts, settings, [&](const RestartResult& r, int done) {
         bestSoFar = std::min(bestSoFar, r.score);
         if (showProgress) {
           std::fprintf(err, "\rrestart %d of %d, best score %.6f ", done, o.restarts, bestSoFar);
           std::fflush(err);
         }
       });
-  SearchOutcome outcome;
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   if (showProgress) std::fputc('\n', err);
   for (const RestartResult& r : results) outcome.candidates += r.candidates;
+  outcome.restartsRan = static_cast<int>(results.size());
 
-  // Best first; equal scores by restart number, so any thread count ranks alike.
+  // Best first; of equal scores the layout nearest the start (fewest keys
+  // moved, then the permutation's order), so that any thread or restart
+  // count that reaches a score writes the same layout for it.
   std::vector<const RestartResult*> ranked;
   for (const RestartResult& r : results) ranked.push_back(&r);
-  std::stable_sort(
-      ranked.begin(), ranked.end(),
-      [](const RestartResult* a, const RestartResult* b) { return a->score < b->score; });
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [](const RestartResult* a, const RestartResult* b) {
+                     if (a->score != b->score) return a->score < b->score;
+                     const int movedA = keysMoved(a->permutation);
+                     const int movedB = keysMoved(b->permutation);
+                     if (movedA != movedB) return movedA < movedB;
+                     return a->permutation < b->permutation;
+                   });
   std::vector<ShownLayout>& shown = outcome.shown;
   shown.resize(1);
   shown[0].name = "start";
   shown[0].layout = start.layout;
   shown[0].permutation = identityPermutation();
-  shown[0].searchCounts = scorer.startCounts;
-  shown[0].searchScore = objectiveScore(scorer.startCounts, o.weights);
+  shown[0].searchScore = 0;
+  double totalWeight = 0;
+  for (std::size_t i = 0; i < scorers.size(); ++i) {
+    shown[0].searchCounts.push_back(scorers[i].startCounts);
+    shown[0].searchScore += texts.weights[i] * objectiveScore(scorers[i].startCounts, o.weights);
+    totalWeight += texts.weights[i];
+  }
+  shown[0].searchScore /= totalWeight;
   // Layouts of the same score (keys of one finger and row traded, or twin
   // keys) are one result for the objective: the first is shown.
   for (const RestartResult* r : ranked) {
@@ -402,14 +531,14 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
     s.permutation = r->permutation;
     s.layout = renamedKeys(start.layout, r->permutation);
     s.layout.fileName = s.name;
-    s.searchCounts = r->counts;
+    s.searchCounts = r->textCounts;
     s.searchScore = r->score;
     s.reachedBy = 1;
   }
   for (const RestartResult& r : results) {
     outcome.reachedBestScore += r.score == ranked.front()->score;
   }
-  return outcome;
+  return true;
 }
 
 // ---- report: the layouts evaluated in full, and what the run was ----
@@ -442,8 +571,8 @@ std::string movedKeys(const KeyPermutation& sigma, const KeyMoveSet& moves) {
 // "seed 1, 20 restarts x 200000 iterations"
 std::string searchText(const OptimizeOptions& o) {
   if (o.seconds > 0) {
-    return formatText("seed %llu, %d restarts in %g s", static_cast<unsigned long long>(o.seed),
-                      o.restarts, o.seconds);
+    return formatText("seed %llu, %d restarts in %g s (the whole run)",
+                      static_cast<unsigned long long>(o.seed), o.restarts, o.seconds);
   }
   return formatText("seed %llu, %d restarts x %lld iterations",
                     static_cast<unsigned long long>(o.seed), o.restarts, o.iterations);
@@ -451,11 +580,16 @@ std::string searchText(const OptimizeOptions& o) {
 
 // "21 keys (with both levels), each on its hand, 100 swaps, pinned q"
 std::string movesText(const OptimizeOptions& o, const KeyMoveSet& moves) {
+  const char* what = !o.moveKeys    ? "jamo key levels (digits, signs and symbols stay)"
+                     : o.swapLevels ? "characters (levels may swap)"
+                                    : "keys (with both levels)";
   std::string text =
-      formatText("%zu %s, %s, %zu swaps", moves.units.size(),
-                 o.swapLevels ? "characters (levels may swap)" : "keys (with both levels)",
+      formatText("%zu %s, %s, %zu swaps", moves.units.size(), what,
                  o.keepHands ? "each on its hand" : "across hands", moves.swaps.size());
+  if (!o.moveKeys) text += o.numberRow ? ", number row allowed" : ", number row kept";
+  if (o.maxMoved > 0) text += formatText(", at most %d keys moved", o.maxMoved);
   if (!o.pinned.empty()) text += ", pinned " + o.pinned;
+  if (!o.pinnedJamo.empty()) text += ", pinned jamo " + o.pinnedJamo;
   if (o.allowed) text += ", allowed " + *o.allowed;
   return text;
 }
@@ -487,24 +621,30 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
   return text;
 }
 
-// kbeval's comparison table of the rows, as text.
-std::string comparisonTableText(const std::vector<ComparisonRow>& rows) {
+// kbeval's comparison table of the rows, appended to `text`; false, with
+// `error` set, when no memory stream can be had for it.
+bool appendComparisonTable(const std::vector<ComparisonRow>& rows, std::string& text,
+                           std::string& error) {
   char* data = nullptr;
   std::size_t size = 0;
   std::FILE* table = open_memstream(&data, &size);
-  if (table == nullptr) throw std::bad_alloc();  // the only reason it fails
+  if (table == nullptr) {
+    error = std::string("cannot format the comparison table: ") + std::strerror(errno);
+    return false;
+  }
   printComparisonTable(rows, table);
   std::fclose(table);
-  std::string text(data, size);
+  text.append(data, size);
   std::free(data);
-  return text;
+  return true;
 }
 
 // Evaluates the shown layouts on one sample in full and appends the report's
 // part for it. With `checkAgainstSearch`, the counts must be the search's.
 bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
-                       const std::vector<ShownLayout>& shown, bool checkAgainstSearch,
-                       std::string& report, std::string& error) {
+                       const std::vector<ShownLayout>& shown, int searchedText, std::string& report,
+                       std::string& error) {
+  const bool checkAgainstSearch = searchedText >= 0;
   std::vector<const LayoutRecord*> records;
   for (const ShownLayout& s : shown) records.push_back(&s.layout);
   ExactEvaluation exact;
@@ -517,19 +657,31 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
   std::vector<ObjectiveCounts> counts;
   for (std::size_t i = 0; i < shown.size(); ++i) {
     const ExactResult& r = exact.layouts[i];
-    rows.push_back({shown[i].name, shown[i].layout.setType, shown[i].layout.fingering,
-                    comparisonFigures(r.keystrokes, r.untreated, exact.text)});
+    rows.push_back({shown[i].name,
+                    shown[i].layout.setType,
+                    shown[i].layout.fingering,
+                    comparisonFigures(r.keystrokes, r.untreated, exact.text),
+                    false,
+                    {},
+                    {}});
     counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
     // The search's counts came from pair counts: the full walk must agree.
-    if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts)) {
+    if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts[searchedText])) {
       error = "internal error: the full evaluation of " + shown[i].name +
               " differs from the search's count";
       return false;
     }
   }
-  appendFormat(report, "On %s (%lld syllables), evaluated in full:\n", samplePath.c_str(),
-               static_cast<long long>(exact.text.natnaeCount));
-  report += comparisonTableText(rows);
+  if (checkAgainstSearch && o.samples.size() > 1) {
+    appendFormat(report, "On %s (weight %g, %lld syllables), evaluated in full:\n",
+                 samplePath.c_str(), o.samples[searchedText].weight,
+                 static_cast<long long>(exact.text.natnaeCount));
+  } else {
+    appendFormat(report, "On %s (%lld syllables)%s, evaluated in full:\n", samplePath.c_str(),
+                 static_cast<long long>(exact.text.natnaeCount),
+                 checkAgainstSearch ? "" : ", held out");
+  }
+  if (!appendComparisonTable(rows, report, error)) return false;
   report += '\n';
   report += objectiveTable(shown, counts, o.weights);
   return true;
@@ -543,12 +695,27 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
                start.layout.setType, start.layout.fingering.c_str());
   appendFormat(report, "Search: %s\nMoves: %s\nWeights: %s\n", searchText(o).c_str(),
                movesText(o, start.moves).c_str(), formatObjectiveWeights(o.weights).c_str());
+  if (found.restartsRan < o.restarts) {
+    appendFormat(report, "Time was up after %d of %d restarts\n", found.restartsRan, o.restarts);
+  }
   appendFormat(report, "Best score reached by %d of %d restarts\n\n", found.reachedBestScore,
-               o.restarts);
-  if (!appendExactReport(o, o.samplePath, found.shown, true, report, error)) return false;
-  if (!o.validatePath.empty()) {
+               found.restartsRan);
+  if (o.samples.size() > 1) {
+    report += "Score: the weighted mean of the texts' scores:";
+    for (const ShownLayout& s : found.shown) {
+      appendFormat(report, " %s %.6f", s.name.c_str(), s.searchScore);
+    }
+    report += "\n\n";
+  }
+  for (std::size_t i = 0; i < o.samples.size(); ++i) {
+    if (i > 0) report += '\n';
+    if (!appendExactReport(o, o.samples[i].path, found.shown, static_cast<int>(i), report, error)) {
+      return false;
+    }
+  }
+  for (const std::string& path : o.validatePaths) {
     report += '\n';
-    if (!appendExactReport(o, o.validatePath, found.shown, false, report, error)) return false;
+    if (!appendExactReport(o, path, found.shown, -1, report, error)) return false;
   }
   report +=
       "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
@@ -563,6 +730,17 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
 
 // ---- write: the best layout as a layout file, and the report ----
 
+// "a.txt" or "a.txt, b.txt:2": the texts tuned on.
+std::string samplesText(const OptimizeOptions& o) {
+  std::string text;
+  for (const WeightedSample& sample : o.samples) {
+    if (!text.empty()) text += ", ";
+    text += sample.path;
+    if (o.samples.size() > 1) text += formatText(":%g", sample.weight);
+  }
+  return text;
+}
+
 // The best layout's file, its comments saying how it was found.
 std::string bestLayoutText(const OptimizeOptions& o, const StartPoint& start,
                            const SearchOutcome& found) {
@@ -570,7 +748,7 @@ std::string bestLayoutText(const OptimizeOptions& o, const StartPoint& start,
   const std::vector<std::string> comments = {
       "Best layout found by kbeval-optimize from " + o.startPath,
       formatText("score %.6f (start %.6f) on ", best.searchScore, found.shown[0].searchScore) +
-          o.samplePath,
+          samplesText(o),
       searchText(o),
       "weights " + formatObjectiveWeights(o.weights),
       "moves: " + movesText(o, start.moves),
@@ -623,18 +801,114 @@ bool writeResult(const OptimizeOptions& o, const std::string& layoutText, const 
   return true;
 }
 
+// A sample that looks like UTF-16 gets a warning: neither Johab nor UTF-8
+// reading makes sense of it.
+void warnOfUtf16(const std::string& samplePath, std::FILE* err) {
+  const int fd = ::open(samplePath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat info {};
+  char head[1024];
+  const ssize_t got =
+      ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::read(fd, head, sizeof head) : -1;
+  ::close(fd);
+  if (got > 0 && looksLikeUtf16({head, static_cast<std::size_t>(got)})) {
+    std::fprintf(
+        err,
+        "%s: warning: %s looks like UTF-16 text, which kbeval cannot read; "
+        "convert it first (iconv -f UTF-16 -t UTF-8) and read it with --sample-encoding=utf-8\n",
+        kProgram.name, samplePath.c_str());
+  }
+}
+
 int runFailed(const std::string& error, std::FILE* err) {
   std::fprintf(err, "%s: %s\n", kProgram.name, error.c_str());
   return 1;
 }
 
+// Whether `path` can be written: its directory exists and may be written,
+// and it is no directory itself. Checked before the search, not after it.
+bool outputCreatable(const std::string& path, std::string& error) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    error = "cannot write " + path + ": it is a directory";
+    return false;
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::string directory =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    error = "cannot write " + path + ": no directory " + directory;
+    return false;
+  }
+  if (::access(directory.c_str(), W_OK | X_OK) != 0) {
+    error = "cannot write " + path + ": directory " + directory + " is not writable";
+    return false;
+  }
+  return true;
+}
+
+// The weighted figures of the start layout must be finite: a weight so large
+// that its product or the sum overflows would make every score infinite.
+bool weightsFinite(const OptimizeOptions& o, const StartPoint& start, std::string& error) {
+  double mean = 0;
+  for (std::size_t i = 0; i < start.symbols.size(); ++i) {
+    const ObjectiveCounts counts =
+        permutedObjectiveCounts(start.keys, start.symbols[i], identityPermutation());
+    const std::array<double, kObjectiveTerms> figures = objectiveFigures(counts);
+    double sum = 0;
+    for (int t = 0; t < kObjectiveTerms; ++t) {
+      const double product = o.weights[t] * figures[t];
+      sum += product;
+      if (!std::isfinite(product) || !std::isfinite(sum)) {
+        error = formatText("--weights: %s=%g overflows on the start layout (its figure is %g)",
+                           std::string(kObjectiveTermNames[t]).c_str(), o.weights[t], figures[t]);
+        return false;
+      }
+    }
+    mean += o.samples[i].weight * sum;
+    if (!std::isfinite(mean)) {
+      error = "--weights: the weighted mean of the texts' scores overflows on the start layout";
+      return false;
+    }
+  }
+  return true;
+}
+
+// Warns when a sample read as Johab is plainly UTF-8, as kbeval does.
+void warnIfUtf8(const OptimizeOptions& o, const std::string& path, std::FILE* err) {
+  if (o.sampleEncoding != SampleEncoding::johab) return;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return;
+  std::string start(1 << 16, '\0');
+  start.resize(std::fread(start.data(), 1, start.size(), file));
+  std::fclose(file);
+  if (isPlainlyKoreanUtf8(start)) {
+    std::fprintf(err,
+                 "%s: warning: %s looks like UTF-8 text, but is read as Johab; "
+                 "read it with --sample-encoding=utf-8\n",
+                 kProgram.name, path.c_str());
+  }
+}
+
 int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
+  const auto began = std::chrono::steady_clock::now();
   std::string error;
   StartPoint start;
+  if (!o.outputPath.empty() && !outputCreatable(o.outputPath, error)) return runFailed(error, err);
   if (!readStartLayout(o, start, error)) return runFailed(error, err);
   if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
+  for (const WeightedSample& text : o.samples) {
+    warnOfUtf16(text.path, err);
+    warnIfUtf8(o, text.path, err);
+  }
+  for (const std::string& path : o.validatePaths) {
+    warnOfUtf16(path, err);
+    warnIfUtf8(o, path, err);
+  }
   if (!countStartSample(o, start, error)) return runFailed(error, err);
-  const SearchOutcome found = searchFromStart(o, start, err);
+  if (!weightsFinite(o, start, error)) return reportUsageError(kProgram, error, err);
+  SearchOutcome found;
+  if (!searchFromStart(o, start, began, err, found, error)) return runFailed(error, err);
   std::string report;
   if (!makeReport(o, start, found, report, error)) return runFailed(error, err);
   if (!writeResult(o, bestLayoutText(o, start, found), report, out, error)) {
@@ -644,6 +918,18 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
                found.seconds,
                found.seconds > 0 ? static_cast<double>(found.candidates) / found.seconds : 0.0);
   return 0;
+}
+
+// False, with `error` naming both, when --output would replace the sample,
+// the start layout or the held-out sample.
+bool outputFileStandsApart(const OptimizeOptions& o, std::string& error) {
+  if (o.outputPath.empty()) return true;
+  std::vector<RunFile> inputs = {{"--start " + quoted(o.startPath), o.startPath}};
+  for (const WeightedSample& text : o.samples)
+    inputs.push_back({"the sample " + quoted(text.path), text.path});
+  for (const std::string& path : o.validatePaths)
+    inputs.push_back({"--validate " + quoted(path), path});
+  return outputsStandApart({{"--output " + quoted(o.outputPath), o.outputPath}}, inputs, error);
 }
 
 }  // namespace
@@ -657,16 +943,24 @@ ParsedCommand parseOptimizeCommandLine(int argc, const char* const* argv,
         return applyOption(option, value, options, seen, error);
       });
   if (command.action != CommandAction::run) return command;
-  if (seen.iterations && seen.time) {
+  if (options.swapLevels && seen.moveJamo) {
+    failUsage(command, "--swap-levels moves keys' characters: it goes with --move=keys");
+  } else if (seen.iterations && seen.time) {
     failUsage(command, "--iterations and --time exclude each other");
   } else if (command.operands.size() > 1) {
-    failUsage(command, "one sample only, not " + quoted(command.operands[1]) + " too");
-  } else if (command.operands.empty()) {
+    failUsage(command, "one sample only, not " + quoted(command.operands[1]) +
+                           " too (--sample FILE[:WEIGHT] adds texts)");
+  } else if (command.operands.empty() && options.samples.empty()) {
     failUsage(command, "no sample given");
   } else if (options.startPath.empty()) {
     failUsage(command, "no start layout given (--start LAYOUT.txt)");
   } else {
-    options.samplePath = command.operands.front();
+    if (!command.operands.empty()) {
+      options.samples.insert(options.samples.begin(),
+                             WeightedSample{std::string(command.operands.front()), 1.0});
+    }
+    options.samplePath = options.samples.front().path;
+    if (options.swapLevels) options.moveKeys = true;
   }
   return command;
 }
@@ -676,6 +970,10 @@ int optimizeMain(int argc, const char* const* argv, std::FILE* out, std::FILE* e
   const ParsedCommand command = parseOptimizeCommandLine(argc, argv, options);
   if (command.action != CommandAction::run) {
     return finishCommand(kProgram, command.action, command.error, out, err);
+  }
+  std::string clash;
+  if (!outputFileStandsApart(options, clash)) {
+    return finishCommand(kProgram, CommandAction::usageError, clash, out, err);
   }
   return runOptimize(options, out, err);
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "optimize/layout_objective.h"
 #include "shell/long_options.h"
@@ -22,11 +23,17 @@ inline constexpr long long kDefaultIterations = 200000;
 inline constexpr int kDefaultRestarts = 20;
 inline constexpr int kDefaultShown = 3;
 
+struct WeightedSample {
+  std::string path;
+  double weight = 1;
+};
+
 struct OptimizeOptions {
-  std::string samplePath;
+  std::string samplePath;               // the first text
+  std::vector<WeightedSample> samples;  // every text tuned on, the first first
   std::string startPath;
-  std::string outputPath;  // empty: standard output
-  std::string validatePath;
+  std::string outputPath;                  // empty: standard output
+  std::vector<std::string> validatePaths;  // held-out texts
   std::uint64_t seed = 1;
   long long iterations = kDefaultIterations;
   double seconds = 0;  // > 0: run on time instead of iterations
@@ -37,6 +44,10 @@ struct OptimizeOptions {
   std::optional<std::string> allowed;
   bool keepHands = true;
   bool swapLevels = false;
+  bool moveKeys = false;   // --move=keys: keys move whole
+  std::string pinnedJamo;  // --pin-jamo, items joined by commas
+  int maxMoved = 0;        // --max-moved; 0: no bound
+  bool numberRow = false;  // --number-row=allow
   int shown = kDefaultShown;
   bool quiet = false;
   SampleEncoding sampleEncoding = SampleEncoding::johab;
