@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all build run test sanitize tsan fuzz bench clean install report
+.PHONY: all build run test sanitize tsan fuzz bench clean install report regression-guard
 
 all: build
 
@@ -73,3 +73,11 @@ layouts:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) --target kbeval-import -j $(JOBS)
 	tools/import/regenerate $(BUILD)/kbeval-import
+
+# Saves the outputs the regression guard compares against (tests/data/
+# regression_guard/expected), from the programs as they are now: only after a
+# change meant to alter an output, and review the difference before committing.
+regression-guard:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) --target kbeval_regression_guard -j $(JOBS)
+	KBEVAL_REGENERATE_GUARD=1 $(BUILD)/tests/kbeval_regression_guard

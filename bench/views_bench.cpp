@@ -22,6 +22,7 @@
 #include "keystrokes/keystroke_report.h"
 #include "layouts/layout_loader.h"
 #include "run_views.h"
+#include "sample_on_one_thread.h"
 
 namespace {
 

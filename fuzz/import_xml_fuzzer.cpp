@@ -16,8 +16,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kbeval;
   const std::string xml(reinterpret_cast<const char*>(data), size);
-  const auto read = import::parseHangulKeyboard(
-      xml, [&xml](const std::string&) -> std::optional<std::string> { return xml; });
+  const auto read =
+      import::parseHangulKeyboard(xml, [&xml](const std::string&, std::string& text, std::string&) {
+        text = xml;
+        return true;
+      });
   if (read.failure != import::ReadFailure::None) {
     FUZZ_CHECK(!read.keyboard && !read.message.empty());
     return 0;

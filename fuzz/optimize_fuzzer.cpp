@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   SymbolCounts symbols;
   FUZZ_CHECK(countSymbols(sample.path, SampleEncoding::johab, start, standIns, symbols, error));
-  const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
+  PermutationScorer scorer;
+  FUZZ_CHECK(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error));
   SearchSettings settings;
   settings.seed = flags;
   settings.iterations = 200;

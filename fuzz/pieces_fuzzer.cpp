@@ -12,6 +12,7 @@
 #include "fuzz_support.h"
 #include "sample/sample_analysis.h"
 #include "sample/walk_pipeline.h"
+#include "sample_on_one_thread.h"
 
 namespace {
 

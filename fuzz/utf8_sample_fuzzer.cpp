@@ -17,6 +17,7 @@
 #include "fuzz_check.h"
 #include "fuzz_support.h"
 #include "sample/sample_analysis.h"
+#include "sample_on_one_thread.h"
 #include "text/text_mode.h"
 #include "text/utf8_sample.h"
 

@@ -25,11 +25,11 @@ void renameTable(std::array<std::string, N>& table, const std::array<unsigned ch
 // fills a whole piece instead: tabs after the number, which the loader skips,
 // and no line feed.
 void appendCategoryLine(std::string& text, int category, std::string_view name,
-                        const std::string& keys) {
+                        const std::string& keys, OutputEncoding encoding) {
   if (keys.empty() || name.empty()) return;
   std::string line = std::to_string(category);
   line += '\t';
-  std::string rest(name);
+  std::string rest(displayText(name, encoding));
   rest += '\t';
   rest += keys;
   if (keys.back() == '\r' && line.size() + rest.size() < kLinePiece) {
@@ -44,11 +44,11 @@ void appendCategoryLine(std::string& text, int category, std::string_view name,
 // of one byte is a sign's, never a symbol's.
 template <std::size_t N>
 void appendTable(std::string& text, int category, const std::array<std::string_view, N>& names,
-                 const std::array<std::string, N>& keys) {
+                 const std::array<std::string, N>& keys, OutputEncoding encoding) {
   for (std::size_t i = 0; i < N; ++i) {
     bool first = !(category == 4 && names[i].size() == 1);
     for (std::size_t j = 0; j < i; ++j) first = first && names[j] != names[i];
-    if (first) appendCategoryLine(text, category, names[i], keys[i]);
+    if (first) appendCategoryLine(text, category, names[i], keys[i], encoding);
   }
 }
 
@@ -64,7 +64,8 @@ LayoutRecord renamedKeys(const LayoutRecord& layout, const std::array<unsigned c
   return renamed;
 }
 
-std::string layoutFileText(const LayoutRecord& layout, const std::vector<std::string>& comments) {
+std::string layoutFileText(const LayoutRecord& layout, const std::vector<std::string>& comments,
+                           const LayoutFileStyle& style) {
   std::string text;
   for (const std::string& comment : comments) {
     std::string line = "// ";
@@ -75,15 +76,22 @@ std::string layoutFileText(const LayoutRecord& layout, const std::vector<std::st
     text += line + '\n';
   }
   text += "set type:" + std::to_string(layout.setType) + '\n';
-  // An empty value is what the loader names "Qwerty"; written out, Qwerty would read as "Unknown".
-  text += "fingering:" + (layout.fingering == "Qwerty" ? std::string() : layout.fingering) + '\n';
-  appendTable(text, 1, InitialNames, layout.initialKeys);
-  appendTable(text, 2, MedialNames, layout.medialKeys);
-  appendTable(text, 3, FinalNames, layout.finalKeys);
-  for (int s = 0; s < kSignCount; ++s) {
-    appendCategoryLine(text, 4, SignChars.substr(s, 1), layout.signKeys[s]);
+  // An empty value, or no line, is what the loader names "Qwerty"; written
+  // out, Qwerty would read as "Unknown".
+  const bool qwerty = layout.fingering == "Qwerty";
+  if (!style.spacedFingering) {
+    text += "fingering:" + (qwerty ? std::string() : layout.fingering) + '\n';
+  } else if (!qwerty) {
+    text += "fingering: " + layout.fingering + '\n';
   }
-  appendTable(text, 4, SymbolNames, layout.symbolKeys);
+  const OutputEncoding encoding = style.encoding;
+  appendTable(text, 1, InitialNames, layout.initialKeys, encoding);
+  appendTable(text, 2, MedialNames, layout.medialKeys, encoding);
+  appendTable(text, 3, FinalNames, layout.finalKeys, encoding);
+  for (int s = 0; s < kSignCount; ++s) {
+    appendCategoryLine(text, 4, SignChars.substr(s, 1), layout.signKeys[s], encoding);
+  }
+  appendTable(text, 4, SymbolNames, layout.symbolKeys, encoding);
   return text;
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
-#include <stdexcept>
 
 #include "optimize/skip_pairs.h"
 
@@ -250,9 +249,10 @@ bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyM
   return true;
 }
 
-PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
-                                        const KeyMoveSet& moves, const ObjectiveWeights& weights) {
-  PermutationScorer s;
+bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
+                           const KeyMoveSet& moves, const ObjectiveWeights& weights,
+                           PermutationScorer& s, std::string& error) {
+  s = PermutationScorer{};
   s.weights = weights;
   // Slots: "no keystroke before", every symbol the start pass met, and the
   // bytes of every unit, used or not (a key may move onto an unused one).
@@ -325,7 +325,8 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
       if (a == 0) {
         s.unigram[b] = alone;
       } else if (!(alone == s.unigram[b])) {
-        throw std::logic_error("a keystroke's own counts depend on the keystroke before");
+        error = "a keystroke's own counts depend on the keystroke before";
+        return false;
       }
     }
   }
@@ -364,7 +365,8 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
     }
   }
   if (!(start == permutedObjectiveCounts(keys, counts, identityPermutation()))) {
-    throw std::logic_error("slot tables disagree with the pair counts");
+    error = "slot tables disagree with the pair counts";
+    return false;
   }
   s.startCounts = start;
 
@@ -413,7 +415,7 @@ PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
     if (changes) s.features.push_back(std::move(feature));
   }
-  return s;
+  return true;
 }
 
 ScorerState startScorerState(const PermutationScorer& s) {

@@ -126,9 +126,13 @@ struct PermutationScorer {
   ObjectiveWeights weights{};
 };
 
-// Builds the tables. The stand-ins in `counts` must lie outside the move set.
-PermutationScorer makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
-                                        const KeyMoveSet& moves, const ObjectiveWeights& weights);
+// Builds the tables into `scorer`. The stand-ins in `counts` must lie
+// outside the move set. The tables check themselves against the plain
+// counts; false, with `error` saying which check failed, when they disagree
+// (a fault of this code, never of the input).
+bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
+                           const KeyMoveSet& moves, const ObjectiveWeights& weights,
+                           PermutationScorer& scorer, std::string& error);
 
 // One search's current candidate: the flows permuted by the swaps made so far.
 struct ScorerState {

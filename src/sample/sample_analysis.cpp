@@ -46,24 +46,6 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
   return analysis;
 }
 
-void restartSampleAnalysis(SampleAnalysis& analysis) {
-  analysis.utf8 = Utf8SampleState{.johab = analysis.utf8.johab};
-  analysis.textBytes = 0;
-  analysis.looksLikeUtf8 = false;
-  analysis.mode = TextModeState{};
-  analysis.scan = ScanState{};
-  std::fill(analysis.tally->characterCounts.begin(), analysis.tally->characterCounts.end(), 0);
-  analysis.tally->junctionCounts = {};
-  restartTokens(*analysis.tokens, analysis.tokenState);
-  analysis.textCounts = TextCounts{};
-  *analysis.combinations = CombinationCounts{};
-  for (LayoutEvaluation& e : analysis.evaluations) {
-    restartEvaluation(*e.state);
-    e.untreatedCount = 0;
-    restartTokenWalk(e.walk);
-  }
-}
-
 namespace {
 
 // Scans the text translated so far and, when there are layouts to walk
@@ -145,23 +127,6 @@ void endSampleReading(SampleAnalysis& analysis) {
   analysis.textCounts = textCounts(*analysis.tally);
   *analysis.combinations = CombinationCounts{};
   countTalliedCombinations(*analysis.tally, *analysis.combinations);
-}
-
-bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {
-  const bool more = readSampleBytes(analysis, bytes, length, analysis.piece);
-  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
-    walkSampleTokens(analysis, i, analysis.piece);
-  }
-  return more;
-}
-
-void finishSampleAnalysis(SampleAnalysis& analysis) {
-  readSampleEnd(analysis, analysis.piece);
-  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
-    walkSampleTokens(analysis, i, analysis.piece);
-    endLayoutWalk(analysis, i);
-  }
-  endSampleReading(analysis);
 }
 
 KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_t index) {

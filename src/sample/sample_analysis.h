@@ -51,7 +51,7 @@ struct SampleAnalysis {
   std::string converted;      // scratch: the current piece of a UTF-8 sample in Johab
   std::string text;           // scratch: the current piece after text mode
   CharacterPiece characters;  // scratch: its characters that type something
-  TokenPiece piece;           // scratch of analyseSampleBytes
+  TokenPiece piece;           // where a reading pass puts its tokens unless told otherwise
   // Bytes of the sample read as text: all of them, or up to and including
   // the 0x1A or zero byte that ended the text.
   std::uint64_t textBytes = 0;
@@ -62,10 +62,6 @@ struct SampleAnalysis {
 // it). With `utf8ToJohab` (johabTable()) the sample is read as UTF-8.
 SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts,
                                    const CharsetTable* utf8ToJohab = nullptr);
-
-// Empties the analysis for another sample with the same layouts, keeping the
-// layouts' tables and the memory.
-void restartSampleAnalysis(SampleAnalysis& analysis);
 
 // Reading stage: the next `length` bytes of the sample file, whose tokens
 // replace those in `tokens`. Returns false once the text has ended (a 0x1A or
@@ -86,13 +82,6 @@ void endLayoutWalk(SampleAnalysis& analysis, std::size_t index);
 
 // Works out the text's counts once all pieces have been read.
 void endSampleReading(SampleAnalysis& analysis);
-
-// Both stages on the calling thread: analyses the next `length` bytes of the
-// sample file. Returns false once the text has ended.
-bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length);
-
-// Both stages at the end of the file, and the ends of both.
-void finishSampleAnalysis(SampleAnalysis& analysis);
 
 // The keystroke counts of layout `index`, and its untreated characters.
 KeystrokeCounts layoutKeystrokeCounts(const SampleAnalysis& analysis, std::size_t index);

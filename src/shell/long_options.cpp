@@ -64,6 +64,16 @@ bool readJobsOption(std::string_view option, std::string_view value, unsigned& j
   return false;
 }
 
+bool readNonEmptyOption(std::string_view option, std::string_view value, const char* what,
+                        std::string& to, std::string& error) {
+  if (value.empty()) {
+    error = std::string(option) + " needs " + what;
+    return false;
+  }
+  to = value;
+  return true;
+}
+
 bool readSampleEncodingOption(std::string_view option, std::string_view value,
                               SampleEncoding& encoding, std::string& error) {
   if (const auto named = sampleEncodingNamed(value)) {

@@ -73,6 +73,10 @@ bool parseNumberInRange(std::string_view text, Number least, Number most, Number
 // set ("--jobs takes a number of threads from 1 to 1024, not 'x'").
 bool readJobsOption(std::string_view option, std::string_view value, unsigned& jobs,
                     std::string& error);
+// A value that may not be empty, such as a file name: false, with `error`
+// set ("--output needs a file name"), for an empty one.
+bool readNonEmptyOption(std::string_view option, std::string_view value, const char* what,
+                        std::string& to, std::string& error);
 bool readSampleEncodingOption(std::string_view option, std::string_view value,
                               SampleEncoding& encoding, std::string& error);
 bool readOutputEncodingOption(std::string_view option, std::string_view value,

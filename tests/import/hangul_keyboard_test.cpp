@@ -16,10 +16,11 @@ using testing::rule;
 KeyboardReadResult parseWith(const std::string& xml,
                              const std::map<std::string, std::string>& includes = {}) {
   return parseHangulKeyboard(xml,
-                             [&includes](const std::string& name) -> std::optional<std::string> {
+                             [&includes](const std::string& name, std::string& text, std::string&) {
                                const auto found = includes.find(name);
-                               if (found == includes.end()) return std::nullopt;
-                               return found->second;
+                               if (found == includes.end()) return false;
+                               text = found->second;
+                               return true;
                              });
 }
 

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "import_test_support.h"
+#include "shell/long_options.h"
 
 namespace kbeval::import {
 namespace {
@@ -35,7 +38,9 @@ std::string drain(std::FILE* file) {
 CommandRun run(const std::vector<std::string>& args) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  const int status = runImportCommand(args, out, err);
+  std::vector<const char*> argv = {"kbeval-import"};
+  for (const std::string& argument : args) argv.push_back(argument.c_str());
+  const int status = importMain(static_cast<int>(argv.size()), argv.data(), out, err);
   return {status, drain(out), drain(err)};
 }
 
@@ -133,13 +138,164 @@ TEST(ImportCommand, AnUnwritableOutputFails) {
   EXPECT_NE(result.err.find("cannot write"), std::string::npos);
 }
 
-TEST(ImportCommand, UsageErrors) {
-  EXPECT_EQ(run({}).status, kExitUsage);
-  EXPECT_EQ(run({"a.xml", "b.xml"}).status, kExitUsage);
-  EXPECT_EQ(run({"--output"}).status, kExitUsage);
-  const CommandRun badFingering = run({"--fingering", "Dvorak", "a.xml"});
-  EXPECT_EQ(badFingering.status, kExitUsage);
-  EXPECT_NE(badFingering.err.find("Dvorak"), std::string::npos);
+// Every kind of --output path: what the reader finds there afterwards.
+TEST(ImportCommand, OutputPaths) {
+  TempDir dir;
+  const std::string input = dir.write("kb.xml", kSmallKeyboard);
+  const std::string layout = run({"--lossy", input}).out;
+  ASSERT_FALSE(layout.empty());
+  dir.write("old.txt", "old layout\n");
+  dir.write("target.txt", "old target\n");
+  std::filesystem::create_symlink("target.txt", dir.path / "link.txt");
+  std::filesystem::create_directory(dir.path / "directory");
+  ASSERT_EQ(::mkfifo((dir.path / "fifo").c_str(), 0600), 0);
+  const struct {
+    std::string output;
+    int status;
+    std::string error;     // a part of standard error; "" for none
+    std::string readFrom;  // where the layout must then be; "" for nowhere
+  } cases[] = {
+      {"new.txt", kExitOk, "", "new.txt"},
+      {"old.txt", kExitOk, "", "old.txt"},
+      // The link stays a link; its target is replaced.
+      {"link.txt", kExitOk, "", "target.txt"},
+      // A pipe is written through, never replaced by a file.
+      {"fifo", kExitOk, "", "fifo"},
+      {"directory", kExitFailed, "directory: cannot write: Is a directory", ""},
+      {"missing/x.txt", kExitFailed, "cannot write: No such file or directory", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string output = (dir.path / c.output).string();
+    std::string piped;
+    std::thread reader;
+    if (c.output == "fifo") {
+      reader = std::thread([&] { piped = testing::fileContent(output); });
+    }
+    const CommandRun result = run({"--lossy", "--output", output, input});
+    if (reader.joinable()) reader.join();
+    EXPECT_EQ(result.status, c.status) << c.output;
+    EXPECT_EQ(result.out, "") << c.output;
+    if (c.error.empty()) {
+      EXPECT_EQ(lineCount(result.err), 1) << result.err;  // the dropped jamo only
+    } else {
+      EXPECT_NE(result.err.find(c.error), std::string::npos) << result.err;
+    }
+    if (c.output == "fifo") {
+      EXPECT_EQ(piped, layout);
+      EXPECT_TRUE(std::filesystem::is_fifo(output));
+    } else if (!c.readFrom.empty()) {
+      EXPECT_EQ(testing::fileContent((dir.path / c.readFrom).string()), layout) << c.output;
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path / "link.txt"));
+  // No temporary file is left beside any of them.
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+  }
+}
+
+// Keyboard files and included files that may not or cannot be read: one
+// line naming the file and why, exit status 1, never a hang or an abort.
+TEST(ImportCommand, IncludesAndLargeFiles) {
+  TempDir dir;
+  const std::string rules = "<combination/>";
+  dir.write("rules.xml", rules);
+  dir.write("exact.xml", std::string(kMostKeyboardFileBytes, ' '));
+  ASSERT_EQ(::truncate(dir.write("huge.xml", "").c_str(), kMostKeyboardFileBytes + 1), 0);
+  ASSERT_EQ(::mkfifo((dir.path / "fifo.xml").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.path / "keyboards");
+  std::filesystem::create_directory(dir.path / "keyboards" / "sub");
+  auto includingXml = [](const std::string& file) {
+    std::string xml = keyboardXml("jaso", item('k', 0x1100));
+    xml.insert(xml.find("</hangul-keyboard>"), "<include file=\"" + file + "\"/>");
+    return xml;
+  };
+  auto including = [&](const std::string& file) {
+    return dir.write("keyboards/kb.xml", includingXml(file));
+  };
+  const std::string cannot = "cannot read included file ";
+  const struct {
+    std::string include;  // what the keyboard includes; "" to read `input` instead
+    std::string input;
+    std::string error;  // after "kbeval-import: INPUT: "
+  } cases[] = {
+      {"/etc/passwd", "", cannot + "/etc/passwd: not a file beside the keyboard file"},
+      {"../rules.xml", "", cannot + "../rules.xml: not a file beside the keyboard file"},
+      {"sub/../../rules.xml", "",
+       cannot + "sub/../../rules.xml: not a file beside the keyboard file"},
+      {"sub", "", cannot + "sub: Is a directory"},
+      {"missing.xml", "", cannot + "missing.xml: No such file or directory"},
+      {"", (dir.path / "huge.xml").string(), "cannot read: larger than 16 MB"},
+      // Exactly the limit is read, and found to be no XML.
+      {"", (dir.path / "exact.xml").string(), "not a libhangul keyboard: not XML"},
+      {"", "/dev/zero", "cannot read: larger than 16 MB"},
+  };
+  for (const auto& c : cases) {
+    std::string input = c.input;
+    if (!c.include.empty()) input = including(c.include);
+    const CommandRun result = run({"--lossy", input});
+    EXPECT_EQ(result.status, kExitFailed) << input;
+    EXPECT_EQ(result.err.rfind("kbeval-import: " + input + ": " + c.error, 0), 0u) << result.err;
+    EXPECT_EQ(lineCount(result.err), 1) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+  // A FIFO beside the keyboard is refused at once, not waited on.
+  const std::string fifoInclude = dir.write("kb.xml", includingXml("fifo.xml"));
+  EXPECT_NE(run({"--lossy", fifoInclude}).err.find(cannot + "fifo.xml: not a regular file"),
+            std::string::npos);
+  // A file beside it, and one in a directory below, are read.
+  dir.write("keyboards/sub/rules.xml", rules);
+  EXPECT_EQ(run({"--lossy", including("sub/rules.xml")}).status, kExitOk);
+}
+
+// Every command line the skeleton reads: a usage error is one line naming
+// the option and why, exit status 2, nothing on standard output.
+TEST(ImportCommand, CommandLines) {
+  const std::string version = std::string("kbeval-import ") + kbevalVersion() + "\n";
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string output;  // its first line; "" for none
+    std::string error;   // the whole of standard error
+  } cases[] = {
+      {{}, kExitUsage, "", "no keyboard file given"},
+      {{"a.xml", "b.xml"}, kExitUsage, "", "one keyboard file only, not also 'b.xml'"},
+      {{"--output"}, kExitUsage, "", "option '--output' needs a value"},
+      {{"--output=", "a.xml"}, kExitUsage, "", "--output needs a file name"},
+      {{"--lossy=1", "a.xml"}, kExitUsage, "", "option '--lossy' takes no value"},
+      {{"--frob", "a.xml"}, kExitUsage, "", "unknown option '--frob'"},
+      {{"-x", "a.xml"}, kExitUsage, "", "unknown option '-x'"},
+      {{"--fingering", "Dvorak", "a.xml"},
+       kExitUsage,
+       "",
+       "unknown fingering 'Dvorak' for --fingering (Pyojun, Gong, Gong3 or none)"},
+      {{"--enc=latin1", "a.xml"},
+       kExitUsage,
+       "",
+       "unknown output encoding 'latin1' for --encoding (cp949 or utf-8)"},
+      {{"--version"}, kExitOk, version, ""},
+      {{"--vers", "--lossy", "x.xml"}, kExitOk, version, ""},
+      {{"--he"}, kExitOk, "usage: kbeval-import [--fingering", ""},
+      {{"--version", "-h"}, kExitOk, "usage: kbeval-import [--fingering", ""},
+      // A prefix with its value runs: the missing file is the only fault.
+      {{"--fing=gong", "-o", "out.txt", "/nonexistent/kb.xml"},
+       kExitFailed,
+       "",
+       "kbeval-import: /nonexistent/kb.xml: cannot read: No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    const CommandRun result = run(c.arguments);
+    const std::string line = c.arguments.empty() ? "(none)" : c.arguments[0];
+    EXPECT_EQ(result.status, c.status) << line;
+    EXPECT_EQ(result.out.substr(0, c.output.size()), c.output) << line;
+    if (c.output.empty()) {
+      EXPECT_EQ(result.out, "") << line;
+    }
+    const std::string error = c.status == kExitUsage
+                                  ? "kbeval-import: " + c.error + "; see 'kbeval-import --help'\n"
+                                  : c.error;
+    EXPECT_EQ(result.err, error) << line;
+  }
 }
 
 TEST(FingeringOption, AcceptedNamesAndNone) {

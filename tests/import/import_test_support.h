@@ -39,7 +39,8 @@ inline std::string rule(unsigned first, unsigned second, unsigned result) {
 
 // Parses keyboard XML that includes nothing.
 inline HangulKeyboard parsed(const std::string& xml) {
-  const auto result = parseHangulKeyboard(xml, [](const std::string&) { return std::nullopt; });
+  const auto result = parseHangulKeyboard(
+      xml, [](const std::string&, std::string&, std::string&) { return false; });
   return result.keyboard.value();
 }
 

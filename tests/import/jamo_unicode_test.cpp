@@ -1,14 +1,16 @@
 // The importer's Unicode facts against independent sources: the system's
-// Johab and CP949 converters, the Hangul alphabet in Unicode order, and the
-// board written out in keyboard_rows.h.
+// Johab and CP949 converters and the Hangul alphabet in Unicode order. (The
+// key facts it orders key sequences by come from the core's key table,
+// checked against the board in tests/keystrokes/key_table_test.cpp.)
 #include "jamo_unicode.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "../keyboard_rows.h"
 #include "layouts/character_tables.h"
 
 namespace kbeval::import {
@@ -109,18 +111,6 @@ TEST(SymbolUnicode, AgreesWithSymbolNamesDecodedBySystemIconv) {
   EXPECT_FALSE(symbolRow(0));
   EXPECT_FALSE(symbolRow('?'));
   iconv_close(cd);
-}
-
-// Shift, hand and reach of every printable key character, from the board.
-TEST(KeyFacts, FollowTheBoard) {
-  for (char c = '!'; c <= '~'; ++c) {
-    const auto key = testing::boardKey(c);
-    ASSERT_TRUE(key) << c;
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    EXPECT_EQ(isShifted(c), key->shifted) << c;
-    EXPECT_EQ(isLeftHand(c), key->column < 0) << c;
-    EXPECT_EQ(keyReach(c), letter ? 0 : key->row == 5 ? 2 : 1) << c;
-  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "import_command.h"
 #include "import_test_support.h"
 #include "jamo_unicode.h"
+#include "keystrokes/key_table.h"
 #include "layout_import.h"
 
 namespace kbeval::import {
@@ -154,9 +155,11 @@ TEST(ShippedLayouts, ThreeSetNoShift) {
   EXPECT_EQ(medial(r, WA), "vf");
   EXPECT_EQ(sign(r, '2'), "<");
   EXPECT_EQ(sign(r, '-'), "Z");
-  auto noShift = [](const auto& table) {
+  KeyTable qwerty{};
+  setupKeyTable(3, "Qwerty", qwerty);
+  auto noShift = [&qwerty](const auto& table) {
     for (const std::string& keys : table) {
-      for (char c : keys) EXPECT_FALSE(isShifted(c)) << keys;
+      for (char c : keys) EXPECT_EQ(qwerty[static_cast<unsigned char>(c)].shift, 0) << keys;
     }
   };
   noShift(r.initialKeys);

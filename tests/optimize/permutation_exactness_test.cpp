@@ -196,7 +196,9 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     SymbolCounts symbols;
     ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, standIns, symbols, error));
 
-    const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
+    PermutationScorer scorer;
+    ASSERT_TRUE(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error))
+        << error;
     ScorerState state = startScorerState(scorer);
     ObjectiveCounts counts;
     const int swaps = 1 + static_cast<int>(random() % 12);
@@ -253,7 +255,9 @@ TEST(PermutationExactness, SearchResultsAreExactAndIndependentOfThreads) {
     SymbolCounts symbols;
     ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys),
                              symbols, error));
-    const PermutationScorer scorer = makePermutationScorer(keys, symbols, moves, kDefaultWeights);
+    PermutationScorer scorer;
+    ASSERT_TRUE(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error))
+        << error;
     SearchSettings settings;
     settings.seed = 99 + static_cast<unsigned>(trial);
     settings.iterations = 2000;

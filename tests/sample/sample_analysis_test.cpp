@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sample_on_one_thread.h"
+
 namespace kbeval {
 namespace {
 

@@ -1,5 +1,10 @@
 #include "hangul_keyboard.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -80,6 +85,18 @@ bool readMap(const pugi::xml_node& map, std::vector<KeyMapping>& keys) {
   return true;
 }
 
+// Whether an included file's name stays in the including file's directory:
+// not absolute, and no ".." part that could climb out of it.
+bool besideTheKeyboard(std::string_view name) {
+  if (name.empty() || name.front() == '/') return false;
+  for (std::size_t start = 0; start <= name.size();) {
+    const std::size_t slash = std::min(name.find('/', start), name.size());
+    if (name.substr(start, slash - start) == "..") return false;
+    start = slash + 1;
+  }
+  return true;
+}
+
 std::string directoryOf(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -87,24 +104,44 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> readWholeFile(const std::string& path, std::string& error) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+bool readWholeFile(const std::string& path, bool regularOnly, std::string& content,
+                   std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
+  if (fd < 0) {
     error = std::strerror(errno);
-    return std::nullopt;
+    return false;
   }
-  std::string content;
-  char buffer[8192];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
-  const bool failed = std::ferror(file) != 0;
-  const int readErrno = errno;
-  std::fclose(file);
-  if (failed) {
-    error = std::strerror(readErrno);
-    return std::nullopt;
+  struct stat info {};
+  bool readable = ::fstat(fd, &info) == 0;
+  if (!readable) {
+    error = std::strerror(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    error = std::strerror(EISDIR);
+    readable = false;
+  } else if (regularOnly && !S_ISREG(info.st_mode)) {
+    error = "not a regular file";
+    readable = false;
   }
-  return content;
+  content.clear();
+  char buffer[1 << 16];
+  while (readable) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error = std::strerror(errno);
+      readable = false;
+    } else if (got == 0) {
+      break;
+    } else if (content.size() + static_cast<std::size_t>(got) > kMostKeyboardFileBytes) {
+      error = "larger than " + std::to_string(kMostKeyboardFileBytes >> 20) + " MB";
+      readable = false;
+    } else {
+      content.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  if (!readable) content.clear();
+  return readable;
 }
 
 KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude) {
@@ -148,10 +185,14 @@ KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader
       }
     } else if (element == "include") {
       const std::string file = node.attribute("file").value();
-      const auto text = readInclude(file);
-      if (!text) return fail(ReadFailure::Unreadable, "cannot read included file " + file);
+      std::string includedText;
+      std::string why;
+      if (!readInclude(file, includedText, why)) {
+        return fail(ReadFailure::Unreadable,
+                    "cannot read included file " + file + (why.empty() ? "" : ": " + why));
+      }
       pugi::xml_document included;
-      const auto includedParsed = included.load_buffer(text->data(), text->size(),
+      const auto includedParsed = included.load_buffer(includedText.data(), includedText.size(),
                                                        pugi::parse_default, pugi::encoding_utf8);
       if (!includedParsed) {
         return fail(ReadFailure::NotKeyboard,
@@ -173,15 +214,21 @@ KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader
 }
 
 KeyboardReadResult readHangulKeyboard(const std::string& path) {
+  std::string xml;
   std::string error;
-  const auto xml = readWholeFile(path, error);
-  if (!xml) return fail(ReadFailure::Unreadable, "cannot read: " + error);
+  if (!readWholeFile(path, false, xml, error)) {
+    return fail(ReadFailure::Unreadable, "cannot read: " + error);
+  }
   const std::string directory = directoryOf(path);
-  const IncludeReader readInclude = [&directory](const std::string& name) {
-    std::string ignored;
-    return readWholeFile(!name.empty() && name[0] == '/' ? name : directory + name, ignored);
+  const IncludeReader readInclude = [&directory](const std::string& name, std::string& text,
+                                                 std::string& why) {
+    if (!besideTheKeyboard(name)) {
+      why = "not a file beside the keyboard file";
+      return false;
+    }
+    return readWholeFile(directory + name, true, text, why);
   };
-  return parseHangulKeyboard(*xml, readInclude);
+  return parseHangulKeyboard(xml, readInclude);
 }
 
 }  // namespace kbeval::import

@@ -48,17 +48,29 @@ struct KeyboardReadResult {
   std::string message;  // what went wrong, without the file name
 };
 
-// Returns the text of an included file by the name its <include> gives, or
-// nothing when it cannot be read.
-using IncludeReader = std::function<std::optional<std::string>(const std::string& name)>;
+// Reads an included file, by the name its <include> gives, into `text`; false,
+// with `error` saying why, when it cannot or may not be read.
+using IncludeReader =
+    std::function<bool(const std::string& name, std::string& text, std::string& error)>;
+
+// The most bytes a keyboard file or an included file may hold (libhangul's
+// own are a few kilobytes); a larger one is refused whole.
+inline constexpr std::size_t kMostKeyboardFileBytes = 16 << 20;
 
 // Parses keyboard XML held in memory; includes are fetched by `readInclude`.
 KeyboardReadResult parseHangulKeyboard(std::string_view xml, const IncludeReader& readInclude);
 
-// Reads the keyboard file at `path`; includes are looked up beside it.
+// Reads the keyboard file at `path` (any file that can be read, a pipe
+// too). An included file is read only from the keyboard file's own
+// directory (no absolute name, no ".." in it) and only when it is a regular
+// file; either file at most kMostKeyboardFileBytes long.
 KeyboardReadResult readHangulKeyboard(const std::string& path);
 
-// The whole content of a file, or nothing with `error` set to the reason.
-std::optional<std::string> readWholeFile(const std::string& path, std::string& error);
+// Reads the whole of `path` into `content`, at most kMostKeyboardFileBytes;
+// with `regularOnly` anything but a regular file is refused before it is
+// read (a FIFO is opened without waiting for a writer). False, with `error`
+// saying why, when it cannot be read or is too large.
+bool readWholeFile(const std::string& path, bool regularOnly, std::string& content,
+                   std::string& error);
 
 }  // namespace kbeval::import

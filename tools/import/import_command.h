@@ -1,13 +1,13 @@
 // The kbeval-import command line:
-//   kbeval-import [--fingering NAME] [--lossy] [--output FILE] KEYBOARD.xml
+//   kbeval-import [--fingering NAME] [--encoding ENC] [--lossy] [--output FILE] KEYBOARD.xml
 // Reads one Hangul keyboard XML and writes its kbeval layout file to FILE or
-// standard output. Every failure is one line on `err` and a non-zero status.
+// standard output. Every failure is one line on `err` and a non-zero status;
+// the options are read by the skeleton every program shares (long_options.h).
 #pragma once
 
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "hangul_keyboard.h"
 
@@ -18,8 +18,9 @@ inline constexpr int kExitFailed =
     1;  // unreadable, not a keyboard, cannot be expressed, cannot write
 inline constexpr int kExitUsage = 2;
 
-// Runs the command with `args` (without the program name).
-int runImportCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// The whole program on argv[0..argc-1]: --help, --version, a usage error
+// (exit status 2) or the import (0, or 1 when it fails).
+int importMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 
 // The fingering line's value for a --fingering option: "Pyojun", "Gong" or
 // "Gong3" in any letter case; "none" or "Qwerty" give "" (no fingering line,

@@ -1,7 +1,5 @@
 #include "jamo_unicode.h"
 
-#include <string_view>
-
 namespace kbeval::import {
 
 namespace {
@@ -15,10 +13,6 @@ constexpr std::array<char32_t, 19> JongseongOfChoseong = {
     0x11A8, 0x11A9, 0x11AB, 0x11AE, 0,      0x11AF, 0x11B7, 0x11B8, 0,      0x11BA,
     0x11BB, 0x11BC, 0x11BD, 0,      0x11BE, 0x11BF, 0x11C0, 0x11C1, 0x11C2,
 };
-
-constexpr std::string_view ShiftedKeys = "~!@#$%^&*()_+{}|:\"<>?ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-constexpr std::string_view NumberRowKeys = "`1234567890-=~!@#$%^&*()_+";
-constexpr std::string_view LeftHandKeys = "`12345qwertasdfgzxcvb~!@#$%QWERTASDFGZXCVB";
 
 }  // namespace
 
@@ -59,19 +53,6 @@ std::optional<int> symbolRow(char32_t c) {
     if (SymbolUnicode[row] == c) return row;
   }
   return std::nullopt;
-}
-
-bool isShifted(char key) {
-  return ShiftedKeys.find(key) != std::string_view::npos;
-}
-
-bool isLeftHand(char key) {
-  return LeftHandKeys.find(key) != std::string_view::npos;
-}
-
-int keyReach(char key) {
-  if ((key >= 'a' && key <= 'z') || (key >= 'A' && key <= 'Z')) return 0;
-  return NumberRowKeys.find(key) != std::string_view::npos ? 2 : 1;
 }
 
 }  // namespace kbeval::import

@@ -1,6 +1,6 @@
 // Unicode side of the importer: how the conjoining jamo and symbols that a
 // Hangul keyboard XML names map onto the Johab codes and KS X 1001 strings of
-// the layout file, and which ASCII keys sit on which hand and need Shift.
+// the layout file.
 #pragma once
 
 #include <array>
@@ -34,11 +34,5 @@ extern const std::array<char32_t, 50> SymbolUnicode;
 
 // The row of SymbolNames that stands for `c`, if any.
 std::optional<int> symbolRow(char32_t c);
-
-// Typing facts of a printable ASCII key character on a US QWERTY keyboard.
-bool isShifted(char key);
-bool isLeftHand(char key);
-// 0 for a letter key, 1 for another key of the letter rows, 2 for the number row.
-int keyReach(char key);
 
 }  // namespace kbeval::import

@@ -3,24 +3,18 @@
 // types it, and the layout file text that records them.
 #pragma once
 
-#include <array>
 #include <string>
 #include <vector>
 
 #include "hangul_keyboard.h"
-#include "layouts/character_tables.h"
+#include "layouts/layout_record.h"
 #include "text/encodings.h"
 
 namespace kbeval::import {
 
-// The key strings of one layout, indexed like the tables of character_tables.h.
-struct ImportedLayout {
-  int setType = 0;  // 2 for a jamo (2-set) keyboard, 3 for a jaso (3-set) one
-  std::array<std::string, kInitialCodes> initialKeys;
-  std::array<std::string, kMedialCodes> medialKeys;
-  std::array<std::string, kFinalCodes> finalKeys;
-  std::array<std::string, kSignCount> signKeys;
-  std::array<std::string, kSymbolCount> symbolKeys;
+// One layout as imported: the layout record (its set type and key strings;
+// the fingering is the command line's) and what the import found missing.
+struct ImportedLayout : LayoutRecord {
   std::string untypedSigns;           // signs of SignChars that no key types
   std::vector<std::string> problems;  // what the layout file cannot hold, one entry each
 };
@@ -41,10 +35,11 @@ struct LayoutFileOptions {
   OutputEncoding encoding = OutputEncoding::cp949;  // of the jamo and symbols
 };
 
-// The layout file text: a "//" comment, "set type:", "fingering:" when given,
-// then one tab-separated category line per key string that is not empty.
-// Jamo and symbols are written as KS X 1001 bytes, or in UTF-8; lines end in
-// a line feed.
+// The layout file text, written by the core's layout writer: a "//" comment
+// (and one naming the signs no key types), "set type:", "fingering: " when
+// given, then one tab-separated category line per key string that is not
+// empty. Jamo and symbols are written as KS X 1001 bytes, or in UTF-8; lines
+// end in a line feed.
 std::string formatLayoutFile(const ImportedLayout& layout, const LayoutFileOptions& options);
 
 }  // namespace kbeval::import

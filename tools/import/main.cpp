@@ -1,11 +1,14 @@
 // kbeval-import: converts one Hangul keyboard XML into a kbeval layout file.
 #include <cstdio>
-#include <string>
-#include <vector>
+#include <new>
 
 #include "import_command.h"
+#include "shell/long_options.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  return kbeval::import::runImportCommand(args, stdout, stderr);
+  try {
+    return kbeval::import::importMain(argc, argv, stdout, stderr);
+  } catch (const std::bad_alloc&) {
+    return kbeval::reportOutOfMemory("kbeval-import", stderr);
+  }
 }

@@ -59,12 +59,7 @@ bool applyOption(const KnownOption& known, std::string_view value, RunOptions& o
       options.outputEncoding = OutputEncoding::utf8;
       return true;
     case OptionId::keyboards:
-      if (value.empty()) {
-        error = option + " needs a directory";
-        return false;
-      }
-      options.keyboardDirectory = value;
-      return true;
+      return readNonEmptyOption(option, value, "a directory", options.keyboardDirectory, error);
     case OptionId::quiet:
       options.quiet = true;
       return true;

@@ -4,11 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
-#include <new>
 #include <string_view>
 #include <vector>
 
@@ -159,12 +160,7 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
                  SeenOptions& seen, std::string& error) {
   const std::string option = "--" + std::string(known.name);
   auto needsText = [&](std::string& to, const char* what) {
-    if (value.empty()) {
-      error = option + " needs " + what;
-      return false;
-    }
-    to = value;
-    return true;
+    return readNonEmptyOption(option, value, what, to, error);
   };
   auto number = [&](auto least, auto most, auto& to, const std::string& what) {
     if (parseNumberInRange(value, least, most, to)) return true;
@@ -348,9 +344,13 @@ struct SearchOutcome {
   double seconds = 0;              // the search's time
 };
 
-SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start, std::FILE* err) {
-  const PermutationScorer scorer =
-      makePermutationScorer(start.keys, start.symbols, start.moves, o.weights);
+bool searchFromStart(const OptimizeOptions& o, const StartPoint& start, std::FILE* err,
+                     SearchOutcome& outcome, std::string& error) {
+  PermutationScorer scorer;
+  if (!makePermutationScorer(start.keys, start.symbols, start.moves, o.weights, scorer, error)) {
+    error = "internal error: " + error;
+    return false;
+  }
   SearchSettings settings;
   settings.seed = o.seed;
   settings.iterations = o.seconds > 0 ? 0 : o.iterations;
@@ -369,7 +369,6 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
           std::fflush(err);
         }
       });
-  SearchOutcome outcome;
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   if (showProgress) std::fputc('\n', err);
   for (const RestartResult& r : results) outcome.candidates += r.candidates;
@@ -409,7 +408,7 @@ SearchOutcome searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   for (const RestartResult& r : results) {
     outcome.reachedBestScore += r.score == ranked.front()->score;
   }
-  return outcome;
+  return true;
 }
 
 // ---- report: the layouts evaluated in full, and what the run was ----
@@ -487,17 +486,22 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
   return text;
 }
 
-// kbeval's comparison table of the rows, as text.
-std::string comparisonTableText(const std::vector<ComparisonRow>& rows) {
+// kbeval's comparison table of the rows, appended to `text`; false, with
+// `error` set, when no memory stream can be had for it.
+bool appendComparisonTable(const std::vector<ComparisonRow>& rows, std::string& text,
+                           std::string& error) {
   char* data = nullptr;
   std::size_t size = 0;
   std::FILE* table = open_memstream(&data, &size);
-  if (table == nullptr) throw std::bad_alloc();  // the only reason it fails
+  if (table == nullptr) {
+    error = std::string("cannot format the comparison table: ") + std::strerror(errno);
+    return false;
+  }
   printComparisonTable(rows, table);
   std::fclose(table);
-  std::string text(data, size);
+  text.append(data, size);
   std::free(data);
-  return text;
+  return true;
 }
 
 // Evaluates the shown layouts on one sample in full and appends the report's
@@ -529,7 +533,7 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
   }
   appendFormat(report, "On %s (%lld syllables), evaluated in full:\n", samplePath.c_str(),
                static_cast<long long>(exact.text.natnaeCount));
-  report += comparisonTableText(rows);
+  if (!appendComparisonTable(rows, report, error)) return false;
   report += '\n';
   report += objectiveTable(shown, counts, o.weights);
   return true;
@@ -634,7 +638,8 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
   if (!readStartLayout(o, start, error)) return runFailed(error, err);
   if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
   if (!countStartSample(o, start, error)) return runFailed(error, err);
-  const SearchOutcome found = searchFromStart(o, start, err);
+  SearchOutcome found;
+  if (!searchFromStart(o, start, err, found, error)) return runFailed(error, err);
   std::string report;
   if (!makeReport(o, start, found, report, error)) return runFailed(error, err);
   if (!writeResult(o, bestLayoutText(o, start, found), report, out, error)) {

@@ -1,0 +1,58 @@
+// The sample's analysis on one thread, for the tests, the fuzz targets and
+// the views' benchmark: both stages of sample/sample_analysis.h piece by
+// piece on the calling thread, and an analysis emptied for the next sample.
+// The programs read through sample/sample_file.h and the walk pipeline.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+
+#include "analysis/combinations.h"
+#include "analysis/tokens.h"
+#include "keystrokes/keystroke_counts.h"
+#include "keystrokes/token_walk.h"
+#include "sample/sample_analysis.h"
+
+namespace kbeval {
+
+// Empties the analysis for another sample with the same layouts, keeping the
+// layouts' tables and the memory.
+inline void restartSampleAnalysis(SampleAnalysis& analysis) {
+  analysis.utf8 = Utf8SampleState{.johab = analysis.utf8.johab};
+  analysis.textBytes = 0;
+  analysis.looksLikeUtf8 = false;
+  analysis.mode = TextModeState{};
+  analysis.scan = ScanState{};
+  std::fill(analysis.tally->characterCounts.begin(), analysis.tally->characterCounts.end(), 0);
+  analysis.tally->junctionCounts = {};
+  restartTokens(*analysis.tokens, analysis.tokenState);
+  analysis.textCounts = TextCounts{};
+  *analysis.combinations = CombinationCounts{};
+  for (LayoutEvaluation& e : analysis.evaluations) {
+    restartEvaluation(*e.state);
+    e.untreatedCount = 0;
+    restartTokenWalk(e.walk);
+  }
+}
+
+// Both stages on the calling thread: analyses the next `length` bytes of the
+// sample file. Returns false once the text has ended.
+inline bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {
+  const bool more = readSampleBytes(analysis, bytes, length, analysis.piece);
+  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
+    walkSampleTokens(analysis, i, analysis.piece);
+  }
+  return more;
+}
+
+// Both stages at the end of the file, and the ends of both.
+inline void finishSampleAnalysis(SampleAnalysis& analysis) {
+  readSampleEnd(analysis, analysis.piece);
+  for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
+    walkSampleTokens(analysis, i, analysis.piece);
+    endLayoutWalk(analysis, i);
+  }
+  endSampleReading(analysis);
+}
+
+}  // namespace kbeval
