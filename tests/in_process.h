@@ -4,8 +4,10 @@
 // full standard output, its memory, another user) still runs the binary.
 #pragma once
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -75,6 +77,53 @@ inline Outcome runKbeval(const TempDirectory& directory, const std::vector<std::
     return runProgram(directory, KBEVAL_BINARY, arguments, settings);
   }
   return runKbevalInProcess(directory, arguments);
+}
+
+namespace detail {
+
+// This process's largest resident set so far (VmHWM), in KiB; -1 if unknown.
+inline long peakResidentKiB() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return -1;
+  long kib = -1;
+  char line[256];
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+  }
+  std::fclose(status);
+  return kib;
+}
+
+}  // namespace detail
+
+// How far `second` raises the peak resident set above the one `first` left,
+// in KiB, both run one after the other in a child process of this one: the
+// child is its own baseline, so what other processes do to the machine does
+// not enter. -1 if the child could not measure or either run failed.
+template <typename First, typename Second>
+long peakGrowthKiB(First&& first, Second&& second) {
+  int channel[2];
+  if (::pipe(channel) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    ::close(channel[0]);
+    long growth = -1;
+    if (first()) {
+      const long baseline = detail::peakResidentKiB();
+      if (second() && baseline >= 0) growth = detail::peakResidentKiB() - baseline;
+    }
+    const bool written = ::write(channel[1], &growth, sizeof growth) == sizeof growth;
+    ::_exit(written ? 0 : 1);
+  }
+  ::close(channel[1]);
+  long growth = -1;
+  if (::read(channel[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  ::close(channel[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? growth : -1;
 }
 
 }  // namespace kbeval::testing

@@ -1,123 +1,101 @@
+// The key table against the board written out in keyboard_rows.h, with the
+// few keys each fingering plays differently stated here once.
 #include "keystrokes/key_table.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
+
+#include "keyboard_rows.h"
 
 namespace kbeval {
 namespace {
 
-KeyTable tableFor(int setType, const char* fingering) {
-  KeyTable table{};
-  setupKeyTable(setType, fingering, table);
-  return table;
-}
+// A key a fingering gives to another finger (and so another column).
+struct Moved {
+  char key;
+  int finger, column;
+};
+// Gong plays the bottom row's left keys one finger further in.
+const std::vector<Moved> kGong = {{'z', -4, -4}, {'x', -3, -3}, {'c', -2, -2}, {'v', -2, -2}};
+// Gong3 on a 3-set layout: the left index finger reaches over to 6.
+const Moved kGong3Six = {'6', -2, 1};
+// Pyojun on a 2-set layout: B goes to the right index finger.
+const Moved kPyojunB = {'b', 2, 1};
 
-void expectKey(const KeyTable& table, char c, int shift, int finger, int row, int column) {
-  const KeyInfo& k = table[static_cast<unsigned char>(c)];
-  EXPECT_EQ(k.shift, shift) << "key " << c;
-  EXPECT_EQ(k.finger, finger) << "key " << c;
-  EXPECT_EQ(k.row, row) << "key " << c;
-  EXPECT_EQ(k.column, column) << "key " << c;
-}
-
-TEST(KeyTable, BaseEntriesOfSpecialKeys) {
-  const KeyTable t = tableFor(2, "Qwerty");
-  expectKey(t, 'A', 1, -5, 3, -5);
-  expectKey(t, ' ', 0, 1, 1, 0);
-  expectKey(t, '\n', 0, 5, 3, 7);
-  expectKey(t, '\t', 0, 0, 0, 0);
-  expectKey(t, '\r', 0, 0, 0, 0);
-  expectKey(t, '\x18', 0, 0, 0, 0);
-  expectKey(t, '\x7f', 0, 0, 0, 0);
-  expectKey(t, '`', 0, -5, 5, -6);
-  expectKey(t, '\\', 0, 5, 4, 8);
-  expectKey(t, '|', 1, 5, 4, 8);
-  expectKey(t, '"', 1, 5, 3, 6);
-  expectKey(t, '?', 1, 5, 2, 5);
-  expectKey(t, 'b', 0, -2, 2, -1);
-  expectKey(t, '6', 0, 2, 5, 1);
-}
-
-TEST(KeyTable, EveryPrintableCharacterAndLineFeedIsSetAndNothingElse) {
-  const KeyTable t = tableFor(3, "Gong3");
-  for (int c = 0; c < 256; ++c) {
-    const bool written = (c >= 0x20 && c <= 0x7e) || c == '\n';
-    EXPECT_EQ(t[c].row != 0, written) << "code " << c;
+KeyInfo expectedKey(unsigned char c, int setType, const std::string& fingering) {
+  const auto key = testing::boardKey(static_cast<char>(c));
+  if (!key) return {};
+  KeyInfo info{static_cast<std::int8_t>(key->shifted), static_cast<std::int8_t>(key->finger),
+               static_cast<std::int8_t>(key->row), static_cast<std::int8_t>(key->column)};
+  std::string lower;
+  for (char f : fingering) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(f)));
+  std::vector<Moved> moved;
+  if (lower == "gong" || lower == "gong3") moved = kGong;
+  if (lower == "gong3" && setType == 3) moved.push_back(kGong3Six);
+  if (lower == "pyojun" && setType == 2) moved.push_back(kPyojunB);
+  for (const Moved& m : moved) {
+    if (testing::boardKey(m.key)->row == key->row &&
+        testing::boardKey(m.key)->column == key->column) {
+      info.finger = static_cast<std::int8_t>(m.finger);
+      info.column = static_cast<std::int8_t>(m.column);
+    }
   }
+  return info;
 }
 
-TEST(KeyTable, ShiftedCharactersShareTheirKeyWithTheUnshiftedOne) {
-  const std::string unshifted = "`1234567890-=qwertyuiop[]\\asdfghjkl;'zxcvbnm,./";
-  const std::string shifted = "~!@#$%^&*()_+QWERTYUIOP{}|ASDFGHJKL:\"ZXCVBNM<>?";
-  ASSERT_EQ(unshifted.size(), shifted.size());
-  for (const char* fingering : {"Qwerty", "Gong", "Gong3", "Pyojun"}) {
-    for (int setType : {2, 3}) {
-      const KeyTable t = tableFor(setType, fingering);
-      for (std::size_t i = 0; i < unshifted.size(); ++i) {
-        const KeyInfo& low = t[static_cast<unsigned char>(unshifted[i])];
-        const KeyInfo& high = t[static_cast<unsigned char>(shifted[i])];
-        EXPECT_EQ(low.shift, 0);
-        EXPECT_EQ(high.shift, 1);
-        EXPECT_EQ(low.finger, high.finger) << fingering << " " << unshifted[i];
-        EXPECT_EQ(low.row, high.row);
-        EXPECT_EQ(low.column, high.column);
+// Every byte under every fingering and set type, set up one after another in
+// the same table so that nothing of the layout before may stay behind.
+TEST(KeyTable, EveryByteSitsWhereTheBoardAndItsFingeringPutIt) {
+  KeyTable table{};
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const char* fingering : {"Qwerty", "Gong", "gong", "GONG", "Gong3", "gONG3", "Pyojun",
+                                  "PYOJUN", "", "Unknown", "Gong 3", "Gong33", "Pyojun2"}) {
+      for (int setType : {2, 3}) {
+        setupKeyTable(setType, fingering, table);
+        for (int c = 0; c < 256; ++c) {
+          const KeyInfo want = expectedKey(static_cast<unsigned char>(c), setType, fingering);
+          const KeyInfo& got = table[c];
+          EXPECT_TRUE(got == want)
+              << fingering << " set " << setType << " byte " << c << ": got shift "
+              << int(got.shift) << " finger " << int(got.finger) << " row " << int(got.row)
+              << " column " << int(got.column) << ", want " << int(want.shift) << " "
+              << int(want.finger) << " " << int(want.row) << " " << int(want.column);
+        }
       }
     }
   }
 }
 
-TEST(KeyTable, GongPlaysTheBottomRowOneFingerIn) {
-  for (const char* name : {"Gong", "gong", "GONG", "Gong3"}) {
-    const KeyTable t = tableFor(2, name);
-    expectKey(t, 'z', 0, -4, 2, -4);
-    expectKey(t, 'X', 1, -3, 2, -3);
-    expectKey(t, 'c', 0, -2, 2, -2);
-    expectKey(t, 'V', 1, -2, 2, -2);
-    expectKey(t, 'b', 0, -2, 2, -1);
-  }
-}
-
-TEST(KeyTable, Gong3MovesSixToTheLeftIndexOnlyOnThreeSetLayouts) {
-  const KeyTable three = tableFor(3, "gong3");
-  expectKey(three, '6', 0, -2, 5, 1);
-  expectKey(three, '^', 1, -2, 5, 1);
-  expectKey(three, 'z', 0, -4, 2, -4);
-  const KeyTable two = tableFor(2, "Gong3");
-  expectKey(two, '6', 0, 2, 5, 1);
-  expectKey(two, 'z', 0, -4, 2, -4);
-  // Plain Gong never moves the 6.
-  expectKey(tableFor(3, "Gong"), '6', 0, 2, 5, 1);
-}
-
-TEST(KeyTable, PyojunMovesBToTheRightIndexOnlyOnTwoSetLayouts) {
-  expectKey(tableFor(2, "Pyojun"), 'b', 0, 2, 2, 1);
-  expectKey(tableFor(2, "PYOJUN"), 'B', 1, 2, 2, 1);
-  expectKey(tableFor(3, "Pyojun"), 'b', 0, -2, 2, -1);
-}
-
-TEST(KeyTable, ASetUpNeverKeepsTheLayoutBefore) {
-  KeyTable t{};
-  setupKeyTable(3, "Gong3", t);
-  setupKeyTable(2, "Pyojun", t);
-  setupKeyTable(3, "Qwerty", t);
-  expectKey(t, 'z', 0, -5, 2, -5);
-  expectKey(t, 'Z', 1, -5, 2, -5);
-  expectKey(t, 'x', 0, -4, 2, -4);
-  expectKey(t, 'c', 0, -3, 2, -3);
-  expectKey(t, 'b', 0, -2, 2, -1);
-  expectKey(t, '6', 0, 2, 5, 1);
-}
-
-TEST(KeyTable, UnknownAndUnsetFingeringsUseTheBaseTable) {
-  const KeyTable base = tableFor(2, "Qwerty");
-  for (const char* name : {"Unknown", "", "Gong 3", "Dvorak"}) {
-    const KeyTable t = tableFor(2, name);
-    for (int c = 0; c < 256; ++c) {
-      EXPECT_EQ(t[c].finger, base[c].finger) << name << " " << c;
-      EXPECT_EQ(t[c].column, base[c].column) << name << " " << c;
+// The physical keys: one number per key of the board, shared by its two
+// characters, and -1 for every byte no key types.
+TEST(KeyTable, PhysicalKeysAreTheKeysOfTheBoard) {
+  std::set<int> numbers;
+  for (int c = 0; c < 256; ++c) {
+    const auto key = testing::boardKey(static_cast<char>(c));
+    const int number = physicalKeyOf(static_cast<unsigned char>(c));
+    if (!key) {
+      EXPECT_EQ(number, -1) << c;
+      continue;
     }
+    ASSERT_GE(number, 0) << c;
+    ASSERT_LT(number, kPhysicalKeys) << c;
+    const KeyCharacters chars = physicalKeyCharacters(number);
+    EXPECT_EQ(key->shifted ? chars.shifted : chars.unshifted, c);
+    const auto other =
+        testing::boardKey(static_cast<char>(key->shifted ? chars.unshifted : chars.shifted));
+    if (chars.shifted != 0) {
+      ASSERT_TRUE(other) << c;
+      EXPECT_EQ(other->row, key->row);
+      EXPECT_EQ(other->column, key->column);
+    }
+    numbers.insert(number);
   }
+  EXPECT_EQ(static_cast<int>(numbers.size()), kPhysicalKeys);
+  EXPECT_EQ(physicalKeyCharacters(-1).unshifted, 0);
+  EXPECT_EQ(physicalKeyCharacters(kPhysicalKeys).unshifted, 0);
 }
 
 }  // namespace

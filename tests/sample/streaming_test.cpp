@@ -89,5 +89,87 @@ TEST(Streaming, OutputIsTheSameForEveryPieceSize) {
   }
 }
 
+// A UTF-8 sample whose piece boundary falls inside a character, after each
+// of its bytes: read as Johab it still gets the warning (which looks at the
+// first piece), and read as UTF-8 the character still counts once (a
+// character Johab lacks, once skipped). Both reads print what the sample
+// read in one piece prints.
+struct CutCharacter {
+  std::string character;
+  int syllables, signs;   // what the sample holds, read as UTF-8
+  std::size_t before;     // bytes of it in the first piece
+  std::size_t pieceSize;  // of every piece
+};
+
+class CutCharacterTest : public ::testing::TestWithParam<CutCharacter> {};
+
+TEST_P(CutCharacterTest, KeepsTheWarningAndTheCounts) {
+  const CutCharacter& cut = GetParam();
+  Workspace w;
+  w.write("keyboard/b.txt", "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n3\t\xA4\xA1\tr\n");
+  // 가, spaces up to the cut character, then 각 가 and a line feed: three
+  // syllables besides the cut character, all typed by b.
+  const std::string head = "\xEA\xB0\x80";
+  const std::string tail = "\xEA\xB0\x81 \xEA\xB0\x80\n";
+  const std::string sample =
+      head + std::string(cut.pieceSize - head.size() - cut.before, ' ') + cut.character + tail;
+  w.write("sample.txt", sample);
+  const std::string warning = "kbeval: warning: " + (w.dir / "sample.txt").string() +
+                              " looks like UTF-8 text, but is read as Johab; read it with "
+                              "--sample-encoding=utf-8 (or --utf8)\n";
+  for (const SampleEncoding encoding : {SampleEncoding::johab, SampleEncoding::utf8}) {
+    SCOPED_TRACE(encoding == SampleEncoding::utf8 ? "utf-8" : "johab");
+    RunOptions options;
+    options.samplePath = (w.dir / "sample.txt").string();
+    options.keyboardDirectory = (w.dir / "keyboard").string();
+    options.sampleEncoding = encoding;
+    options.twoSetResults = options.jamoReport = true;
+    const testing::Outcome whole = testing::runKbevalOptions(options, sample.size() + 1);
+    const testing::Outcome pieces = testing::runKbevalOptions(options, cut.pieceSize);
+    EXPECT_EQ(pieces.exitStatus, 0);
+    EXPECT_EQ(pieces.output, whole.output);
+    EXPECT_EQ(pieces.errors, whole.errors);
+    EXPECT_TRUE(pieces.output.starts_with("Reading " + std::to_string(sample.size()) + " bytes\n"));
+    if (encoding == SampleEncoding::johab) {
+      EXPECT_EQ(pieces.errors, warning);
+    } else {
+      EXPECT_EQ(pieces.errors, "");
+      // A sign the layout lacks is an untreated character.
+      for (const std::string& line : {"Hangeul Natnae: " + std::to_string(cut.syllables),
+                                      "Signs: " + std::to_string(cut.signs),
+                                      "Untreated characters: " + std::to_string(cut.signs)}) {
+        EXPECT_NE(pieces.output.find("\n" + line + "\n"), std::string::npos) << line;
+      }
+    }
+  }
+}
+
+std::vector<CutCharacter> everyCut() {
+  std::vector<CutCharacter> cuts;
+  // A middle dot, 가, an ellipsis and an emoji: Johab has all but the last.
+  const CutCharacter characters[] = {
+      {"\xC2\xB7", 3, 1, 0, 0},
+      {"\xEA\xB0\x80", 4, 0, 0, 0},
+      {"\xE2\x80\xA6", 3, 1, 0, 0},
+      {"\xF0\x9F\x98\x80", 3, 0, 0, 0},
+  };
+  for (const CutCharacter& c : characters) {
+    for (std::size_t before = 1; before < c.character.size(); ++before) {
+      for (std::size_t pieceSize : {std::size_t{16}, std::size_t{1} << 16}) {
+        cuts.push_back({c.character, c.syllables, c.signs, before, pieceSize});
+      }
+    }
+  }
+  return cuts;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryByte, CutCharacterTest, ::testing::ValuesIn(everyCut()),
+                         [](const ::testing::TestParamInfo<CutCharacter>& info) {
+                           return std::to_string(info.param.character.size()) + "Bytes" +
+                                  std::to_string(info.param.before) + "Before" +
+                                  std::to_string(info.param.pieceSize) + "Piece" +
+                                  std::to_string(info.index);
+                         });
+
 }  // namespace
 }  // namespace kbeval
