@@ -1,8 +1,8 @@
 // Short searches on an arbitrary layout and sample. The input is a layout
 // file, a line "====", and the sample; the first byte also picks the move
-// options (which few keys move, and how). Whatever the search finds, the written layout must read back as
-// itself, and its full evaluation must give exactly the counts and score the
-// search reported for it.
+// options (which few keys move, and how). Whatever the search finds, the
+// written layout must read back as itself, and its full evaluation must give
+// exactly the counts and score the search reported for it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.swapLevels = (flags & 4) != 0;
   // A few keys move, 6 or 12 of them from a place in the board's list the
   // flags pick: the scorer's tables and the search's swaps grow with the
-  // square of the keys that move, and a few keys reach every path of both.
+  // square of the keys that move.
   static constexpr std::string_view kBoard = "qwertasdfgzxcvbyuiophjklnm;'\",./1234567890`[]\\=-";
   const std::size_t first = (flags >> 4) * 3, count = (flags & 8) ? 12 : 6;
   std::string allowed;
