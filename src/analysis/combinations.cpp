@@ -122,8 +122,9 @@ void countCombinations(CombinationCounts& counts, int initial, int medial, int f
 void countTalliedCombinations(const ScanTally& tally, CombinationCounts& counts) {
   // Syllable codes are 0x8000..0xD3FF; the scan counted only valid ones as
   // syllables, and so does countSyllables.
+  const Count* tallied = tally.characterCounts.data();  // kCharacterCodes counts
   for (std::size_t code = 0x8000; code < 0xD400; ++code) {
-    const Count n = tally.characterCounts[code];
+    const Count n = tallied[code];
     if (n == 0) continue;
     countSyllables(counts, static_cast<int>(code >> 10 & 31), static_cast<int>(code >> 5 & 31),
                    static_cast<int>(code & 31), n);

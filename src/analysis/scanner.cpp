@@ -147,9 +147,9 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
 
 TextCounts textCounts(const ScanTally& tally) {
   TextCounts counts;
-  const std::vector<Count>& n = tally.characterCounts;
-  counts.spaceCount = n[' '];
-  counts.enterCount = n['\n'];
+  const Count* n = tally.characterCounts.data();  // kCharacterCodes counts
+  counts.spaceCount = n[static_cast<unsigned char>(' ')];
+  counts.enterCount = n[static_cast<unsigned char>('\n')];
   for (unsigned code = 0; code < 128; ++code) {
     const int sign = kSignIndex[code];
     if (sign < 0) continue;
@@ -221,8 +221,11 @@ Count untreatedCount(const LayoutRecord& layout, const ScanTally& tally) {
   // Only digits, signs and symbols can be untreated.
   Count untreated = 0;
   std::string keys;
+  // A plain pointer: the tally holds kCharacterCodes counts, and a checked
+  // index per code made this sweep the slowest part of short samples.
+  const Count* counts = tally.characterCounts.data();
   for (std::size_t code = 0; code < kCharacterCodes; ++code) {
-    const Count n = tally.characterCounts[code];
+    const Count n = counts[code];
     if (n == 0 || (code >= 128 && symbolOf(static_cast<unsigned>(code)) < 0)) continue;
     if (appendKeys(layout, static_cast<std::uint16_t>(code), keys)) untreated += n;
   }

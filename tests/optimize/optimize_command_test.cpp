@@ -2,7 +2,13 @@
 // defined exit status, a good run writes a layout that reads back and scores
 // what the run said, and the result does not depend on the thread count.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -361,6 +367,97 @@ TEST(OptimizeCommand, SeveralTextsAreReportedEach) {
   EXPECT_NE(outcome.output.find("Score: the weighted mean of the texts' scores:"),
             std::string::npos)
       << outcome.output;
+}
+
+// Reads what the program behind `terminal` writes until `until` shows in it
+// (or, with "", until the program closes its end); false after `seconds`
+// without it.
+bool readTerminal(int terminal, std::string& text, const std::string& until, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (until.empty() || text.find(until) == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd fd{terminal, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&fd, 1, static_cast<int>(left.count())) <= 0) return false;
+    char buffer[4096];
+    const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return until.empty();  // EIO: the program's side is closed
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  return true;
+}
+
+// Ctrl-C during the search: the run stops early, writes the best layout so
+// far through its temporary file, says so and exits with 130. The program
+// runs on a terminal so that it shows its progress: the first "restart 1"
+// line proves the search is under way before the signal goes (a hundred
+// thousand restarts would otherwise take minutes).
+TEST(OptimizeCommand, InterruptWritesTheBestLayoutSoFar) {
+  const TempDirectory directory;
+  const std::string sample = kExamples + "/sample.txt";
+  const std::vector<std::string> arguments = {KBEVAL_OPTIMIZE_BINARY,
+                                              "--start",
+                                              kExamples + "/keyboard/2-standard.txt",
+                                              "--iterations=2000",
+                                              "--restarts=100000",
+                                              "--jobs=2",
+                                              "--output=best.txt",
+                                              sample};
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  // A SIGINT the test process ignores would stay ignored in the program.
+  struct sigaction defaults {
+  }, old{};
+  defaults.sa_handler = SIG_DFL;
+  ASSERT_EQ(sigaction(SIGINT, &defaults, &old), 0);
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    if (::chdir(directory.path().c_str()) != 0) _exit(127);
+    ::execv(argv[0], argv.data());
+    _exit(127);
+  }
+  ASSERT_EQ(sigaction(SIGINT, &old, nullptr), 0);
+  ASSERT_GT(child, 0);
+  std::string shown;
+  const bool started = readTerminal(terminal, shown, "restart 1 of 100000", 60);
+  if (started) {
+    EXPECT_EQ(::kill(child, SIGINT), 0);
+  }
+  const bool ended = readTerminal(terminal, shown, "", 60);
+  if (!started || !ended) ::kill(child, SIGKILL);
+  ::close(terminal);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(started) << shown;
+  ASSERT_TRUE(ended) << shown;
+  ASSERT_TRUE(WIFEXITED(status)) << shown;
+  EXPECT_EQ(WEXITSTATUS(status), 130) << shown;
+  EXPECT_NE(shown.find("kbeval-optimize: interrupted: wrote the best layout found so far to "
+                       "best.txt"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("Interrupted after "), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("Time was up"), std::string::npos) << shown;
+  EXPECT_EQ(testing::filesIn(directory), std::vector<std::string>{"best.txt"});
+
+  // The written layout reads back and scores, evaluated in full, what its
+  // comment records.
+  LayoutRecord best;
+  best.fileName = "best.txt";
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(directory / "best.txt", best, error)) << error;
+  EXPECT_EQ(best.setType, 2);
+  ExactEvaluation exact;
+  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error)) << error;
+  const ExactResult& r = exact.layouts[0];
+  const double score = objectiveScore(
+      objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount), kDefaultWeights);
+  char recorded[64];
+  std::snprintf(recorded, sizeof recorded, "// score %.6f (start ", score);
+  EXPECT_NE(testing::readFile(directory / "best.txt").find(recorded), std::string::npos);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "optimize/permutation_score.h"
 #include "optimize/sample_passes.h"
 #include "sample/sample_file.h"
+#include "shell/interrupts.h"
 #include "shell/jobs.h"
 #include "shell/long_options.h"
 #include "shell/output_file.h"
@@ -36,6 +37,8 @@ namespace {
 
 constexpr int kMostRestarts = 1000000;
 constexpr int kMostShown = 100;
+// 128 + SIGINT, as a run ended by the signal exits.
+constexpr int kInterruptedStatus = 130;
 
 enum class OptionId {
   start,
@@ -170,7 +173,9 @@ The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
 
 Exit status: 0 on success, 1 when the run fails (an unreadable file, a start
 layout without set type, an empty sample), 2 for a usage error (a bad option,
-bad weights, or keys that leave nothing to swap).
+bad weights, or keys that leave nothing to swap), 130 when interrupted: a first
+Ctrl-C (SIGINT) ends the search early and still writes the best layout found
+so far; a second ends the run at once, writing nothing.
 )";
 
 constexpr ProgramInfo kProgram{"kbeval-optimize", kUsage};
@@ -439,6 +444,7 @@ struct SearchOutcome {
   long long candidates = 0;        // swaps scored in all
   double seconds = 0;              // the search's time
   int restartsRan = 0;             // fewer than asked when the time ran out
+  bool interrupted = false;        // a SIGINT stopped the search
 };
 
 bool searchFromStart(const OptimizeOptions& o, const StartPoint& start,
@@ -473,6 +479,8 @@ bool searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   settings.restarts = o.restarts;
   settings.jobs = jobsOrDefault(o.jobs);
   settings.maxMoved = o.maxMoved;
+  // The caller catches SIGINT; a caught one ends the search as the deadline does.
+  settings.stopRequested = interruptCaught;
 
   const bool showProgress = !o.quiet && ::isatty(::fileno(err));
   double bestSoFar = INFINITY;
@@ -489,6 +497,7 @@ bool searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   if (showProgress) std::fputc('\n', err);
   for (const RestartResult& r : results) outcome.candidates += r.candidates;
   outcome.restartsRan = static_cast<int>(results.size());
+  outcome.interrupted = interruptCaught();
 
   // Best first; of equal scores the layout nearest the start (fewest keys
   // moved, then the permutation's order), so that any thread or restart
@@ -695,7 +704,9 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
                start.layout.setType, start.layout.fingering.c_str());
   appendFormat(report, "Search: %s\nMoves: %s\nWeights: %s\n", searchText(o).c_str(),
                movesText(o, start.moves).c_str(), formatObjectiveWeights(o.weights).c_str());
-  if (found.restartsRan < o.restarts) {
+  if (found.interrupted) {
+    appendFormat(report, "Interrupted after %d of %d restarts\n", found.restartsRan, o.restarts);
+  } else if (found.restartsRan < o.restarts) {
     appendFormat(report, "Time was up after %d of %d restarts\n", found.restartsRan, o.restarts);
   }
   appendFormat(report, "Best score reached by %d of %d restarts\n\n", found.reachedBestScore,
@@ -907,16 +918,25 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
   }
   if (!countStartSample(o, start, error)) return runFailed(error, err);
   if (!weightsFinite(o, start, error)) return reportUsageError(kProgram, error, err);
+  // From here a first SIGINT ends the search early and the best layout so
+  // far is still written; a second one ends the run at once, as before.
+  catchInterrupts(true);
   SearchOutcome found;
-  if (!searchFromStart(o, start, began, err, found, error)) return runFailed(error, err);
   std::string report;
-  if (!makeReport(o, start, found, report, error)) return runFailed(error, err);
-  if (!writeResult(o, bestLayoutText(o, start, found), report, out, error)) {
-    return runFailed(error, err);
-  }
+  const bool written = searchFromStart(o, start, began, err, found, error) &&
+                       makeReport(o, start, found, report, error) &&
+                       writeResult(o, bestLayoutText(o, start, found), report, out, error);
+  catchInterrupts(false);
+  if (!written) return runFailed(error, err);
   std::fprintf(err, "%lld candidates in %.2f s (%.0f per second)\n", found.candidates,
                found.seconds,
                found.seconds > 0 ? static_cast<double>(found.candidates) / found.seconds : 0.0);
+  if (interruptCaught()) {
+    const std::string where = o.outputPath.empty() ? "" : " to " + o.outputPath;
+    std::fprintf(err, "%s: interrupted: wrote the best layout found so far%s\n", kProgram.name,
+                 where.c_str());
+    return kInterruptedStatus;
+  }
   return 0;
 }
 
