@@ -213,10 +213,9 @@ Options (anywhere on the line; --NAME=VALUE or --NAME VALUE; "--" ends them):
                              column-staggered halves) or a board file (see
                              docs/boards.md); on ansi a layout's fingering
                              line applies, on the others the board's fingers.
-                             --compare, --json and --html then also show the
-                             pair and triple figures (alternation, rolls,
-                             same finger, scissors, redirects, skipgrams,
-                             effort)
+                             --compare and --json then also show the pair
+                             and triple figures (alternation, rolls, same
+                             finger, scissors, redirects, skipgrams, effort)
       --baseline=NAME        set the other layouts against the layout NAME (as
                              the comparison table names it; default: the first
                              evaluated): differences in --compare, --json and
