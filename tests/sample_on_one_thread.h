@@ -33,6 +33,7 @@ inline void restartSampleAnalysis(SampleAnalysis& analysis) {
     restartEvaluation(*e.state);
     e.untreatedCount = 0;
     restartTokenWalk(e.walk);
+    if (e.strokes) *e.strokes = StrokeWalk{};
   }
 }
 

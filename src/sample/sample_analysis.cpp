@@ -22,7 +22,7 @@ void tokenKeys(const SampleAnalysis& analysis, const LayoutRecord& layout, std::
 }  // namespace
 
 SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts,
-                                   const CharsetTable* utf8ToJohab) {
+                                   const CharsetTable* utf8ToJohab, BoardChoice choice) {
   SampleAnalysis analysis;
   analysis.utf8.johab = utf8ToJohab;
   // Only the set type and fingering shape the key table, so a handful of
@@ -32,7 +32,11 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
     LayoutEvaluation& e = analysis.evaluations.emplace_back();
     e.layout = layout;
     KeyTable keys{};
-    setupKeyTable(*layout, keys);
+    if (choice.board != nullptr) {
+      setupBoardKeyTable(*choice.board, *layout, keys);
+    } else {
+      setupKeyTable(*layout, keys);
+    }
     const auto same = std::find_if(shared.begin(), shared.end(),
                                    [&keys](const auto& entry) { return entry.first == keys; });
     if (same != shared.end()) {
@@ -42,6 +46,11 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
       shared.emplace_back(keys, e.tables);
     }
     e.walk = makeTokenWalk(*e.tables);
+    if (choice.figures) {
+      e.strokeTables = std::make_shared<const StrokeTables>(
+          makeStrokeTables(choice.board != nullptr ? *choice.board : ansiBoard(), keys));
+      e.strokes = std::make_unique<StrokeWalk>();
+    }
   }
   return analysis;
 }
@@ -103,8 +112,10 @@ void walkSampleTokens(SampleAnalysis& analysis, std::size_t index, const TokenPi
   for (std::size_t token = e.walk.tokens.size(); token < tokens.knownTokens; ++token) {
     tokenKeys(analysis, *e.layout, token, keys);
     addToken(e.walk, *e.tables, keys);
+    if (e.strokes) addStrokeToken(*e.strokes, *e.strokeTables, keys);
   }
   walkTokens(e.walk, *e.tables, *e.state, tokens.tokens.data(), tokens.count);
+  if (e.strokes) walkStrokeTokens(*e.strokes, *e.strokeTables, tokens.tokens.data(), tokens.count);
 }
 
 void endLayoutWalk(SampleAnalysis& analysis, std::size_t index) {
@@ -117,7 +128,9 @@ void endLayoutWalk(SampleAnalysis& analysis, std::size_t index) {
     if (times == 0) continue;
     tokenKeys(analysis, *e.layout, token, keys);
     addKeystrokesInside(*e.tables, keys, times, *e.state);
+    if (e.strokes) addStrokeRest(*e.strokes, *e.strokeTables, token, keys, times);
   }
+  if (e.strokes) releaseStrokeTokens(*e.strokes);
   addFirstKeystrokes(e.walk, *e.state);
   // The tokens' summaries are done with: let other layouts have the memory.
   releaseTokens(e.walk);
@@ -145,6 +158,18 @@ std::vector<Count> layoutKeyPairCounts(const SampleAnalysis& analysis, std::size
 
 const KeyTable& layoutKeyTable(const SampleAnalysis& analysis, std::size_t index) {
   return analysis.evaluations[index].tables->keys;
+}
+
+bool hasStrokeFigures(const SampleAnalysis& analysis, std::size_t index) {
+  return analysis.evaluations[index].strokes != nullptr;
+}
+
+StrokeFigures layoutStrokeFigures(const SampleAnalysis& analysis, std::size_t index) {
+  const LayoutEvaluation& e = analysis.evaluations[index];
+  if (!e.strokes) return {};
+  StrokeCounts counts = e.strokes->counts;
+  addKeyPairStrokes(*e.strokeTables, e.tables->keys, e.state->pairCounts, counts);
+  return strokeFigures(e.strokeTables->board, counts);
 }
 
 }  // namespace kbeval

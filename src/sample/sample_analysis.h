@@ -16,7 +16,9 @@
 #include "analysis/scanner.h"
 #include "analysis/text_counts.h"
 #include "analysis/tokens.h"
+#include "keystrokes/board.h"
 #include "keystrokes/keystroke_counts.h"
+#include "keystrokes/stroke_walk.h"
 #include "keystrokes/token_walk.h"
 #include "layouts/layout_record.h"
 #include "text/charset_tables.h"
@@ -35,6 +37,16 @@ struct LayoutEvaluation {
   std::unique_ptr<EvaluationState> state =
       std::make_unique<EvaluationState>(EvaluationState{.pairCounts = {}});
   Count untreatedCount = 0;  // worked out at the end
+  // The pair and triple figures' walk, when they are asked for.
+  std::shared_ptr<const StrokeTables> strokeTables;
+  std::unique_ptr<StrokeWalk> strokes;
+};
+
+// The board the layouts are typed on, and whether the pair and triple
+// figures are counted. Without a board, today's key table (ansi).
+struct BoardChoice {
+  const Board* board = nullptr;
+  bool figures = false;
 };
 
 struct SampleAnalysis {
@@ -62,7 +74,8 @@ struct SampleAnalysis {
 // Sets up the analysis for the layouts to be evaluated (which must outlive
 // it). With `utf8ToJohab` (johabTable()) the sample is read as UTF-8.
 SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layouts,
-                                   const CharsetTable* utf8ToJohab = nullptr);
+                                   const CharsetTable* utf8ToJohab = nullptr,
+                                   BoardChoice board = {});
 
 // Reading stage: the next `length` bytes of the sample file, whose tokens
 // replace those in `tokens`. Returns false once the text has ended (a 0x1A or
@@ -94,5 +107,9 @@ Count layoutUntreatedCount(const SampleAnalysis& analysis, std::size_t index);
 // counter but the run histograms is worked out from these pairs.
 std::vector<Count> layoutKeyPairCounts(const SampleAnalysis& analysis, std::size_t index);
 const KeyTable& layoutKeyTable(const SampleAnalysis& analysis, std::size_t index);
+
+// The pair and triple figures of layout `index`, when they were counted.
+bool hasStrokeFigures(const SampleAnalysis& analysis, std::size_t index);
+StrokeFigures layoutStrokeFigures(const SampleAnalysis& analysis, std::size_t index);
 
 }  // namespace kbeval

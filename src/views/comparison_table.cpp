@@ -173,6 +173,93 @@ void printComparisonTable(std::span<const ComparisonRow> rows, std::FILE* out) {
   }
 }
 
+namespace {
+
+struct StrokeColumn {
+  const char* header;
+  const char* legend;
+};
+constexpr StrokeColumn kStrokeColumns[] = {
+    {"Layout", "name of the layout file"},
+    {"Alt%", "alternation: consecutive strokes on different hands, % of pairs"},
+    {"RollIn%", "one hand, different fingers, the second nearer the index finger, % of pairs"},
+    {"RollOut%", "one hand, different fingers, the second farther from the index, % of pairs"},
+    {"SFP%", "same finger, different keys, % of pairs"},
+    {"SFDist", "mean distance of a same-finger pair's keys, key widths"},
+    {"Sciss%", "scissor: adjacent fingers of one hand, rows 2 or more apart, % of pairs"},
+    {"LSB%", "lateral stretch: adjacent fingers, centres 2 key widths or more apart, % of pairs"},
+    {"Redir%",
+     "redirect: one-hand triple changing direction, no finger twice in a row, % of "
+     "triples"},
+    {"BadRed%", "bad redirect: a redirect without the index finger, % of triples"},
+    {"Roll3%", "one-hand roll: one-hand triple keeping its direction, % of triples"},
+    {"Skip%", "skipgram: first and third stroke on one finger, different keys, % of triples"},
+    {"Effort", "board effort per stroke (a Shift press is a stroke of its Shift key)"},
+};
+constexpr std::size_t kStrokeColumnCount = std::size(kStrokeColumns);
+
+std::array<std::string, kStrokeColumnCount> strokeCells(const ComparisonRow& row) {
+  const StrokeFigures& f = row.strokes;
+  auto pairs = [&f](Count n) {
+    return formatText("%.2f", 100 * shareOf(static_cast<double>(n), f.pairs));
+  };
+  auto triples = [&f](Count n) {
+    return formatText("%.2f", 100 * shareOf(static_cast<double>(n), f.triples));
+  };
+  return {printable(row.name),
+          pairs(f.alternation),
+          pairs(f.rollIn),
+          pairs(f.rollOut),
+          pairs(f.sameFinger),
+          formatText("%.2f", shareOf(f.sameFingerDistance, f.sameFinger)),
+          pairs(f.scissor),
+          pairs(f.lateral),
+          triples(f.redirect),
+          triples(f.badRedirect),
+          triples(f.oneHandRoll),
+          triples(f.skipgram),
+          formatText("%.3f", shareOf(f.effort, f.strokes))};
+}
+
+}  // namespace
+
+void printStrokeFigureTable(std::span<const ComparisonRow> rows, const std::string& boardName,
+                            std::FILE* out) {
+  std::fprintf(out, "\nPairs and triples of strokes on the board %s:\n",
+               printable(boardName).c_str());
+  using StrokeCells = std::array<std::string, kStrokeColumnCount>;
+  StrokeCells header;
+  std::array<std::size_t, kStrokeColumnCount> widths{};
+  for (std::size_t k = 0; k < kStrokeColumnCount; ++k) {
+    header[k] = kStrokeColumns[k].header;
+    widths[k] = header[k].size();
+  }
+  std::vector<StrokeCells> lines;
+  for (const ComparisonRow& row : rows) {
+    if (!row.hasStrokes) continue;
+    lines.push_back(strokeCells(row));
+    for (std::size_t k = 0; k < kStrokeColumnCount; ++k) {
+      widths[k] = std::max(widths[k], displayWidth(lines.back()[k]));
+    }
+  }
+  auto print = [&](const StrokeCells& cells) {
+    for (std::size_t k = 0; k < kStrokeColumnCount; ++k) {
+      if (k > 0) std::fputs("  ", out);
+      printPadded(cells[k], widths[k], k == 0, out);
+    }
+    std::fputc('\n', out);
+  };
+  print(header);
+  StrokeCells rules;
+  for (std::size_t k = 0; k < kStrokeColumnCount; ++k) rules[k] = std::string(widths[k], '-');
+  print(rules);
+  for (const StrokeCells& line : lines) print(line);
+  std::fputc('\n', out);
+  for (const StrokeColumn& column : kStrokeColumns) {
+    std::fprintf(out, "%-8s  %s\n", column.header, column.legend);
+  }
+}
+
 void printDifferenceTable(std::span<const ComparisonRow> rows, std::size_t baseline,
                           std::FILE* out) {
   if (rows.size() < 2 || baseline >= rows.size()) return;

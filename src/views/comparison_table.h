@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "keystrokes/key_pairs.h"
+#include "keystrokes/stroke_figures.h"
 #include "layouts/layout_record.h"
 #include "text/encodings.h"
 #include "views/comparison_figures.h"
@@ -26,6 +27,8 @@ struct ComparisonRow {
   int setType = 0;
   std::string fingering;
   ComparisonFigures figures;
+  bool hasStrokes = false;  // the pair and triple figures were counted (--board)
+  StrokeFigures strokes{};
   std::vector<UntreatedCharacter> untreated;  // the most frequent first, at most kUntreatedKept
 };
 
@@ -90,6 +93,11 @@ std::vector<std::vector<int>> columnRanks(std::span<const ComparisonRow> rows);
 // rows do not all have the same coverage, for every column but Untreated:
 // a layout that leaves part of the text untyped is not better for it.
 std::vector<std::vector<std::size_t>> bestRows(std::span<const ComparisonRow> rows);
+
+// The pair and triple figures of the rows on board `boardName`, one line a
+// layout, then a legend line a column.
+void printStrokeFigureTable(std::span<const ComparisonRow> rows, const std::string& boardName,
+                            std::FILE* out);
 
 // The index of the row named `name`, or rows.size() when there is none.
 std::size_t rowNamed(std::span<const ComparisonRow> rows, std::string_view name);

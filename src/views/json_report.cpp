@@ -154,6 +154,35 @@ Json pairsJson(const KeyOutputTable& outputs, const std::vector<KeyPairCount>& p
   return list;
 }
 
+// The pair and triple figures: each count with its share (of pairs, of
+// triples; effort per stroke; distance per same-finger pair).
+Json strokeFiguresJson(const StrokeFigures& f) {
+  Json json = Json::object();
+  json["strokes"] = f.strokes;
+  json["pairs"] = f.pairs;
+  json["triples"] = f.triples;
+  auto pair = [&](const char* name, Count n) {
+    json[name] = {{"count", n}, {"share", shareOf(static_cast<double>(n), f.pairs)}};
+  };
+  auto triple = [&](const char* name, Count n) {
+    json[name] = {{"count", n}, {"share", shareOf(static_cast<double>(n), f.triples)}};
+  };
+  pair("alternation", f.alternation);
+  pair("rollIn", f.rollIn);
+  pair("rollOut", f.rollOut);
+  pair("sameFinger", f.sameFinger);
+  pair("scissor", f.scissor);
+  pair("lateralStretch", f.lateral);
+  json["sameFingerDistance"] = {{"sum", f.sameFingerDistance},
+                                {"perPair", shareOf(f.sameFingerDistance, f.sameFinger)}};
+  triple("redirect", f.redirect);
+  triple("badRedirect", f.badRedirect);
+  triple("oneHandRoll", f.oneHandRoll);
+  triple("skipgram", f.skipgram);
+  json["effort"] = {{"sum", f.effort}, {"perStroke", shareOf(f.effort, f.strokes)}};
+  return json;
+}
+
 }  // namespace
 
 bool jsonAvailable() {
@@ -166,11 +195,17 @@ std::string jsonHead(const JsonSample& sample, const TextCounts& text,
   withExactBytes(sampleJson, "path", sample.path);
   sampleJson["bytes"] = sample.bytes;
   sampleJson["encoding"] = sample.encoding;
-  const Json head{{"format", kJsonFormat},
-                  {"sample", sampleJson},
-                  {"text", textJson(text)},
-                  {"combinations", combinationsJson(combinations)},
-                  {"names", namesJson()}};
+  Json head{{"format", kJsonFormat},
+            {"sample", sampleJson},
+            {"text", textJson(text)},
+            {"combinations", combinationsJson(combinations)},
+            {"names", namesJson()}};
+  if (!sample.boardName.empty()) {
+    Json board = Json::object();
+    withExactBytes(board, "name", sample.boardName);
+    withExactBytes(board, "file", sample.boardFile);
+    head["board"] = std::move(board);
+  }
   // The layouts follow as they are evaluated: the head is the document up to
   // the opening of their array.
   std::string piece = dumped(head);
@@ -195,6 +230,7 @@ std::string jsonLayout(const LayoutFindings& findings, bool first) {
       pairsJson(outputs, findings.worstPairs.sameFinger, findings.figures.keystrokes);
   pairs["sameKey"] = pairsJson(outputs, findings.worstPairs.sameKey, findings.figures.keystrokes);
   json["worstPairs"] = std::move(pairs);
+  if (findings.hasStrokes) json["strokeFigures"] = strokeFiguresJson(findings.strokes);
   Json untreated = Json::array();
   for (const UntreatedCharacter& c : findings.untreatedCharacters) {
     untreated.push_back(Json{{"character", utf8(c.text)}, {"count", c.count}});

@@ -23,9 +23,11 @@ namespace kbeval {
 inline constexpr int kJsonFormat = 1;
 
 struct JsonSample {
-  std::string path;      // as given on the command line; "-" for standard input
-  long long bytes = 0;   // size on disk, as the "Reading" line says
-  std::string encoding;  // "johab" or "utf-8"
+  std::string path;         // as given on the command line; "-" for standard input
+  long long bytes = 0;      // size on disk, as the "Reading" line says
+  std::string encoding;     // "johab" or "utf-8"
+  std::string boardName{};  // --board: its name and file; empty without it
+  std::string boardFile{};
 };
 
 // False when this kbeval was built without a JSON library: then the

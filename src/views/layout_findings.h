@@ -7,6 +7,7 @@
 
 #include "keystrokes/key_pairs.h"
 #include "keystrokes/keystroke_counts.h"
+#include "keystrokes/stroke_figures.h"
 #include "layouts/layout_record.h"
 #include "views/comparison_figures.h"
 
@@ -22,6 +23,8 @@ struct LayoutFindings {
   ComparisonFigures figures;
   KeyTable keys{};  // the key table it was evaluated on: which finger and row each key has
   KeyUseTable keyUse{};
+  bool hasStrokes = false;  // the pair and triple figures were counted (--board)
+  StrokeFigures strokes{};
   WorstPairs worstPairs;                                // at most kWorstPairsKept of each kind
   std::vector<UntreatedCharacter> untreatedCharacters;  // all of them, the most frequent first
 };

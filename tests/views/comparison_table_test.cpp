@@ -47,8 +47,9 @@ TEST(ComparisonTable, ColumnsAsWideAsTheirWidestCell) {
   f.busiestFinger = 3;
   f.busiestFingerLoad = 20.33;
   f.untreated = 83;
-  const ComparisonRow rows[] = {{"한글자판", 2, "Pyojun", f, {}},
-                                {"\xB0\xA1\xB3\xAA-longer-layout-name\x01", 3, "Gong3", {}, {}}};
+  const ComparisonRow rows[] = {
+      {"한글자판", 2, "Pyojun", f, false, {}, {}},
+      {"\xB0\xA1\xB3\xAA-longer-layout-name\x01", 3, "Gong3", {}, false, {}, {}}};
   const std::vector<std::string> table =
       lines(printed([&](std::FILE* out) { printComparisonTable(rows, out); }));
   ASSERT_GE(table.size(), 5u);
@@ -119,8 +120,9 @@ TEST(ComparisonTable, RanksAndBestByColumnAsPrinted) {
   };
   for (const bool sameText : {true, false}) {
     a.untreated = sameText ? 0 : 83;
-    const ComparisonRow rows[] = {
-        {"a", 2, "Pyojun", a, {}}, {"b", 3, "Gong3", b, {}}, {"c", 3, "Gong3", c, {}}};
+    const ComparisonRow rows[] = {{"a", 2, "Pyojun", a, false, {}, {}},
+                                  {"b", 3, "Gong3", b, false, {}, {}},
+                                  {"c", 3, "Gong3", c, false, {}, {}}};
     EXPECT_EQ(sameCoverage(rows), sameText);
     const std::vector<std::vector<int>> ranks = columnRanks(rows);
     const std::vector<std::vector<std::size_t>> best = bestRows(rows);

@@ -88,8 +88,13 @@ TEST(JsonReport, WholeDocumentReadsBackEqual) {
   for (std::size_t i = 0; i < layouts.size(); ++i) document += jsonLayout(layouts[i], i == 0);
   std::vector<ComparisonRow> rows;
   for (const LayoutFindings& f : layouts) {
-    rows.push_back(
-        {displayName(f.layout->fileName), f.layout->setType, f.layout->fingering, f.figures, {}});
+    rows.push_back({displayName(f.layout->fileName),
+                    f.layout->setType,
+                    f.layout->fingering,
+                    f.figures,
+                    false,
+                    {},
+                    {}});
   }
   document += jsonTail(rows, 1);
 

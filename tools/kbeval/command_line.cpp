@@ -28,6 +28,7 @@ enum class OptionId {
   compare,
   json,
   html,
+  board,
   baseline,
   help,
   version
@@ -45,6 +46,7 @@ constexpr KnownOption kOptions[] = {
     {"compare", OptionId::compare, false},
     {"json", OptionId::json, true},
     {"html", OptionId::html, true},
+    {"board", OptionId::board, true},
     {"baseline", OptionId::baseline, true},
     {"help", OptionId::help, false},
     {"version", OptionId::version, false},
@@ -89,6 +91,13 @@ bool applyOption(const KnownOption& known, std::string_view value, RunOptions& o
         return false;
       }
       (known.id == OptionId::json ? options.jsonPath : options.htmlPath) = value;
+      return true;
+    case OptionId::board:
+      if (value.empty()) {
+        error = option + " needs a board: ansi, ortho, split or a board file";
+        return false;
+      }
+      options.board = value;
       return true;
     case OptionId::baseline:
       if (value.empty()) {
@@ -199,6 +208,14 @@ Options (anywhere on the line; --NAME=VALUE or --NAME VALUE; "--" ends them):
                              report is printed)
       --html=FILE            write a self-contained HTML report with keyboard
                              pictures and charts to FILE
+      --board=NAME|FILE      type on another board: a shipped one (ansi, the
+                             default; ortho, a 4x12 grid; split, two
+                             column-staggered halves) or a board file (see
+                             docs/boards.md); on ansi a layout's fingering
+                             line applies, on the others the board's fingers.
+                             --compare and --json then also show the pair
+                             and triple figures (alternation, rolls, same
+                             finger, scissors, redirects, skipgrams, effort)
       --baseline=NAME        set the other layouts against the layout NAME (as
                              the comparison table names it; default: the first
                              evaluated): differences in --compare, --json and

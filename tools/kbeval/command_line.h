@@ -31,6 +31,7 @@ struct RunOptions {
   bool compare = false;  // one comparison table instead of the keystroke reports
   std::string jsonPath;  // empty: no JSON; "-": standard output
   std::string htmlPath;  // empty: no HTML report
+  std::string board;     // --board: a shipped board's name or a board file; empty: none
   std::string baseline;  // the layout the others are set against; empty: the first evaluated
 };
 

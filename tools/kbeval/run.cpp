@@ -199,6 +199,16 @@ void printLayoutResults(const SampleAnalysis& analysis, std::FILE* out) {
 }  // namespace
 
 int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::size_t pieceSize) {
+  // A bad board is a usage error: one line, exit status 2, nothing on standard output.
+  Board board;
+  const bool onBoard = !options.board.empty();
+  if (onBoard) {
+    std::string boardError;
+    if (!loadBoard(options.board, board, boardError)) {
+      std::fprintf(err, "kbeval: --board: %s\n", boardError.c_str());
+      return 2;
+    }
+  }
   // With the JSON on standard output, the messages go to standard error and
   // the reports, whose numbers the JSON holds, are not printed.
   const bool reports = options.jsonPath != "-";
@@ -238,6 +248,18 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
       if (layout.setType == setType && isEvaluated(layout, options)) evaluated.push_back(&layout);
     }
   }
+  if (onBoard) {
+    for (const LayoutRecord* layout : evaluated) {
+      if (const int missing = missingBoardKey(board, *layout); missing >= 0) {
+        std::fprintf(err, "kbeval: --board: %s: no key '%s', which layout %s types\n",
+                     printable(board.file).c_str(), boardKeyName(missing).c_str(),
+                     printable(layout->fileName).c_str());
+        return 2;
+      }
+    }
+  }
+  const BoardChoice boardChoice{onBoard ? &board : nullptr, onBoard};
+  views.board = onBoard ? &board : nullptr;
   // A regular file shows its size on disk; anything else (a pipe, standard
   // input) the bytes read from it, which a pipe's size of 0 would not show.
   const bool regular = S_ISREG(info.st_mode);
@@ -272,7 +294,7 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
   const unsigned jobs = jobsOrDefault(options.jobs);
   std::size_t done = std::min(perPass, evaluated.size());
   SampleAnalysis analysis =
-      startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab);
+      startSampleAnalysis({evaluated.begin(), evaluated.begin() + done}, utf8ToJohab, boardChoice);
   if (!analyseSampleFile(fd, analysis, pieceSize, jobs, progress, copy)) {
     if (spoolError.empty()) return cannotOpenSample(messages);
     std::fprintf(err, "kbeval: cannot copy the sample to a temporary file: %s\n",
@@ -308,8 +330,8 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
   while (done < evaluated.size()) {
     const std::size_t end = std::min(done + perPass, evaluated.size());
     analysis = SampleAnalysis{};  // the last pass's tables go before the next one's come
-    analysis =
-        startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end}, utf8ToJohab);
+    analysis = startSampleAnalysis({evaluated.begin() + done, evaluated.begin() + end}, utf8ToJohab,
+                                   boardChoice);
     std::fflush(out);  // the results so far, before the display comes back
     ++progress.pass;
     if (::lseek(again, 0, SEEK_SET) != 0 ||

@@ -124,6 +124,8 @@ LayoutFindings layoutFindings(const SampleAnalysis& analysis, std::size_t index)
   f.keys = keys;
   f.keyUse = keyUse(keys, pairCounts);
   f.worstPairs = worstPairs(keys, pairCounts, kWorstPairsKept);
+  f.hasStrokes = hasStrokeFigures(analysis, index);
+  if (f.hasStrokes) f.strokes = layoutStrokeFigures(analysis, index);
   f.untreatedCharacters = untreatedCharacters(*f.layout, analysis.textCounts);
   return f;
 }
@@ -136,7 +138,12 @@ void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis) {
   }
   if (views.json && !views.jsonStarted) {
     // Every pass reads the whole sample: the text counts of the first one serve.
-    std::fputs(jsonHead(views.sample, analysis.textCounts, *analysis.combinations).c_str(),
+    JsonSample sample = views.sample;
+    if (views.board != nullptr) {
+      sample.boardName = views.board->name;
+      sample.boardFile = views.board->file;
+    }
+    std::fputs(jsonHead(sample, analysis.textCounts, *analysis.combinations).c_str(),
                views.jsonStream);
     views.jsonStarted = true;
   }
@@ -154,7 +161,10 @@ void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis) {
     // Every view sets the layouts against the baseline, which may come last.
     std::vector<UntreatedCharacter> untreated = f.untreatedCharacters;
     untreated.resize(std::min(untreated.size(), kUntreatedKept));
-    views.rows.push_back({name, layout.setType, layout.fingering, f.figures, std::move(untreated)});
+    // Off ansi the board's fingers count, whatever the file's line says.
+    const bool boardFingers = views.board != nullptr && !fingeringApplies(*views.board);
+    views.rows.push_back({name, layout.setType, boardFingers ? "board" : layout.fingering,
+                          f.figures, f.hasStrokes, f.strokes, std::move(untreated)});
     if (views.html) {
       views.pictures.push_back(keyboardPicture(f));
       views.loads.push_back(loadShares(f.counts));
@@ -183,6 +193,7 @@ bool finishRunViews(RunViews& views, std::FILE* out, std::string& error) {
   if (views.compare && !views.jsonToStandardOutput) {
     std::fputc('\n', out);
     printComparisonTable(views.rows, out);
+    if (views.board != nullptr) printStrokeFigureTable(views.rows, views.board->name, out);
     printDifferenceTable(views.rows, views.baselineRow, out);
     printUntreatedCharacters(views.rows, kUntreatedKept, views.encoding, out);
     printWorstPairs(views.pairs, kComparedPairs, views.encoding, out);

@@ -30,6 +30,7 @@ namespace kbeval {
 inline constexpr std::size_t kComparedPairs = 3;
 
 struct RunViews {
+  const Board* board = nullptr;  // --board: the pair and triple figures are counted
   bool compare = false;
   OutputEncoding encoding = OutputEncoding::cp949;
   std::vector<ComparisonRow> rows;  // one per layout, for every view

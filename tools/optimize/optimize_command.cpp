@@ -670,6 +670,8 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
                     shown[i].layout.setType,
                     shown[i].layout.fingering,
                     comparisonFigures(r.keystrokes, r.untreated, exact.text),
+                    false,
+                    {},
                     {}});
     counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
     // The search's counts came from pair counts: the full walk must agree.

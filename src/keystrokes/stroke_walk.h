@@ -1,0 +1,89 @@
+// Counting the stroke sequence's pairs, strokes one apart and finger triples
+// (stroke_figures.h) on the token walk. Only the first keystrokes of a token
+// depend on what came before it (the two strokes before, the byte before for
+// a held Shift and a collapsed space); once two of its keys have stroked (or
+// a marker has broken the sequence), the rest of the token counts the same
+// wherever it stands. So the walk follows each token's head with the real
+// context, jumps to the state the token leaves, and the strokes of the rest
+// are added once at the end from how often the token came.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "keystrokes/keystroke_counts.h"
+#include "keystrokes/stroke_figures.h"
+
+namespace kbeval {
+
+// A byte of the key stream as strokes.
+struct ByteStrokes {
+  std::uint8_t id = kNoBoardKey;  // the key it presses
+  std::int8_t shiftHand = 0;      // the hand of the Shift it needs, or 0
+};
+
+struct StrokeTables {
+  StrokeBoard board;
+  std::array<ByteStrokes, 256> bytes{};
+  std::array<std::uint8_t, kStrokeStates> fingerCodes{};  // by stroke id; kBreakId too
+};
+
+StrokeTables makeStrokeTables(const Board& board, const KeyTable& table);
+
+// Where the stroke sequence stands.
+struct StrokeState {
+  int beforeLast = kBreakId, last = kBreakId;  // the two strokes before
+  int previous = kNoKey;                       // the byte of the last key press
+  int previousShiftHand = 0;
+};
+
+// One token's head: its bytes up to where the state no longer depends on
+// what came before, and the state it leaves when it has a rest. Small, and
+// the bytes of most heads inside, since the walk reads one per token.
+inline constexpr std::size_t kInlineHead = 8;
+struct StrokeTokenHead {
+  std::uint8_t bytes[kInlineHead] = {};  // the head, when it is this short
+  std::uint32_t offset = 0;              // else its place in StrokeWalk::headBytes
+  std::uint8_t length = 0;
+  std::uint8_t hasRest = 0;
+  std::uint8_t afterBeforeLast = kBreakId, afterLast = kBreakId;  // the state it leaves
+  std::uint16_t afterPrevious = kNoKey;
+  std::int8_t afterShiftHand = 0;
+};
+
+struct StrokeWalk {
+  std::vector<StrokeTokenHead> heads;  // by token
+  std::vector<std::uint8_t> headBytes;
+  StrokeState state;
+  StrokeCounts counts;  // all but the pairs (addKeyPairStrokes)
+};
+
+// Walks a piece of key stream, byte by byte.
+void walkStrokeBytes(const StrokeTables& tables, StrokeState& state, StrokeCounts& counts,
+                     std::string_view keys, Count weight = 1);
+
+// Numbers the next token, whose keys are `keys`.
+void addStrokeToken(StrokeWalk& walk, const StrokeTables& tables, std::string_view keys);
+
+// Walks a piece of tokens (all numbered).
+void walkStrokeTokens(StrokeWalk& walk, const StrokeTables& tables, const std::uint16_t* tokens,
+                      std::size_t count);
+
+// Adds the strokes of the rest of a token with keys `keys` that came `times`
+// times. Called once per token, after the last piece.
+void addStrokeRest(StrokeWalk& walk, const StrokeTables& tables, std::size_t token,
+                   std::string_view keys, Count times);
+
+// The walk of tokens counts no pairs: they are the keystroke walk's pairs of
+// key bytes (`pairCounts`, index previous * 256 + current), as strokes.
+void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
+                       std::span<const Count> pairCounts, StrokeCounts& counts);
+
+// Forgets the tokens (the counts stay).
+void releaseStrokeTokens(StrokeWalk& walk);
+
+}  // namespace kbeval
