@@ -116,7 +116,7 @@ TEST(Compare, TableAndPairsWorkedByHand) {
 }
 
 // --baseline names the layout the others are set against; one that names no
-// evaluated layout fails the run without writing anything.
+// evaluated layout fails the run without writing anything, on any output.
 TEST(Compare, BaselineByName) {
   TempDirectory dir;
   writeSmallCase(dir);
@@ -130,6 +130,11 @@ TEST(Compare, BaselineByName) {
   EXPECT_EQ(outcome.exitStatus, 1);
   EXPECT_EQ(outcome.errors, "kbeval: --baseline=zz: no layout of this name was evaluated\n");
   EXPECT_FALSE(std::filesystem::exists(dir / "p.html"));
+  // The name is checked before the sample is read: no report, and no JSON
+  // left unfinished on standard output.
+  outcome = testing::runKbeval(dir, {"sample.txt", "--json=-", "--baseline=zz"});
+  EXPECT_EQ(outcome.exitStatus, 1);
+  EXPECT_EQ(outcome.output, "");
 }
 
 // --compare compares every layout unless /2 or /3 chooses, and prints the

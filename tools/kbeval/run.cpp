@@ -258,6 +258,16 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
       }
     }
   }
+  // Every evaluated layout is a row of the views, so a baseline no layout
+  // answers to is known now: failing here leaves no report or JSON unfinished.
+  if (!options.baseline.empty() &&
+      std::none_of(evaluated.begin(), evaluated.end(), [&](const LayoutRecord* layout) {
+        return displayName(layout->fileName) == options.baseline;
+      })) {
+    std::fprintf(err, "kbeval: --baseline=%s: no layout of this name was evaluated\n",
+                 printable(options.baseline).c_str());
+    return 1;
+  }
   const BoardChoice boardChoice{onBoard ? &board : nullptr, onBoard};
   views.board = onBoard ? &board : nullptr;
   // A regular file shows its size on disk; anything else (a pipe, standard
