@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -179,6 +180,23 @@ bool outputsStandApart(const std::vector<RunFile>& outputs, const std::vector<Ru
     }
   }
   return true;
+}
+
+int makeScratchFile(std::string& error) {
+  const char* variable = std::getenv("TMPDIR");
+  const std::string directory = variable != nullptr && *variable != 0 ? variable : "/tmp";
+  int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    // A file system without unnamed files: a named one, its name gone at once.
+    const int slot = reserveTemporaryName((directory + "/.kbeval-scratch.XXXXXX").c_str());
+    fd = slot < 0 ? -1 : ::mkstemp(temporaryName(slot));
+    const int why = errno;
+    if (fd >= 0) ::unlink(temporaryName(slot));
+    releaseTemporaryName(slot);
+    errno = slot < 0 ? ENAMETOOLONG : why;
+  }
+  if (fd < 0) error = directory + ": " + std::strerror(errno);
+  return fd;
 }
 
 }  // namespace kbeval

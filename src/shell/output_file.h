@@ -60,4 +60,11 @@ bool sameFile(const std::string& a, const std::string& b);
 bool outputsStandApart(const std::vector<RunFile>& outputs, const std::vector<RunFile>& inputs,
                        std::string& error);
 
+// A scratch file for what a run must keep for a while (the copy of a sample
+// that cannot be read twice, the sections of a report written at its end):
+// an unnamed file in TMPDIR (else /tmp), opened for reading and writing. It
+// has no name, so it goes with the process however the process ends. -1,
+// with `error` naming the directory and why, when none can be made.
+int makeScratchFile(std::string& error);
+
 }  // namespace kbeval

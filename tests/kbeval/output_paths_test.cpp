@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -193,6 +194,48 @@ TEST(OutputPaths, OptimiserOutputIsNoInput) {
     EXPECT_EQ(readFile(dir / "sample.txt"), "x");
     EXPECT_EQ(readFile(dir / "start.txt"), "set type:2\n");
     EXPECT_EQ(readFile(dir / "held.txt"), "y");
+  }
+}
+
+// Scratch files (the HTML report's sections, the copy of a piped sample that
+// several passes read) go to TMPDIR: one that can hold them is left empty,
+// one that cannot fails the run with one line, and no output is written.
+TEST(OutputPaths, ScratchFilesGoToTmpdir) {
+  TempDirectory dir;
+  testing::writeSmallCase(dir);
+  const std::string layout = readFile(dir / "keyboard/b2.txt");
+  for (int i = 0; i < 40; ++i) dir.write("keyboard/m" + std::to_string(i) + ".txt", layout);
+  std::filesystem::create_directory(dir / "tmp");
+  struct Case {
+    const char* tmpdir;
+    const char* command;  // the sample piped in
+    int exitStatus;
+    const char* error;  // what standard error starts with
+  };
+  const Case cases[] = {
+      {"tmp", "kbeval sample.txt /2 --html=out.html", 0, ""},
+      {"tmp", "kbeval - /2 --quiet --json=out.json", 0, ""},
+      {"missing", "kbeval sample.txt /2 --html=out.html", 1,
+       "kbeval: cannot write the HTML report 'out.html': no temporary file: missing: No such file"},
+      {"missing", "kbeval - /2 --quiet --json=out.json", 1,
+       "kbeval: cannot copy the sample to a temporary file: missing: No such file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    std::filesystem::remove(dir / "out.html");
+    std::filesystem::remove(dir / "out.json");
+    const std::string command = std::string("cat sample.txt | TMPDIR=") + c.tmpdir +
+                                " '" KBEVAL_BINARY "'" + (c.command + std::strlen("kbeval"));
+    const Outcome outcome = testing::runProgram(dir, "/bin/sh", {"-c", command});
+    EXPECT_EQ(outcome.exitStatus, c.exitStatus);
+    EXPECT_TRUE(outcome.errors.starts_with(c.error)) << outcome.errors;
+    if (c.exitStatus != 0) {
+      EXPECT_EQ(std::count(outcome.errors.begin(), outcome.errors.end(), '\n'), 1);
+    }
+    const bool written =
+        std::filesystem::exists(dir / "out.html") || std::filesystem::exists(dir / "out.json");
+    EXPECT_EQ(written, c.exitStatus == 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
   }
 }
 

@@ -95,27 +95,6 @@ bool analyseSampleFile(int fd, SampleAnalysis& analysis, std::size_t pieceSize, 
   return read;
 }
 
-// An unnamed file in TMPDIR (else /tmp) for the copy of a sample that cannot
-// be read twice (a pipe, a terminal, a device): it has no name, so it goes
-// with the process however the process ends. -1, with `error` set, when
-// none can be made.
-int makeSpoolFile(std::string& error) {
-  const char* variable = std::getenv("TMPDIR");
-  const std::string directory = variable != nullptr && *variable != 0 ? variable : "/tmp";
-  int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    // A file system without unnamed files: a named one, its name gone at once.
-    const int slot = reserveTemporaryName((directory + "/.kbeval-sample.XXXXXX").c_str());
-    fd = slot < 0 ? -1 : ::mkstemp(temporaryName(slot));
-    const int why = errno;
-    if (fd >= 0) ::unlink(temporaryName(slot));
-    releaseTemporaryName(slot);
-    errno = slot < 0 ? ENAMETOOLONG : why;
-  }
-  if (fd < 0) error = directory + ": " + std::strerror(errno);
-  return fd;
-}
-
 // Appends the bytes to the spool file.
 bool spoolBytes(int fd, const char* bytes, std::size_t length, std::string& error) {
   while (length > 0) {
@@ -280,7 +259,7 @@ int runKbeval(const RunOptions& options, std::FILE* out, std::FILE* err, std::si
   const bool rereadable = regular && ::lseek(fd, 0, SEEK_CUR) == 0;
   const bool spooled = !rereadable && evaluated.size() > perPass;
   std::string spoolError;
-  const OpenFile spool{spooled ? makeSpoolFile(spoolError) : -1};
+  const OpenFile spool{spooled ? makeScratchFile(spoolError) : -1};
   if (spooled && spool.fd < 0) {
     std::fprintf(err, "kbeval: cannot copy the sample to a temporary file: %s\n",
                  spoolError.c_str());

@@ -1,5 +1,8 @@
 #include "run_views.h"
 
+#include <stdio.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -43,10 +46,16 @@ bool startHtml(const RunOptions& options, RunViews& views, std::string& error) {
     error = cannotWrite(options.htmlPath, why, "HTML report");
     return false;
   }
-  views.htmlSections.reset(std::tmpfile());
+  // The sections wait in a scratch file in TMPDIR until the page's head,
+  // which needs every layout, has been written.
+  const int scratch = makeScratchFile(why);
+  if (scratch >= 0) views.htmlSections.reset(::fdopen(scratch, "w+"));
   if (views.htmlSections == nullptr) {
-    error = cannotWrite(options.htmlPath, std::string("no temporary file: ") + std::strerror(errno),
-                        "HTML report");
+    if (scratch >= 0) {
+      why = std::strerror(errno);
+      ::close(scratch);
+    }
+    error = cannotWrite(options.htmlPath, "no temporary file: " + why, "HTML report");
     return false;
   }
   return true;
