@@ -28,11 +28,15 @@ struct KeyStreamWalk {
   char doubleQuote = '"';
 };
 
-KeyStreamWalk startWalk(const LayoutRecord& layout) {
+KeyStreamWalk startWalk(const LayoutRecord& layout, const Board* board = nullptr) {
   KeyStreamWalk walk;
   walk.layout = &layout;
   KeyTable keys{};
-  setupKeyTable(layout, keys);
+  if (board != nullptr) {
+    setupBoardKeyTable(*board, layout, keys);
+  } else {
+    setupKeyTable(layout, keys);
+  }
   walk.tables = makeEvaluationTables(keys);
   return walk;
 }
@@ -99,11 +103,11 @@ bool countSymbols(const std::string& path, SampleEncoding encoding, const Layout
 
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
-                     std::string& error) {
+                     std::string& error, const Board* board) {
   SampleAnalysis analysis = startSampleAnalysis({});
   std::vector<KeyStreamWalk> walks;
   walks.reserve(layouts.size());
-  for (const LayoutRecord* layout : layouts) walks.push_back(startWalk(*layout));
+  for (const LayoutRecord* layout : layouts) walks.push_back(startWalk(*layout, board));
   if (!analyseFile(path, encoding, analysis, walks, error)) return false;
   evaluation.text = analysis.textCounts;
   evaluation.layouts.clear();

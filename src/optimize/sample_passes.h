@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/text_counts.h"
+#include "keystrokes/board.h"
 #include "keystrokes/keystroke_counts.h"
 #include "layouts/layout_record.h"
 #include "optimize/layout_objective.h"
@@ -35,9 +36,10 @@ struct ExactEvaluation {
 };
 
 // Evaluates every layout on the sample file at `path` by the full streaming
-// evaluation. False, with `error` saying why, when the sample cannot be read.
+// evaluation, on `board` when given (else by the layouts' fingering lines).
+// False, with `error` saying why, when the sample cannot be read.
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
-                     std::string& error);
+                     std::string& error, const Board* board = nullptr);
 
 }  // namespace kbeval

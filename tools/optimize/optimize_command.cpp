@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/format.h"
+#include "keystrokes/board.h"
 #include "keystrokes/key_table.h"
 #include "layouts/layout_loader.h"
 #include "layouts/layout_writer.h"
@@ -63,6 +64,7 @@ enum class OptionId {
   show,
   quiet,
   sampleEncoding,
+  board,
   help,
   version
 };
@@ -92,6 +94,7 @@ constexpr KnownOption kOptions[] = {
     {"show", OptionId::show, true},
     {"quiet", OptionId::quiet, false},
     {"sample-encoding", OptionId::sampleEncoding, true},
+    {"board", OptionId::board, true},
     {"help", OptionId::help, false},
     {"version", OptionId::version, false},
 };
@@ -113,6 +116,9 @@ Input and output:
   --validate=FILE     also evaluate the layouts on this held-out sample
                       (repeatable: each text is reported)
   --sample-encoding=ENC  read the samples as johab (default) or utf-8
+  --board=NAME|FILE   the board typed on: ansi (default), ortho, split or a
+                      board file; it gives every key's finger, row, position and
+                      effort (on ansi the layout's fingering: line still applies)
   --show=N            list the best layouts of the N best scores (default 3)
   --quiet             no progress display
 
@@ -308,6 +314,13 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
       return true;
     case OptionId::sampleEncoding:
       return readSampleEncodingOption(option, value, o.sampleEncoding, error);
+    case OptionId::board:
+      if (value.empty()) {
+        error = option + " needs a board: ansi, ortho, split or a board file";
+        return false;
+      }
+      o.board = value;
+      return true;
     case OptionId::help:
     case OptionId::version:
       break;  // the skeleton's
@@ -318,6 +331,7 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
 // ---- load: the start layout, the keys that may move, the sample's counts ----
 
 struct StartPoint {
+  Board board;  // the board typed on (ansi by default)
   LayoutRecord layout;
   KeyTable keys{};
   KeyMoveSet moves;
@@ -343,8 +357,45 @@ bool readStartLayout(const OptimizeOptions& o, StartPoint& start, std::string& e
             " has no set type 2 or 3 (a 'set type:2' or 'set type:3' line)";
     return false;
   }
-  setupKeyTable(start.layout, start.keys);
+  setupBoardKeyTable(start.board, start.layout, start.keys);
   return true;
+}
+
+// The board: a shipped one by name or a board file. A bad board, or one that
+// lacks a key the start layout types, is a usage error (exit 2), as kbeval
+// has it.
+bool readBoard(const OptimizeOptions& o, StartPoint& start, std::string& error) {
+  std::string why;
+  if (!loadBoard(o.board.empty() ? "ansi" : o.board, start.board, why)) {
+    error = "--board: " + why;
+    return false;
+  }
+  return true;
+}
+
+bool boardTypesStart(const StartPoint& start, std::string& error) {
+  if (const int missing = missingBoardKey(start.board, start.layout); missing >= 0) {
+    error = "--board: " + printable(start.board.file) + ": no key '" + boardKeyName(missing) +
+            "', which layout " + printable(start.layout.fileName) + " types";
+    return false;
+  }
+  return true;
+}
+
+// Levels of keys the board lacks receive nothing: the swaps that would put a
+// character there are dropped.
+void keepMovesOnBoard(const Board& board, KeyMoveSet& moves) {
+  auto onBoard = [&board](const std::array<unsigned char, 2>& unit) {
+    for (const unsigned char b : unit) {
+      const int key = b == 0 ? -1 : physicalKeyOf(b);
+      if (b != 0 && (key < 0 || !board.keys[static_cast<std::size_t>(key)].present)) return false;
+    }
+    return true;
+  };
+  std::erase_if(moves.swaps, [&](const std::array<int, 2>& swap) {
+    return !onBoard(moves.units[static_cast<std::size_t>(swap[0])]) ||
+           !onBoard(moves.units[static_cast<std::size_t>(swap[1])]);
+  });
 }
 
 // The keys that may move; a failure here is a usage error (the options leave
@@ -358,7 +409,14 @@ bool chooseMoves(const OptimizeOptions& o, StartPoint& start, std::string& error
   options.moveKeys = o.moveKeys;
   options.pinnedJamo = o.pinnedJamo;
   options.numberRow = o.numberRow;
-  return makeKeyMoveSet(start.layout, start.keys, options, start.moves, error);
+  if (!makeKeyMoveSet(start.layout, start.keys, options, start.moves, error)) return false;
+  keepMovesOnBoard(start.board, start.moves);
+  if (start.moves.swaps.empty()) {
+    error = "--board: " + printable(start.board.file) +
+            " lacks the keys the moves need: nothing left to swap";
+    return false;
+  }
+  return true;
 }
 
 bool canRead(const std::string& samplePath, std::string& error) {
@@ -650,7 +708,7 @@ bool appendComparisonTable(const std::vector<ComparisonRow>& rows, std::string& 
 
 // Evaluates the shown layouts on one sample in full and appends the report's
 // part for it. With `checkAgainstSearch`, the counts must be the search's.
-bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
+bool appendExactReport(const OptimizeOptions& o, const Board& board, const std::string& samplePath,
                        const std::vector<ShownLayout>& shown, int searchedText, std::string& report,
                        std::string& error) {
   const bool checkAgainstSearch = searchedText >= 0;
@@ -658,7 +716,7 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
   for (const ShownLayout& s : shown) records.push_back(&s.layout);
   ExactEvaluation exact;
   std::string why;
-  if (!evaluateExactly(samplePath, o.sampleEncoding, records, exact, why)) {
+  if (!evaluateExactly(samplePath, o.sampleEncoding, records, exact, why, &board)) {
     error = "cannot read sample " + samplePath + ": " + why;
     return false;
   }
@@ -700,8 +758,14 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
 // held-out one), and the keys each best layout moved.
 bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchOutcome& found,
                 std::string& report, std::string& error) {
+  // Off ansi the board's fingers are typed with, not the layout's fingering line.
   appendFormat(report, "Start layout: %s (%d Sets, %s Fingering)\n", o.startPath.c_str(),
-               start.layout.setType, start.layout.fingering.c_str());
+               start.layout.setType,
+               fingeringApplies(start.board) ? start.layout.fingering.c_str() : "board");
+  if (!o.board.empty()) {
+    appendFormat(report, "Board: %s (%s)\n", printable(start.board.name).c_str(),
+                 printable(start.board.file).c_str());
+  }
   appendFormat(report, "Search: %s\nMoves: %s\nWeights: %s\n", searchText(o).c_str(),
                movesText(o, start.moves).c_str(), formatObjectiveWeights(o.weights).c_str());
   if (found.interrupted) {
@@ -720,13 +784,14 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
   }
   for (std::size_t i = 0; i < o.samples.size(); ++i) {
     if (i > 0) report += '\n';
-    if (!appendExactReport(o, o.samples[i].path, found.shown, static_cast<int>(i), report, error)) {
+    if (!appendExactReport(o, start.board, o.samples[i].path, found.shown, static_cast<int>(i),
+                           report, error)) {
       return false;
     }
   }
   for (const std::string& path : o.validatePaths) {
     report += '\n';
-    if (!appendExactReport(o, path, found.shown, -1, report, error)) return false;
+    if (!appendExactReport(o, start.board, path, found.shown, -1, report, error)) return false;
   }
   report +=
       "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
@@ -905,8 +970,16 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
   const auto began = std::chrono::steady_clock::now();
   std::string error;
   StartPoint start;
+  if (!readBoard(o, start, error)) {
+    std::fprintf(err, "%s: %s\n", kProgram.name, error.c_str());
+    return 2;
+  }
   if (!o.outputPath.empty() && !outputCreatable(o.outputPath, error)) return runFailed(error, err);
   if (!readStartLayout(o, start, error)) return runFailed(error, err);
+  if (!boardTypesStart(start, error)) {
+    std::fprintf(err, "%s: %s\n", kProgram.name, error.c_str());
+    return 2;
+  }
   if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
   for (const WeightedSample& text : o.samples) {
     warnOfUtf16(text.path, err);
