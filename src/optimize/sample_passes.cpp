@@ -116,8 +116,27 @@ bool evaluateExactly(const std::string& path, SampleEncoding encoding,
     r.keystrokes = keystrokeCounts(walk.tables, walk.state);
     r.untreated = untreatedCount(*walk.layout, *analysis.tally);
     r.skipgrams = sameFingerSkipgrams(walk.tables.keys, walk.skipPairs.counts);
+    if (board != nullptr) {
+      ObjectiveBoard strokeBoard;
+      if (!makeObjectiveBoard(*board, walk.tables.keys, strokeBoard, error)) return false;
+      addKeyPairStrokeCounts(strokeBoard, walk.tables.keys, walk.state.pairCounts, r.strokes);
+    }
   }
   return true;
+}
+
+ObjectiveCounts exactObjectiveCounts(const ExactResult& r, const TextCounts& text) {
+  ObjectiveCounts o = objectiveCounts(r.keystrokes, r.skipgrams, text.natnaeCount);
+  o.strokes = r.strokes.strokes;
+  o.strokePairs = r.strokes.strokePairs;
+  o.alternation = r.strokes.alternation;
+  o.rollIn = r.strokes.rollIn;
+  o.rollOut = r.strokes.rollOut;
+  o.scissor = r.strokes.scissor;
+  o.lateral = r.strokes.lateral;
+  o.distanceUnits = r.strokes.distanceUnits;
+  o.effortUnits = r.strokes.effortUnits;
+  return o;
 }
 
 }  // namespace kbeval

@@ -28,6 +28,7 @@ struct ExactResult {
   KeystrokeCounts keystrokes;
   Count untreated = 0;
   Count skipgrams = 0;
+  ObjectiveCounts strokes;  // on a board: the stroke figures' counts (the rest 0)
 };
 
 struct ExactEvaluation {
@@ -36,10 +37,14 @@ struct ExactEvaluation {
 };
 
 // Evaluates every layout on the sample file at `path` by the full streaming
-// evaluation, on `board` when given (else by the layouts' fingering lines).
-// False, with `error` saying why, when the sample cannot be read.
+// evaluation, on `board` when given (else by the layouts' fingering lines,
+// without stroke figures). False, with `error` saying why, when the sample
+// cannot be read or the board is beyond the objective's bounds.
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
                      std::string& error, const Board* board = nullptr);
+
+// The objective's counts of one layout evaluated in full.
+ObjectiveCounts exactObjectiveCounts(const ExactResult& result, const TextCounts& text);
 
 }  // namespace kbeval

@@ -169,6 +169,23 @@ The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
   hand-balance=0.5    |left - right| of the hands' strokes, of both
   rows=0.5            strokes off the home row, the number row counting twice, of
                       character keys
+  The stroke figures on the board (a Shift press is a stroke of its Shift key),
+  of all pairs of strokes unless said otherwise:
+  alternation=0.5     pairs that do not alternate hands (1 - the alternating
+                      share): a reward for alternation; swaps keep the hands,
+                      so it moves only with Shift presses
+  roll-in=0           pairs on one hand rolling toward the index finger: a
+                      comfortable motion, counted but not charged
+  roll-out=0.25       pairs on one hand rolling away from the index finger:
+                      less fluent than a roll in
+  same-finger-distance=1  key widths a finger travels between two different
+                      keys in a row, per pair: one key width costs a keystroke;
+                      it tells the keys of one finger and row apart
+  scissor=1           adjacent fingers two rows or more apart
+  lateral=1           adjacent fingers two key widths or more apart
+  effort=0.5          the board's effort per stroke (1 is the index finger's
+                      home key): tells every key apart
+  The triple figures (redirect, bad-redirect) are not in the objective.
   A weight of 0 leaves its figure out; unknown names, negative, infinite and NaN
   values are errors.
 
@@ -334,6 +351,7 @@ struct StartPoint {
   Board board;  // the board typed on (ansi by default)
   LayoutRecord layout;
   KeyTable keys{};
+  ObjectiveBoard strokeBoard;  // the board as the stroke figures read it
   KeyMoveSet moves;
   std::optional<QuoteStandIns> standIns;
   std::vector<SymbolCounts> symbols;  // by text
@@ -373,29 +391,18 @@ bool readBoard(const OptimizeOptions& o, StartPoint& start, std::string& error) 
   return true;
 }
 
-bool boardTypesStart(const StartPoint& start, std::string& error) {
+bool boardTypesStart(StartPoint& start, std::string& error) {
   if (const int missing = missingBoardKey(start.board, start.layout); missing >= 0) {
     error = "--board: " + printable(start.board.file) + ": no key '" + boardKeyName(missing) +
             "', which layout " + printable(start.layout.fileName) + " types";
     return false;
   }
+  std::string why;
+  if (!makeObjectiveBoard(start.board, start.keys, start.strokeBoard, why)) {
+    error = "--board: " + printable(start.board.file) + ": " + why;
+    return false;
+  }
   return true;
-}
-
-// Levels of keys the board lacks receive nothing: the swaps that would put a
-// character there are dropped.
-void keepMovesOnBoard(const Board& board, KeyMoveSet& moves) {
-  auto onBoard = [&board](const std::array<unsigned char, 2>& unit) {
-    for (const unsigned char b : unit) {
-      const int key = b == 0 ? -1 : physicalKeyOf(b);
-      if (b != 0 && (key < 0 || !board.keys[static_cast<std::size_t>(key)].present)) return false;
-    }
-    return true;
-  };
-  std::erase_if(moves.swaps, [&](const std::array<int, 2>& swap) {
-    return !onBoard(moves.units[static_cast<std::size_t>(swap[0])]) ||
-           !onBoard(moves.units[static_cast<std::size_t>(swap[1])]);
-  });
 }
 
 // The keys that may move; a failure here is a usage error (the options leave
@@ -511,8 +518,8 @@ bool searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   std::vector<PermutationScorer> scorers(o.samples.size());
   TextScorers texts;
   for (std::size_t i = 0; i < o.samples.size(); ++i) {
-    if (!makePermutationScorer(start.keys, start.symbols[i], start.moves, o.weights, scorers[i],
-                               error)) {
+    if (!makePermutationScorer(start.keys, &start.strokeBoard, start.symbols[i], start.moves,
+                               o.weights, scorers[i], error)) {
       error = "internal error: " + error;
       return false;
     }
@@ -666,7 +673,8 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
                            const ObjectiveWeights& weights) {
   std::string text;
   appendFormat(text, "%-12s %9s", "layout", "score");
-  for (std::string_view name : kObjectiveTermNames) {
+  for (int t = 0; t < kFirstStrokeTerm; ++t) {
+    const std::string_view name = kObjectiveTermNames[t];
     appendFormat(text, " %*s", static_cast<int>(std::max<std::size_t>(name.size(), 7)),
                  std::string(name).c_str());
   }
@@ -674,7 +682,7 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
   for (std::size_t i = 0; i < shown.size(); ++i) {
     const auto figures = objectiveFigures(counts[i]);
     appendFormat(text, "%-12s %9.6f", shown[i].name.c_str(), objectiveScore(counts[i], weights));
-    for (int t = 0; t < kObjectiveTerms; ++t) {
+    for (int t = 0; t < kFirstStrokeTerm; ++t) {
       const int width = static_cast<int>(std::max<std::size_t>(kObjectiveTermNames[t].size(), 7));
       // Shares as percentages; keystrokes per syllable as they are.
       appendFormat(text, " %*.*f", width, t == kKeystrokesTerm ? 4 : 3,
@@ -685,6 +693,28 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
   text +=
       "score: the weighted sum (lower is better); keystrokes per syllable; the other figures\n"
       "in % of keystrokes (finger-load, hand-balance and rows as described in --help).\n";
+  // The stroke figures' terms, in a table of their own.
+  text += '\n';
+  appendFormat(text, "%-12s", "layout");
+  for (int t = kFirstStrokeTerm; t < kObjectiveTerms; ++t) {
+    const std::string_view name = kObjectiveTermNames[t];
+    appendFormat(text, " %*s", static_cast<int>(std::max<std::size_t>(name.size(), 7)),
+                 std::string(name).c_str());
+  }
+  text += '\n';
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const auto figures = objectiveFigures(counts[i]);
+    appendFormat(text, "%-12s", shown[i].name.c_str());
+    for (int t = kFirstStrokeTerm; t < kObjectiveTerms; ++t) {
+      const int width = static_cast<int>(std::max<std::size_t>(kObjectiveTermNames[t].size(), 7));
+      const bool share = t != kSameFingerDistanceTerm && t != kEffortTerm;
+      appendFormat(text, " %*.*f", width, share ? 3 : 4, share ? 100 * figures[t] : figures[t]);
+    }
+    text += '\n';
+  }
+  text +=
+      "stroke figures on the board: in % of stroke pairs (alternation: the pairs that do not\n"
+      "alternate); same-finger-distance in key widths per stroke pair; effort per stroke.\n";
   return text;
 }
 
@@ -731,7 +761,7 @@ bool appendExactReport(const OptimizeOptions& o, const Board& board, const std::
                     false,
                     {},
                     {}});
-    counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
+    counts.push_back(exactObjectiveCounts(r, exact.text));
     // The search's counts came from pair counts: the full walk must agree.
     if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts[searchedText])) {
       error = "internal error: the full evaluation of " + shown[i].name +
@@ -928,8 +958,8 @@ bool outputCreatable(const std::string& path, std::string& error) {
 bool weightsFinite(const OptimizeOptions& o, const StartPoint& start, std::string& error) {
   double mean = 0;
   for (std::size_t i = 0; i < start.symbols.size(); ++i) {
-    const ObjectiveCounts counts =
-        permutedObjectiveCounts(start.keys, start.symbols[i], identityPermutation());
+    const ObjectiveCounts counts = permutedObjectiveCounts(
+        start.keys, start.symbols[i], identityPermutation(), &start.strokeBoard);
     const std::array<double, kObjectiveTerms> figures = objectiveFigures(counts);
     double sum = 0;
     for (int t = 0; t < kObjectiveTerms; ++t) {
