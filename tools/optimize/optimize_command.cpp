@@ -851,15 +851,28 @@ std::string samplesText(const OptimizeOptions& o) {
 std::string bestLayoutText(const OptimizeOptions& o, const StartPoint& start,
                            const SearchOutcome& found) {
   const ShownLayout& best = found.shown.size() > 1 ? found.shown[1] : found.shown[0];
-  const std::vector<std::string> comments = {
+  std::vector<std::string> comments = {
       "Best layout found by kbeval-optimize from " + o.startPath,
       formatText("score %.6f (start %.6f) on ", best.searchScore, found.shown[0].searchScore) +
           samplesText(o),
       searchText(o),
-      "weights " + formatObjectiveWeights(o.weights),
-      "moves: " + movesText(o, start.moves),
-      "keys moved: " + movedKeys(best.permutation, start.moves),
   };
+  // A layout file cuts long comments: the weights take as many lines as they
+  // need, each whole items that --weights reads.
+  const std::string weights = formatObjectiveWeights(o.weights);
+  constexpr std::size_t kWeightsLine = 120;
+  for (std::size_t begin = 0; begin < weights.size();) {
+    std::size_t end = weights.size();
+    if (end - begin > kWeightsLine) {
+      end = weights.rfind(',', begin + kWeightsLine);
+      if (end == std::string::npos || end <= begin) end = weights.find(',', begin);
+      if (end == std::string::npos) end = weights.size();
+    }
+    comments.push_back("weights " + weights.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  comments.push_back("moves: " + movesText(o, start.moves));
+  comments.push_back("keys moved: " + movedKeys(best.permutation, start.moves));
   return layoutFileText(best.layout, comments);
 }
 
