@@ -664,6 +664,19 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
         }
         return slot;
       };
+      // Pairs of two moved slots are counted in both sums, each time as if
+      // the other had stayed: what they really become.
+      for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+          double change = 0;
+          if (i < count && j < count) {
+            const int a = slots[i], b = slots[j], ta = slots[i ^ 1], tb = slots[j ^ 1];
+            change = at(ta, tb) - at(ta, b) - at(a, tb) + at(a, b);
+          }
+          feature.movedPairChange.push_back(
+              static_cast<typename decltype(feature.movedPairChange)::value_type>(change));
+        }
+      }
       for (int i = 0; i < 4; ++i) {
         const bool moved = i < count;
         const int a = slots[i];
@@ -697,6 +710,31 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       if (makeFeature(kind, feature)) s.features.push_back(std::move(feature));
     }
   }
+  s.movedPairChanges.reserve(s.swapSlots.size() * s.features.size() * 16);
+  for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
+    for (const PermutationScorer::Feature& feature : s.features) {
+      for (int k = 0; k < 16; ++k) {
+        const double change = feature.movedPairChange[m * 16 + static_cast<std::size_t>(k)];
+        if (change < -128 || change > 127) {
+          error = "a pair feature's change outgrows its table";
+          return false;
+        }
+        s.movedPairChanges.push_back(static_cast<std::int8_t>(change));
+      }
+    }
+  }
+  for (PermutationScorer::Feature& feature : s.features) feature.movedPairChange = {};
+  for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
+    for (const PermutationScorer::Feature& feature : s.features) {
+      for (std::size_t k = 0; k < 8; ++k) {
+        s.packedStart.push_back(static_cast<std::uint32_t>(s.packedTerms.size()));
+        s.packedTerms.insert(s.packedTerms.end(),
+                             feature.terms.begin() + feature.termStart[m * 8 + k],
+                             feature.terms.begin() + feature.termStart[m * 8 + k + 1]);
+      }
+    }
+  }
+  s.packedStart.push_back(static_cast<std::uint32_t>(s.packedTerms.size()));
   return true;
 }
 
@@ -745,32 +783,31 @@ double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
   const ShiftStrokes shift{s.strokeFigures, s.shiftEffortUnits};
 
   counts = state.counts;
+  const std::int8_t* pairChanges =
+      s.movedPairChanges.data() + static_cast<std::size_t>(swap) * s.features.size() * 16;
+  const std::uint32_t* packedStart =
+      s.packedStart.data() + static_cast<std::size_t>(swap) * s.features.size() * 8;
+  const SparseTerm* terms = s.packedTerms.data();
   for (const PermutationScorer::Feature& f : s.features) {
     const std::vector<double>& flow = f.onSkipPairs ? state.skips : state.pairs;
     const std::vector<double>& flowT = f.onSkipPairs ? state.skipsT : state.pairsT;
     double delta = 0;
-    const std::uint32_t* start = f.termStart.data() + static_cast<std::size_t>(swap) * 8;
+    const std::size_t feature = static_cast<std::size_t>(&f - s.features.data());
+    const std::uint32_t* start = packedStart + feature * 8;
     for (int i = 0; i < moved; ++i) {
       const int a = slots[i];
       if (state.strokes[a] == 0) continue;  // keys never typed carry no flow
       // Row a: the keystrokes after the moved one; column a: those before it.
-      delta += sparseSum(flow.data() + a * stride, f.terms.data() + start[2 * i],
-                         f.terms.data() + start[2 * i + 1]);
-      delta += sparseSum(flowT.data() + a * stride, f.terms.data() + start[2 * i + 1],
-                         f.terms.data() + start[2 * i + 2]);
+      delta += sparseSum(flow.data() + a * stride, terms + start[2 * i], terms + start[2 * i + 1]);
+      delta +=
+          sparseSum(flowT.data() + a * stride, terms + start[2 * i + 1], terms + start[2 * i + 2]);
     }
     // Pairs of two moved slots were counted in both sums, each time as if the
     // other had stayed: put in what they really become.
+    const std::int8_t* change = pairChanges + feature * 16;
     for (int i = 0; i < moved; ++i) {
-      const int a = slots[i];
-      for (int j = 0; j < moved; ++j) {
-        const int b = slots[j];
-        const double flowAB = flow[a * stride + b];
-        if (flowAB == 0) continue;
-        const auto at = [&](int x, int y) { return f.byRow[x * stride + y]; };
-        delta +=
-            flowAB * (at(target[i], target[j]) - at(target[i], b) - at(a, target[j]) + at(a, b));
-      }
+      const double* row = flow.data() + slots[i] * stride;
+      for (int j = 0; j < moved; ++j) delta += row[slots[j]] * change[i * 4 + j];
     }
     addFeature(counts, f.kind, exactCount(delta), shift);
   }
@@ -785,15 +822,11 @@ double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
       delta += wideSum(state.pairsT.data() + a * stride, f.terms.data() + start[2 * i + 1],
                        f.terms.data() + start[2 * i + 2]);
     }
+    const Count* change = f.movedPairChange.data() + static_cast<std::size_t>(swap) * 16;
     for (int i = 0; i < moved; ++i) {
-      const int a = slots[i];
+      const double* row = state.pairs.data() + slots[i] * stride;
       for (int j = 0; j < moved; ++j) {
-        const int b = slots[j];
-        const double flowAB = state.pairs[a * stride + b];
-        if (flowAB == 0) continue;
-        const auto at = [&](int x, int y) { return exactCount(f.byRow[x * stride + y]); };
-        delta += exactCount(flowAB) *
-                 (at(target[i], target[j]) - at(target[i], b) - at(a, target[j]) + at(a, b));
+        if (change[i * 4 + j] != 0) delta += exactCount(row[slots[j]]) * change[i * 4 + j];
       }
     }
     addFeature(counts, f.kind, delta, shift);

@@ -147,14 +147,26 @@ struct PermutationScorer {
     // its class. A swap's change is a sum over these alone, which are few.
     std::vector<SparseTerm> terms;
     std::vector<std::uint32_t> termStart;  // (swap * 4 + moved slot) * 2 + side
+    // Per swap and pair (i, j) of its moved slots (swap * 16 + i * 4 + j):
+    // how the pair's value changes when both move, beyond the sums' account.
+    std::vector<double> movedPairChange;
   };
   std::vector<Feature> features;
+  // Their movedPairChange, swap by swap ((swap * features + feature) * 16 +
+  // i * 4 + j): small whole numbers, close together for the caches.
+  std::vector<std::int8_t> movedPairChanges;
+  // Their terms, swap by swap: a swap's terms of every feature lie together.
+  // packedStart[(swap * features + feature) * 8 + k] begins segment k
+  // ((moved slot) * 2 + side); the next entry ends it.
+  std::vector<SparseTerm> packedTerms;
+  std::vector<std::uint32_t> packedStart;
   // The same for features of large values: their sums are taken in integers.
   struct WideFeature {
     int kind = 0;
     std::vector<double> byRow;
     std::vector<WideTerm> terms;
     std::vector<std::uint32_t> termStart;
+    std::vector<Count> movedPairChange;
   };
   std::vector<WideFeature> wideFeatures;
   // With a board: the stroke figures are counted, a Shift press adding its
