@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "keystrokes/board.h"
 #include "keystrokes/key_table.h"
 #include "layouts/layout_loader.h"
 #include "optimize/layout_objective.h"
@@ -237,6 +238,39 @@ TEST(OptimizeCommand, WrittenLayoutScoresWhatTheRunReported) {
   char recorded[64];
   std::snprintf(recorded, sizeof recorded, "// score %.6f (start ", score);
   EXPECT_NE(written.find(recorded), std::string::npos) << written.substr(0, 400);
+}
+
+// On another board the fingers and rows are the board's (the report says
+// "board" for the fingering), no key the board lacks receives a jamo, and the
+// written layout typed in full on that board scores what the file records.
+TEST(OptimizeCommand, BoardGivesFingersAndStrokeFigures) {
+  const TempDirectory directory;
+  const std::string sample = kExamples + "/sample.txt";
+  for (const char* name : {"ortho", "split"}) {
+    SCOPED_TRACE(name);
+    const Outcome outcome =
+        optimize(directory, {"--start=" + kExamples + "/keyboard/2-standard.txt",
+                             "--iterations=3000", "--restarts=2", "--quiet",
+                             std::string("--board=") + name, "--output=best.txt", sample});
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
+    EXPECT_NE(outcome.output.find("(2 Sets, board Fingering)"), std::string::npos);
+    EXPECT_NE(outcome.output.find(std::string("Board: ") + name + " ("), std::string::npos);
+    EXPECT_NE(outcome.output.find("same-finger-distance"), std::string::npos);
+    Board board;
+    std::string error;
+    ASSERT_TRUE(loadBoard(name, board, error)) << error;
+    LayoutRecord best;
+    best.fileName = "best.txt";
+    ASSERT_TRUE(readLayoutFile(directory / "best.txt", best, error)) << error;
+    EXPECT_LT(missingBoardKey(board, best), 0);
+    ExactEvaluation exact;
+    ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &board));
+    const double score =
+        objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);
+    char recorded[64];
+    std::snprintf(recorded, sizeof recorded, "// score %.6f (start ", score);
+    EXPECT_NE(testing::readFile(directory / "best.txt").find(recorded), std::string::npos);
+  }
 }
 
 // The UTF-8 form of a sample is searched exactly like the Johab one: the
