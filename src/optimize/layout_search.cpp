@@ -245,21 +245,20 @@ std::vector<RestartResult> searchLayouts(
 std::vector<RestartResult> searchLayouts(
     const TextScorers& texts, const SearchSettings& settings,
     const std::function<void(const RestartResult&, int done)>& progress) {
-  std::vector<RestartResult> results(static_cast<std::size_t>(settings.restarts));
-  std::vector<char> ran(results.size(), 0);
+  // Results are kept as restarts end, not in slots for every restart asked
+  // for: a million restarts under --time would otherwise hold hundreds of
+  // megabytes before the first one ran.
+  std::vector<RestartResult> finished;
   std::atomic<int> next{0};
   std::mutex reporting;
-  int done = 0;
   auto work = [&] {
     for (int r = next++; r < settings.restarts; r = next++) {
       // The first restart always runs, so that there is a result.
       if (r > 0 && mustStop(settings)) break;
-      results[r] = searchOnce(texts, settings, r);
-      ran[r] = 1;
-      if (progress) {
-        const std::lock_guard<std::mutex> lock(reporting);
-        progress(results[r], ++done);
-      }
+      RestartResult result = searchOnce(texts, settings, r);
+      const std::lock_guard<std::mutex> lock(reporting);
+      finished.push_back(std::move(result));
+      if (progress) progress(finished.back(), static_cast<int>(finished.size()));
     }
   };
   const unsigned threads = std::max(1u, std::min<unsigned>(settings.jobs, settings.restarts));
@@ -267,10 +266,8 @@ std::vector<RestartResult> searchLayouts(
   for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
   work();
   for (std::thread& t : pool) t.join();
-  std::vector<RestartResult> finished;
-  for (std::size_t r = 0; r < results.size(); ++r) {
-    if (ran[r]) finished.push_back(std::move(results[r]));
-  }
+  std::sort(finished.begin(), finished.end(),
+            [](const RestartResult& a, const RestartResult& b) { return a.restart < b.restart; });
   return finished;
 }
 

@@ -57,9 +57,12 @@ void typePiece(const CharacterPiece& characters, std::vector<KeyStreamWalk>& wal
 
 // Streams the sample file through the analysis's reading stage (UTF-8 to
 // Johab, text mode, the scan) and types every piece on the walks. False,
-// with `error` set, when the sample cannot be read.
+// with `error` set, when the sample cannot be read, or when it changed:
+// while it was read, or since the pass that filled `expected`. `read`, when
+// given, describes the file read.
 bool analyseFile(const std::string& path, SampleEncoding encoding, SampleAnalysis& analysis,
-                 std::vector<KeyStreamWalk>& walks, std::string& error) {
+                 std::vector<KeyStreamWalk>& walks, const struct stat* expected, struct stat* read,
+                 std::string& error) {
   if (encoding == SampleEncoding::utf8) {
     analysis.utf8.johab = johabTable();
     if (analysis.utf8.johab == nullptr) {
@@ -73,17 +76,29 @@ bool analyseFile(const std::string& path, SampleEncoding encoding, SampleAnalysi
   std::string stream;
   SamplePieces pieces;
   pieces.pieceRead = [&](std::uint64_t) { typePiece(analysis.characters, walks, stream); };
-  const bool read = readSampleFile(fd, kPieceSize, analysis, pieces, error);
+  if (expected != nullptr && !sameSampleFile(*expected, info)) {
+    ::close(fd);
+    error = kSampleChanged;
+    return false;
+  }
+  bool ok = readSampleFile(fd, kPieceSize, analysis, pieces, error);
+  struct stat after {};
+  if (ok && (::fstat(fd, &after) != 0 || !sameSampleFile(info, after))) {
+    error = kSampleChanged;
+    ok = false;
+  }
   ::close(fd);
-  if (read) endSampleReading(analysis);
-  return read;
+  if (!ok) return false;
+  endSampleReading(analysis);
+  if (read != nullptr) *read = info;
+  return true;
 }
 
 }  // namespace
 
 bool countSymbols(const std::string& path, SampleEncoding encoding, const LayoutRecord& start,
                   const std::optional<QuoteStandIns>& standIns, SymbolCounts& counts,
-                  std::string& error) {
+                  std::string& error, struct stat* read) {
   SampleAnalysis analysis = startSampleAnalysis({});
   std::vector<KeyStreamWalk> walks;
   walks.push_back(startWalk(start));
@@ -94,7 +109,7 @@ bool countSymbols(const std::string& path, SampleEncoding encoding, const Layout
     counts.fixedByte[standIns->single] = '\'';
     counts.fixedByte[standIns->double_] = '"';
   }
-  if (!analyseFile(path, encoding, analysis, walks, error)) return false;
+  if (!analyseFile(path, encoding, analysis, walks, nullptr, read, error)) return false;
   counts.pairs = std::move(walks[0].state.pairCounts);
   counts.skipPairs = std::move(walks[0].skipPairs.counts);
   counts.syllables = analysis.textCounts.natnaeCount;
@@ -103,12 +118,12 @@ bool countSymbols(const std::string& path, SampleEncoding encoding, const Layout
 
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
-                     std::string& error, const Board* board) {
+                     std::string& error, const struct stat* expected, const Board* board) {
   SampleAnalysis analysis = startSampleAnalysis({});
   std::vector<KeyStreamWalk> walks;
   walks.reserve(layouts.size());
   for (const LayoutRecord* layout : layouts) walks.push_back(startWalk(*layout, board));
-  if (!analyseFile(path, encoding, analysis, walks, error)) return false;
+  if (!analyseFile(path, encoding, analysis, walks, expected, nullptr, error)) return false;
   evaluation.text = analysis.textCounts;
   evaluation.layouts.clear();
   for (const KeyStreamWalk& walk : walks) {

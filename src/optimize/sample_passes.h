@@ -3,6 +3,8 @@
 // of finished layouts, skip pairs included.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -16,12 +18,17 @@
 
 namespace kbeval {
 
+// The error of a pass that found the sample changed: while it was read, or
+// since the pass it was checked against.
+inline constexpr const char* kSampleChanged = "it changed while it was read";
+
 // Counts how the start layout types the sample file at `path`, the
 // typographic quotes typed as `standIns` when given. False, with `error`
-// saying why, when the sample cannot be read.
+// saying why, when the sample cannot be read. `read`, when given, describes
+// the file read, for later passes to check against.
 bool countSymbols(const std::string& path, SampleEncoding encoding, const LayoutRecord& start,
                   const std::optional<QuoteStandIns>& standIns, SymbolCounts& counts,
-                  std::string& error);
+                  std::string& error, struct stat* read = nullptr);
 
 // One layout evaluated in full.
 struct ExactResult {
@@ -39,10 +46,13 @@ struct ExactEvaluation {
 // Evaluates every layout on the sample file at `path` by the full streaming
 // evaluation, on `board` when given (else by the layouts' fingering lines,
 // without stroke figures). False, with `error` saying why, when the sample
-// cannot be read or the board is beyond the objective's bounds.
+// cannot be read or the board is beyond the objective's bounds, or when
+// `expected` is given and the file is no longer the one it describes
+// (`error` is then kSampleChanged).
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
-                     std::string& error, const Board* board = nullptr);
+                     std::string& error, const struct stat* expected = nullptr,
+                     const Board* board = nullptr);
 
 // The objective's counts of one layout evaluated in full.
 ObjectiveCounts exactObjectiveCounts(const ExactResult& result, const TextCounts& text);

@@ -52,4 +52,9 @@ bool readSampleFile(int fd, std::size_t pieceSize, SampleAnalysis& analysis,
   return true;
 }
 
+bool sameSampleFile(const struct stat& first, const struct stat& now) {
+  return first.st_dev == now.st_dev && first.st_ino == now.st_ino && first.st_size == now.st_size &&
+         first.st_mtim.tv_sec == now.st_mtim.tv_sec && first.st_mtim.tv_nsec == now.st_mtim.tv_nsec;
+}
+
 }  // namespace kbeval

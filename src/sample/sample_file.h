@@ -20,6 +20,11 @@ namespace kbeval {
 // describes it.
 bool openSampleFile(const std::string& path, int& fd, struct stat& info, std::string& error);
 
+// Whether two descriptions of a sample are of one unchanged file: device,
+// inode, size and modification time alike. A pass that finds another would
+// count another text than the passes before it.
+bool sameSampleFile(const struct stat& first, const struct stat& now);
+
 // What a reading pass does with each piece of the sample.
 struct SamplePieces {
   // Where each piece's tokens go; when not set, into analysis.piece.

@@ -14,6 +14,9 @@
 #include "in_process.h"
 #include "optimize_command.h"
 #include "shell/long_options.h"
+#ifdef KBEVAL_HAVE_IMPORTER
+#include "import_command.h"
+#endif
 
 namespace kbeval {
 namespace {
@@ -23,9 +26,16 @@ using MainFunction = int (*)(int, const char* const*, std::FILE*, std::FILE*);
 struct Program {
   const char* name;
   MainFunction main;
+  const char* usage;  // how its help begins
 };
-constexpr Program kKbeval = {"kbeval", kbevalMain};
-constexpr Program kOptimize = {"kbeval-optimize", optimizeMain};
+constexpr Program kKbeval = {"kbeval", kbevalMain, "Usage: kbeval "};
+constexpr Program kOptimize = {"kbeval-optimize", optimizeMain, "Usage: kbeval-optimize "};
+#ifdef KBEVAL_HAVE_IMPORTER
+constexpr Program kImport = {"kbeval-import", import::importMain, "usage: kbeval-import "};
+constexpr Program kPrograms[] = {kKbeval, kOptimize, kImport};
+#else
+constexpr Program kPrograms[] = {kKbeval, kOptimize};
+#endif
 
 enum class Shows { help, version, error };
 
@@ -48,7 +58,7 @@ void addRange(std::vector<Row>& rows, Program p, const std::string& option,
 
 std::vector<Row> allRows() {
   std::vector<Row> rows;
-  for (Program p : {kKbeval, kOptimize}) {
+  for (Program p : kPrograms) {
     // --help, --version and a usage error, every pair in both orders.
     rows.push_back({p, {"--help", "--version"}, Shows::help});
     rows.push_back({p, {"--version", "--help"}, Shows::help});
@@ -57,6 +67,8 @@ std::vector<Row> allRows() {
       rows.push_back({p, {other, "--bogus"}, Shows::error, "unknown option '--bogus'"});
       rows.push_back({p, {"--bogus", other}, Shows::error, "unknown option '--bogus'"});
     }
+  }
+  for (Program p : {kKbeval, kOptimize}) {
     addRange(rows, p, "--jobs", "1", "1024", "0", "1025",
              "--jobs takes a number of threads from 1 to 1024");
     // Aliases of the sample encoding, in any case.
@@ -119,6 +131,33 @@ std::vector<Row> allRows() {
   // Empty key lists are lists of no keys.
   rows.push_back({o, {"--help", "--pin="}, Shows::help});
   rows.push_back({o, {"--help", "--allow="}, Shows::help});
+
+#ifdef KBEVAL_HAVE_IMPORTER
+  const Program i = kImport;
+  // Fingering names in any case, "qwerty" and "none" alike; the output
+  // encoding's aliases as kbeval's --output-encoding takes them.
+  for (const char* name : {"Pyojun", "pyojun", "GONG", "gong3", "none", "Qwerty"}) {
+    rows.push_back({i, {"--help", std::string("--fingering=") + name}, Shows::help});
+  }
+  for (const char* name : {"cp949", "CP949", "utf-8", "utf8"}) {
+    rows.push_back({i, {"--help", std::string("--encoding=") + name}, Shows::help});
+  }
+  for (const auto& [arguments, error] : {
+           std::pair{std::vector<std::string>{"--fingering="},
+                     "unknown fingering '' for --fingering (Pyojun, Gong, Gong3 or none)"},
+           std::pair{std::vector<std::string>{"-f"}, "option '-f' needs a value"},
+           std::pair{std::vector<std::string>{"--encoding="},
+                     "unknown output encoding '' for --encoding (cp949 or utf-8)"},
+           std::pair{std::vector<std::string>{"--output="}, "--output needs a file name"},
+           std::pair{std::vector<std::string>{"--lossy="}, "option '--lossy' takes no value"},
+       }) {
+    std::vector<std::string> withHelp = {"--help"};
+    withHelp.insert(withHelp.end(), arguments.begin(), arguments.end());
+    rows.push_back({i, withHelp, Shows::error, error});
+  }
+  rows.push_back({i, {"-h"}, Shows::help});
+  rows.push_back({i, {"--vers"}, Shows::version});
+#endif
   return rows;
 }
 
@@ -136,7 +175,7 @@ TEST(OptionEdges, EveryProgramAcceptsItsEdgesAndRefusesPastThem) {
     switch (row.shows) {
       case Shows::help:
         EXPECT_EQ(outcome.exitStatus, 0);
-        EXPECT_TRUE(outcome.output.starts_with("Usage: " + name + " ")) << outcome.output;
+        EXPECT_TRUE(outcome.output.starts_with(row.program.usage)) << outcome.output;
         EXPECT_EQ(outcome.errors, "");
         break;
       case Shows::version:

@@ -12,6 +12,7 @@
 #include "in_process.h"
 #include "keystrokes/stroke_figures.h"
 #include "keystrokes/stroke_walk.h"
+#include "stroke_figures_match.h"
 #include "temp_directory.h"
 
 namespace kbeval {
@@ -190,23 +191,9 @@ TEST(StrokeFigures, HandWorkedCases) {
   };
   for (const FigureCase& c : cases) {
     const StrokeFigures got = figuresOf(c.board, c.keys);
-    const StrokeFigures& e = c.expected;
     SCOPED_TRACE(std::string(c.board) + " '" + c.keys + "'");
-    EXPECT_EQ(got.strokes, e.strokes);
-    EXPECT_EQ(got.pairs, e.pairs);
-    EXPECT_EQ(got.triples, e.triples);
-    EXPECT_EQ(got.alternation, e.alternation);
-    EXPECT_EQ(got.rollIn, e.rollIn);
-    EXPECT_EQ(got.rollOut, e.rollOut);
-    EXPECT_EQ(got.sameFinger, e.sameFinger);
-    EXPECT_EQ(got.scissor, e.scissor);
-    EXPECT_EQ(got.lateral, e.lateral);
-    EXPECT_NEAR(got.sameFingerDistance, e.sameFingerDistance, 1e-9);
-    EXPECT_EQ(got.redirect, e.redirect);
-    EXPECT_EQ(got.badRedirect, e.badRedirect);
-    EXPECT_EQ(got.oneHandRoll, e.oneHandRoll);
-    EXPECT_EQ(got.skipgram, e.skipgram);
-    EXPECT_NEAR(got.effort, e.effort, 0.011);  // the files round efforts to two decimals
+    // The board files round efforts to two decimals.
+    testing::expectSameFigures(got, c.expected, 1e-9, 0.011);
   }
 }
 

@@ -1,16 +1,19 @@
 // kbeval-optimize as a user meets it: bad input gets one clear line and a
 // defined exit status, a good run writes a layout that reads back and scores
 // what the run said, and the result does not depend on the thread count.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -232,7 +235,8 @@ TEST(OptimizeCommand, WrittenLayoutScoresWhatTheRunReported) {
   ASSERT_TRUE(readLayoutFile(directory / "one.txt", best, error));
   EXPECT_EQ(best.setType, 2);
   ExactEvaluation exact;
-  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &ansiBoard()));
+  ASSERT_TRUE(
+      evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, nullptr, &ansiBoard()));
   const double score =
       objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);
   char recorded[64];
@@ -264,7 +268,8 @@ TEST(OptimizeCommand, BoardGivesFingersAndStrokeFigures) {
     ASSERT_TRUE(readLayoutFile(directory / "best.txt", best, error)) << error;
     EXPECT_LT(missingBoardKey(board, best), 0);
     ExactEvaluation exact;
-    ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &board));
+    ASSERT_TRUE(
+        evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, nullptr, &board));
     const double score =
         objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);
     char recorded[64];
@@ -439,14 +444,14 @@ bool readTerminal(int terminal, std::string& text, const std::string& until, int
   return true;
 }
 
-// Ctrl-C during the search: the run stops early, writes the best layout so
-// far through its temporary file, says so and exits with 130. The program
-// runs on a terminal so that it shows its progress: the first "restart 1"
-// line proves the search is under way before the signal goes (a hundred
-// thousand restarts would otherwise take minutes).
-TEST(OptimizeCommand, InterruptWritesTheBestLayoutSoFar) {
-  const TempDirectory directory;
-  const std::string sample = kExamples + "/sample.txt";
+// Runs kbeval-optimize on a terminal, so that it shows its progress, from
+// `directory` with a search far too long to end by itself (a hundred thousand
+// restarts). Once the first "restart 1" line proves the search is under way,
+// `meanwhile` runs and Ctrl-C goes. Fills what the terminal showed and the
+// exit status; false when the run never started or never ended.
+bool interruptMidSearch(const TempDirectory& directory, const std::string& sample,
+                        const std::function<void()>& meanwhile, std::string& shown,
+                        int& exitStatus) {
   const std::vector<std::string> arguments = {KBEVAL_OPTIMIZE_BINARY,
                                               "--start",
                                               kExamples + "/keyboard/2-standard.txt",
@@ -462,7 +467,7 @@ TEST(OptimizeCommand, InterruptWritesTheBestLayoutSoFar) {
   struct sigaction defaults {
   }, old{};
   defaults.sa_handler = SIG_DFL;
-  ASSERT_EQ(sigaction(SIGINT, &defaults, &old), 0);
+  if (sigaction(SIGINT, &defaults, &old) != 0) return false;
   int terminal = -1;
   const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
   if (child == 0) {
@@ -470,22 +475,33 @@ TEST(OptimizeCommand, InterruptWritesTheBestLayoutSoFar) {
     ::execv(argv[0], argv.data());
     _exit(127);
   }
-  ASSERT_EQ(sigaction(SIGINT, &old, nullptr), 0);
-  ASSERT_GT(child, 0);
-  std::string shown;
+  sigaction(SIGINT, &old, nullptr);
+  if (child < 0) return false;
   const bool started = readTerminal(terminal, shown, "restart 1 of 100000", 60);
   if (started) {
-    EXPECT_EQ(::kill(child, SIGINT), 0);
+    meanwhile();
+    ::kill(child, SIGINT);
   }
   const bool ended = readTerminal(terminal, shown, "", 60);
   if (!started || !ended) ::kill(child, SIGKILL);
   ::close(terminal);
   int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(started) << shown;
-  ASSERT_TRUE(ended) << shown;
-  ASSERT_TRUE(WIFEXITED(status)) << shown;
-  EXPECT_EQ(WEXITSTATUS(status), 130) << shown;
+  if (::waitpid(child, &status, 0) != child) return false;
+  exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return started && ended;
+}
+
+// Ctrl-C during the search: the run stops early, writes the best layout so
+// far through its temporary file, says so and exits with 130.
+TEST(OptimizeCommand, InterruptWritesTheBestLayoutSoFar) {
+  const TempDirectory directory;
+  const std::string sample = kExamples + "/sample.txt";
+  std::string shown;
+  int exitStatus = -1;
+  ASSERT_TRUE(interruptMidSearch(
+      directory, sample, [] {}, shown, exitStatus))
+      << shown;
+  EXPECT_EQ(exitStatus, 130) << shown;
   EXPECT_NE(shown.find("kbeval-optimize: interrupted: wrote the best layout found so far to "
                        "best.txt"),
             std::string::npos)
@@ -502,13 +518,48 @@ TEST(OptimizeCommand, InterruptWritesTheBestLayoutSoFar) {
   ASSERT_TRUE(readLayoutFile(directory / "best.txt", best, error)) << error;
   EXPECT_EQ(best.setType, 2);
   ExactEvaluation exact;
-  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &ansiBoard()))
+  ASSERT_TRUE(
+      evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, nullptr, &ansiBoard()))
       << error;
   const double score =
       objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);
   char recorded[64];
   std::snprintf(recorded, sizeof recorded, "// score %.6f (start ", score);
   EXPECT_NE(testing::readFile(directory / "best.txt").find(recorded), std::string::npos);
+}
+
+// A sample changed during the search: the full evaluation would count
+// another text than the search did, so the run says so in one line, exits
+// with 1 and writes nothing, instead of reporting figures of two texts.
+TEST(OptimizeCommand, SampleChangedDuringTheSearchWritesNothing) {
+  const TempDirectory directory;
+  directory.write("s.txt", testing::readFile(kExamples + "/sample.txt"));
+  std::string shown;
+  int exitStatus = -1;
+  const auto touch = [&directory] {
+    const timespec times[2] = {{1, 0}, {1, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (directory / "s.txt").c_str(), times, 0), 0);
+  };
+  ASSERT_TRUE(interruptMidSearch(directory, "s.txt", touch, shown, exitStatus)) << shown;
+  EXPECT_EQ(exitStatus, 1) << shown;
+  EXPECT_NE(shown.find("kbeval-optimize: sample s.txt changed since the search read it; "
+                       "nothing written\r\n"),
+            std::string::npos)
+      << shown;
+  EXPECT_EQ(testing::filesIn(directory), std::vector<std::string>{"s.txt"});
+}
+
+// Every text is read more than once, so a pipe is refused before the search
+// with one line, rather than searched on one text and evaluated on none.
+TEST(OptimizeCommand, PipedSampleIsRefusedAtOnce) {
+  const TempDirectory directory;
+  ASSERT_EQ(::mkfifo((directory / "fifo").c_str(), 0600), 0);
+  const Outcome piped =
+      optimize(directory, {"--start", kExamples + "/keyboard/2-standard.txt", "fifo"});
+  EXPECT_EQ(piped.exitStatus, 1);
+  EXPECT_EQ(piped.errors,
+            "kbeval-optimize: cannot read fifo: not a regular file (it is read more than once; "
+            "save it to a file first)\n");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "layouts/character_tables.h"
 #include "sample/sample_analysis.h"
 #include "sample_on_one_thread.h"
+#include "stroke_figures_match.h"
 #include "text/text_mode.h"
 
 namespace kbeval {
@@ -180,21 +181,7 @@ TEST(StrokeFigures, WalkCountsWhatAPlainRecountCounts) {
             recount(strokeBoard, strokeSequence(keys, keyStreamOf(layouts[i], text)));
         const StrokeFigures got = layoutStrokeFigures(analysis, i);
         EXPECT_GT(expected.triples, 0);
-        EXPECT_EQ(got.strokes, expected.strokes);
-        EXPECT_EQ(got.pairs, expected.pairs);
-        EXPECT_EQ(got.triples, expected.triples);
-        EXPECT_EQ(got.alternation, expected.alternation);
-        EXPECT_EQ(got.rollIn, expected.rollIn);
-        EXPECT_EQ(got.rollOut, expected.rollOut);
-        EXPECT_EQ(got.sameFinger, expected.sameFinger);
-        EXPECT_EQ(got.scissor, expected.scissor);
-        EXPECT_EQ(got.lateral, expected.lateral);
-        EXPECT_NEAR(got.sameFingerDistance, expected.sameFingerDistance, 1e-6);
-        EXPECT_EQ(got.redirect, expected.redirect);
-        EXPECT_EQ(got.badRedirect, expected.badRedirect);
-        EXPECT_EQ(got.oneHandRoll, expected.oneHandRoll);
-        EXPECT_EQ(got.skipgram, expected.skipgram);
-        EXPECT_NEAR(got.effort, expected.effort, 1e-6);
+        testing::expectSameFigures(got, expected, 1e-6, 1e-6);
         // The keystroke report counts the same strokes.
         const KeystrokeCounts report = layoutKeystrokeCounts(analysis, i);
         EXPECT_EQ(got.strokes, report.keyStrokes + report.shiftStrokes);

@@ -4,16 +4,17 @@
 // Cases: the shipped example, texts and layouts made at random (layouts by
 // shuffling the keys of the shipped ones), and small texts built to hit ties
 // and edges: fingers with equal loads, a one-hand run of exactly 10, nothing
-// typed. A view joins by adding a row to kViews (the HTML report has no
-// row yet).
+// typed. A view joins by adding a row to kViews.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -48,9 +49,17 @@ struct LayoutReport {
   Count generalKeys[4][10] = {};  // rows 5, 4, 3, 2 by column
 };
 
+// A combination table of the text report: its rows in order, each with
+// whether it has a jamo label (code 18 of the finals prints without one).
+struct CombinationRow {
+  bool labelled = true;
+  std::vector<Count> cells;
+};
+
 struct Reports {
   std::string bytesLine;
   Count syllables = -1, digits = -1, signs = -1, enter = -1, space = -1;
+  std::vector<CombinationRow> initialMedial, finalInitial;
   std::vector<LayoutReport> layouts;
 };
 
@@ -75,6 +84,17 @@ Reports readReports(const std::string& text) {
       std::sscanf(s + open, " (%d Sets, %63s Fingering)", &layout->setType, fingering);
       layout->fingering = fingering;
       section = none;
+      continue;
+    }
+    if (line == "Cheotsori-Gaungetsori ieum" || line == "Ggeutsori-Cheotsori ieum") {
+      auto& table = line[0] == 'C' ? r.initialMedial : r.finalInitial;
+      std::getline(in, line);  // the column labels
+      while (std::getline(in, line) && !line.empty()) {
+        CombinationRow& row = table.emplace_back();
+        row.labelled = line[0] != ' ';
+        std::istringstream cells(line.substr(line.find(' ')));
+        for (Count n; cells >> n;) row.cells.push_back(n);
+      }
       continue;
     }
     if (layout == nullptr) {
@@ -341,6 +361,191 @@ void checkCompare(const Reports& r, const Outcome& outcome, const TempDirectory&
   }
 }
 
+// The cells of the rows of the first table after `from` whose opening tag
+// is `tableTag`, as (attributes, content) pairs; the header cells apart.
+struct HtmlTable {
+  std::vector<std::string> headers;  // th contents
+  std::vector<std::vector<std::pair<std::string, std::string>>> rows;
+};
+
+HtmlTable readHtmlTable(const std::string& html, const std::string& tableTag, std::size_t from) {
+  HtmlTable table;
+  const std::size_t begin = html.find(tableTag, from);
+  if (begin == std::string::npos) return table;
+  const std::size_t body = html.find("<tbody>", begin);
+  const std::string head = html.substr(begin, body - begin);
+  // A cell ends where the next begins ("</td>" may be left out).
+  const std::regex headerCell("<th[^>]*>(.*?)</th>");
+  for (auto it = std::sregex_iterator(head.begin(), head.end(), headerCell);
+       it != std::sregex_iterator(); ++it) {
+    table.headers.push_back((*it)[1]);
+  }
+  const std::string rows = html.substr(body, html.find("</tbody>", body) - body);
+  const std::regex cell("<t([dh])([^>]*)>(.*?)(?=<t[dh][ >]|</tr>)");
+  std::size_t at = 0;
+  while ((at = rows.find("<tr", at)) != std::string::npos) {
+    const std::size_t end = rows.find("</tr>", at);
+    const std::string row = rows.substr(at, end + 5 - at);
+    auto& cells = table.rows.emplace_back();
+    for (auto it = std::sregex_iterator(row.begin(), row.end(), cell); it != std::sregex_iterator();
+         ++it) {
+      std::string content = (*it)[3];
+      if (content.ends_with("</td>") || content.ends_with("</th>"))
+        content.resize(content.size() - 5);
+      cells.emplace_back((*it)[2], content);
+    }
+    at = end;
+  }
+  return table;
+}
+
+// --html: the text's counts, every layout's line, the comparison table's
+// figures, ranks and differences from the baseline, and the two jamo
+// junction tables with their colour steps.
+void checkHtml(const Reports& r, const Outcome&, const TempDirectory& dir) {
+  const std::string html = testing::readFile(dir / "view.html");
+  std::smatch m;
+  const std::regex textLine(
+      "<b>(\\d+)</b> Hangul syllables \xC2\xB7 (\\d+) digits \xC2\xB7 (\\d+) signs \xC2\xB7 "
+      "(\\d+) line feeds \xC2\xB7 (\\d+) spaces");
+  ASSERT_TRUE(std::regex_search(html, m, textLine));
+  EXPECT_EQ(std::stoll(m[1]), r.syllables);
+  EXPECT_EQ(std::stoll(m[2]), r.digits);
+  EXPECT_EQ(std::stoll(m[3]), r.signs);
+  EXPECT_EQ(std::stoll(m[4]), r.enter);
+  EXPECT_EQ(std::stoll(m[5]), r.space);
+
+  // Each layout's section: its keystrokes, presses, Shift presses, per
+  // syllable and untreated characters.
+  const std::regex layoutLine(
+      "<b>(\\d+)</b> keystrokes \\((\\d+) key presses, (\\d+) Shift presses\\) \xC2\xB7 "
+      "<b>([0-9.]+)</b> per syllable \xC2\xB7 (\\d+) untreated");
+  std::size_t found = 0;
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), layoutLine);
+       it != std::sregex_iterator() && found < r.layouts.size(); ++it, ++found) {
+    const LayoutReport& l = r.layouts[found];
+    SCOPED_TRACE(l.name);
+    EXPECT_EQ(std::stoll((*it)[1]), l.general + l.shift);
+    EXPECT_EQ(std::stoll((*it)[2]), l.general);
+    EXPECT_EQ(std::stoll((*it)[3]), l.shift);
+    expectPrinted((*it)[4], figuresOf(r, l).perSyllable, "per syllable");
+    EXPECT_EQ(std::stoll((*it)[5]), l.untreated);
+  }
+  EXPECT_EQ(found, r.layouts.size());
+
+  // The comparison table, its columns found by their headers. A figure's
+  // rank is 1 + the layouts whose printed figure is strictly better; its
+  // difference is from the baseline's exact figure (the first layout).
+  const HtmlTable cmp = readHtmlTable(html, "<table class=\"cmp\">", 0);
+  ASSERT_EQ(cmp.rows.size(), r.layouts.size());
+  std::vector<Figures> want;
+  for (const LayoutReport& l : r.layouts) want.push_back(figuresOf(r, l));
+  const std::regex valueAndRank("([^<]*)(?:<sup title=\"rank\">(\\d+)</sup>)?");
+  for (std::size_t column = 0; column < cmp.headers.size(); ++column) {
+    const std::string header = cmp.headers[column].substr(0, cmp.headers[column].find('<'));
+    const std::string& arrow = cmp.headers[column];
+    const int better = arrow.find("\xE2\x86\x93") != std::string::npos   ? -1  // ↓
+                       : arrow.find("\xE2\x86\x91") != std::string::npos ? 1   // ↑
+                       : arrow.find("\xE2\x86\x94") != std::string::npos ? 0   // ↔ 50/50
+                                                                         : 2;  // not ranked
+    std::function<double(const Figures&, const LayoutReport&)> exact;
+    if (header == "Keys/syl") exact = [](const Figures& f, auto&) { return f.perSyllable; };
+    if (header == "Keys/100") exact = [](const Figures& f, auto&) { return f.per100; };
+    if (header == "Shift%") exact = [](const Figures& f, auto&) { return f.shift; };
+    if (header == "Left/Right") exact = [](const Figures& f, auto&) { return f.left; };
+    if (header == "Home%") exact = [](const Figures& f, auto&) { return f.home; };
+    if (header == "NumRow%") exact = [](const Figures& f, auto&) { return f.numberRow; };
+    if (header == "SameFgr%") exact = [](const Figures& f, auto&) { return f.sameFinger; };
+    if (header == "SameKey%") exact = [](const Figures& f, auto&) { return f.sameKey; };
+    if (header == "Run4+%") exact = [](const Figures& f, auto&) { return f.run4; };
+    if (header == "Busiest") exact = [](const Figures& f, auto&) { return f.busiestLoad; };
+    if (header == "Untreated") {
+      exact = [](const Figures&, const LayoutReport& l) {
+        return static_cast<double>(l.untreated);
+      };
+    }
+    if (!exact) continue;
+    SCOPED_TRACE(header);
+    std::vector<double> merit;
+    std::vector<int> ranks;
+    for (std::size_t row = 0; row < cmp.rows.size(); ++row) {
+      const std::string& cell = cmp.rows[row][column].second;
+      ASSERT_TRUE(std::regex_match(cell, m, valueAndRank)) << cell;
+      std::string printed = m[1];
+      ranks.push_back(m[2].matched ? std::stoi(m[2]) : 0);
+      if (header == "Busiest") {
+        if (want[row].busiest == "-") {
+          merit.push_back(0);
+          continue;
+        }
+        EXPECT_TRUE(printed.starts_with(want[row].busiest + " ")) << printed;
+        printed = printed.substr(printed.find(' ') + 1);
+        printed.pop_back();  // '%'
+      }
+      if (header == "Left/Right") {
+        const std::string right = printed.substr(printed.find('/') + 1);
+        printed.resize(printed.find('/'));
+        expectPrinted(right, want[row].right, "right");
+      }
+      expectPrinted(printed, exact(want[row], r.layouts[row]), "value");
+      const double value = std::stod(printed);
+      merit.push_back(better == 0 ? -std::abs(value - 50) : better == -1 ? -value : value);
+      // The difference from the baseline, in the column after the figure.
+      const std::string difference = cmp.rows[row][column + 1].second;
+      if (row == 0) {
+        EXPECT_EQ(difference, "");
+      } else if (!difference.empty()) {
+        expectPrinted(difference, exact(want[row], r.layouts[row]) - exact(want[0], r.layouts[0]),
+                      "difference");
+      }
+    }
+    if (header == "Busiest" && want[0].busiest == "-") continue;
+    for (std::size_t row = 0; row < merit.size(); ++row) {
+      const int rank =
+          1 + static_cast<int>(std::count_if(merit.begin(), merit.end(),
+                                             [&](double x) { return x > merit[row]; }));
+      EXPECT_EQ(ranks[row], rank) << "row " << row;
+    }
+  }
+
+  // The junction tables: counts as the text report's, colour step
+  // 16 * count / the table's largest, rounded down, the largest in step 15.
+  const std::pair<const char*, const std::vector<CombinationRow>*> tables[] = {
+      {"<figure id=\"initial-medial\">", &r.initialMedial},
+      {"<figure id=\"final-initial\">", &r.finalInitial}};
+  for (const auto& [figure, report] : tables) {
+    SCOPED_TRACE(figure);
+    const std::size_t at = html.find(figure);
+    ASSERT_NE(at, std::string::npos);
+    const HtmlTable heat = readHtmlTable(html, "<table class=\"heat\">", at);
+    Count largest = 0;
+    for (const CombinationRow& row : *report) {
+      for (Count n : row.cells) largest = std::max(largest, n);
+    }
+    std::size_t next = 0;  // the report's next row
+    for (const auto& cells : heat.rows) {
+      ASSERT_FALSE(cells.empty());
+      const bool labelled = !cells[0].second.starts_with("#");
+      // An unlabelled code has a row only when the text uses it.
+      while (next < report->size() && (*report)[next].labelled != labelled) {
+        for (Count n : (*report)[next].cells) EXPECT_EQ(n, 0);
+        ++next;
+      }
+      ASSERT_LT(next, report->size());
+      const std::vector<Count>& want = (*report)[next++].cells;
+      ASSERT_EQ(cells.size(), want.size() + 1);
+      for (std::size_t k = 0; k < want.size(); ++k) {
+        const auto& [attributes, content] = cells[k + 1];
+        EXPECT_EQ(std::stoll(content), want[k]);
+        const std::string step =
+            want[k] == 0 ? ""
+                         : " class=h" + std::to_string(std::min<Count>(15, 16 * want[k] / largest));
+        EXPECT_EQ(attributes, step) << "count " << want[k] << " of at most " << largest;
+      }
+    }
+  }
+}
+
 struct View {
   const char* name;
   std::vector<std::string> arguments;
@@ -349,6 +554,7 @@ struct View {
 const View kViews[] = {
     {"json", {"--json=view.json"}, checkJson},
     {"compare", {"--compare"}, checkCompare},
+    {"html", {"--html=view.html"}, checkHtml},
 };
 
 // Runs the reports and every view on the sample and layouts in `dir`.

@@ -114,12 +114,9 @@ bool spoolBytes(int fd, const char* bytes, std::size_t length, std::string& erro
 // over a file truncated, grown or replaced since would count another text.
 bool sampleUnchanged(int fd, const RunOptions& options, const struct stat& first) {
   struct stat now {};
-  const auto same = [&first](const struct stat& s) {
-    return s.st_dev == first.st_dev && s.st_ino == first.st_ino && s.st_size == first.st_size &&
-           s.st_mtim.tv_sec == first.st_mtim.tv_sec && s.st_mtim.tv_nsec == first.st_mtim.tv_nsec;
-  };
-  if (::fstat(fd, &now) != 0 || !same(now)) return false;
-  return options.samplePath == "-" || (::stat(options.samplePath.c_str(), &now) == 0 && same(now));
+  if (::fstat(fd, &now) != 0 || !sameSampleFile(first, now)) return false;
+  return options.samplePath == "-" ||
+         (::stat(options.samplePath.c_str(), &now) == 0 && sameSampleFile(first, now));
 }
 
 // The sample's name in messages.

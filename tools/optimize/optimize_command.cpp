@@ -355,6 +355,7 @@ struct StartPoint {
   KeyMoveSet moves;
   std::optional<QuoteStandIns> standIns;
   std::vector<SymbolCounts> symbols;  // by text
+  std::vector<struct stat> files;     // by text: the file the start pass read
 };
 
 std::string baseName(const std::string& path) {
@@ -465,8 +466,10 @@ bool countStartSample(const OptimizeOptions& o, StartPoint& start, std::string& 
   }
   for (const WeightedSample& text : o.samples) {
     SymbolCounts& symbols = start.symbols.emplace_back();
+    struct stat& file = start.files.emplace_back();
     std::string why;
-    if (!countSymbols(text.path, o.sampleEncoding, start.layout, start.standIns, symbols, why)) {
+    if (!countSymbols(text.path, o.sampleEncoding, start.layout, start.standIns, symbols, why,
+                      &file)) {
       error = "cannot read sample " + text.path + ": " + why;
       return false;
     }
@@ -737,17 +740,20 @@ bool appendComparisonTable(const std::vector<ComparisonRow>& rows, std::string& 
 }
 
 // Evaluates the shown layouts on one sample in full and appends the report's
-// part for it. With `checkAgainstSearch`, the counts must be the search's.
+// part for it. For a searched text (`searchedFile` the file its search read)
+// the counts must be the search's.
 bool appendExactReport(const OptimizeOptions& o, const Board& board, const std::string& samplePath,
-                       const std::vector<ShownLayout>& shown, int searchedText, std::string& report,
-                       std::string& error) {
+                       const std::vector<ShownLayout>& shown, int searchedText,
+                       const struct stat* searchedFile, std::string& report, std::string& error) {
   const bool checkAgainstSearch = searchedText >= 0;
   std::vector<const LayoutRecord*> records;
   for (const ShownLayout& s : shown) records.push_back(&s.layout);
   ExactEvaluation exact;
   std::string why;
-  if (!evaluateExactly(samplePath, o.sampleEncoding, records, exact, why, &board)) {
-    error = "cannot read sample " + samplePath + ": " + why;
+  if (!evaluateExactly(samplePath, o.sampleEncoding, records, exact, why, searchedFile, &board)) {
+    error = why == kSampleChanged && searchedFile != nullptr
+                ? "sample " + samplePath + " changed since the search read it; nothing written"
+                : "cannot read sample " + samplePath + ": " + why;
     return false;
   }
   std::vector<ComparisonRow> rows;
@@ -815,13 +821,15 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
   for (std::size_t i = 0; i < o.samples.size(); ++i) {
     if (i > 0) report += '\n';
     if (!appendExactReport(o, start.board, o.samples[i].path, found.shown, static_cast<int>(i),
-                           report, error)) {
+                           &start.files[i], report, error)) {
       return false;
     }
   }
   for (const std::string& path : o.validatePaths) {
     report += '\n';
-    if (!appendExactReport(o, start.board, path, found.shown, -1, report, error)) return false;
+    if (!appendExactReport(o, start.board, path, found.shown, -1, nullptr, report, error)) {
+      return false;
+    }
   }
   report +=
       "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
@@ -1009,6 +1017,22 @@ void warnIfUtf8(const OptimizeOptions& o, const std::string& path, std::FILE* er
   }
 }
 
+// Every text is read more than once (the warnings, the search's counts, the
+// full evaluation), so a pipe or a device would give each pass another text.
+bool textsAreFiles(const OptimizeOptions& o, std::string& error) {
+  std::vector<std::string> paths = o.validatePaths;
+  for (const WeightedSample& text : o.samples) paths.push_back(text.path);
+  for (const std::string& path : paths) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+      error = "cannot read " + path +
+              ": not a regular file (it is read more than once; save it to a file first)";
+      return false;
+    }
+  }
+  return true;
+}
+
 int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
   const auto began = std::chrono::steady_clock::now();
   std::string error;
@@ -1024,6 +1048,7 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
     return 2;
   }
   if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
+  if (!textsAreFiles(o, error)) return runFailed(error, err);
   for (const WeightedSample& text : o.samples) {
     warnOfUtf16(text.path, err);
     warnIfUtf8(o, text.path, err);
