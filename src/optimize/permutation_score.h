@@ -15,6 +15,13 @@
 // taken for the layout's own quote key; each stand-in is then scored as the
 // byte it stands for.
 //
+// The stroke figures on a board (layout_objective.h) are pair counts too: a
+// key pair is one or two pairs of strokes (a Shift press between), each
+// counted by the keys and fingers it strokes, so they join the features below;
+// their efforts and distances are whole numbers of millionths, summed in
+// integers where they outgrow a double's exact range. The triple figures are
+// not counted: a triple of strokes spans up to three key bytes.
+//
 // A swap of two keys changes only the rows and columns of the slots they
 // touch, so a candidate is scored in time linear in the number of keys used,
 // whatever the sample's size. Counts are held as doubles holding integers,
