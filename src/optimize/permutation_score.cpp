@@ -416,10 +416,19 @@ bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyM
 }
 
 void keepMovesOnBoard(const Board& board, KeyMoveSet& moves) {
-  auto onBoard = [&board](const std::array<unsigned char, 2>& unit) {
+  auto present = [&board](int key) { return board.keys[static_cast<std::size_t>(key)].present; };
+  // A level is on the board when its key is, and for a shifted level the
+  // Shift key of the other hand too (as missingBoardKey has it).
+  auto onBoard = [&](const std::array<unsigned char, 2>& unit) {
     for (const unsigned char b : unit) {
-      const int key = b == 0 ? -1 : physicalKeyOf(b);
-      if (b != 0 && (key < 0 || !board.keys[static_cast<std::size_t>(key)].present)) return false;
+      if (b == 0) continue;
+      const int key = physicalKeyOf(b);
+      if (key < 0 || !present(key)) return false;
+      if (physicalKeyCharacters(key).shifted == b &&
+          !present(board.keys[static_cast<std::size_t>(key)].finger < 0 ? kRightShiftKey
+                                                                        : kLeftShiftKey)) {
+        return false;
+      }
     }
     return true;
   };

@@ -114,7 +114,8 @@ std::array<bool, 256> signBytes(const LayoutRecord& layout);
 bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyMoveOptions& options,
                     KeyMoveSet& moves, std::string& error);
 
-// Drops the swaps that would put a character on a key `board` lacks.
+// Drops the swaps that would put a character on a key `board` lacks, or on a
+// shifted level whose Shift key it lacks.
 void keepMovesOnBoard(const Board& board, KeyMoveSet& moves);
 
 struct SparseTerm {

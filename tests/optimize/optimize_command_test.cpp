@@ -278,6 +278,32 @@ TEST(OptimizeCommand, BoardGivesFingersAndStrokeFigures) {
   }
 }
 
+// A board without Shift keys: no jamo moves to a shifted level, nor to a key
+// the board lacks (g), though --allow names them; the written layout is one
+// the board types.
+TEST(OptimizeCommand, NoJamoMovesWhereTheBoardHasNoKey) {
+  const TempDirectory directory;
+  directory.write("small.board",
+                  "space 5 4 thumb thumb - 1\nenter 12 2 home R5 - 2\nr 4 1 top L2 - 1.2\n"
+                  "s 2 2 home L4 - 1.3\nt 5 1 top L2 inner 1.6\n");
+  directory.write("tiny.txt", "set type:2\nfingering: Pyojun\n1\t\xA4\xA1\tr\n1\t\xA4\xA4\ts\n");
+  directory.write("s.txt", "\x88\x61\x90\x61 \x88\x61\n");  // 가나 가
+  for (const char* seed : {"--seed=1", "--seed=2", "--seed=3"}) {
+    const Outcome outcome = optimize(
+        directory, {"--start=tiny.txt", "--board=small.board", "--allow=rstg", "--iterations=300",
+                    "--restarts=3", "--quiet", seed, "--output=best.txt", "s.txt"});
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
+    EXPECT_NE(outcome.output.find(", 3 swaps,"), std::string::npos) << outcome.output;
+    Board board;
+    std::string error;
+    ASSERT_TRUE(loadBoard(directory / "small.board", board, error)) << error;
+    LayoutRecord best;
+    best.fileName = "best.txt";
+    ASSERT_TRUE(readLayoutFile(directory / "best.txt", best, error)) << error;
+    EXPECT_EQ(missingBoardKey(board, best), -1);
+  }
+}
+
 // The UTF-8 form of a sample is searched exactly like the Johab one: the
 // same layout comes out with the same score.
 TEST(OptimizeCommand, Utf8SampleGivesTheSameLayout) {
