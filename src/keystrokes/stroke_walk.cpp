@@ -177,15 +177,26 @@ void addStrokeRest(StrokeWalk& walk, const StrokeTables& tables, std::size_t tok
 void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
                        std::span<const Count> pairCounts, StrokeCounts& counts) {
   forEachTypedPair(pairCounts, [&](int previous, int current, Count n) {
-    int last = previous == kNoKey ? kBreakId : tables.bytes[static_cast<std::size_t>(previous)].id;
-    const ByteStrokes& b = tables.bytes[static_cast<std::size_t>(current)];
-    if (pairStrokes(keys, previous, current).shiftPressed) {
-      const int shift = b.shiftHand < 0 ? kLeftShiftKey : kRightShiftKey;
-      counts.pairs[static_cast<std::size_t>(last * kStrokeStates + shift)] += n;
-      last = shift;
+    const KeyPairStrokeIds ids = keyPairStrokeIds(tables, keys, previous, current);
+    int last = ids.before;
+    if (ids.shift >= 0) {
+      counts.pairs[static_cast<std::size_t>(last * kStrokeStates + ids.shift)] += n;
+      last = ids.shift;
     }
-    counts.pairs[static_cast<std::size_t>(last * kStrokeStates + b.id)] += n;
+    counts.pairs[static_cast<std::size_t>(last * kStrokeStates + ids.key)] += n;
   });
+}
+
+KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const KeyTable& keys, int previous,
+                                  int current) {
+  KeyPairStrokeIds ids;
+  ids.before = previous == kNoKey ? kBreakId : tables.bytes[static_cast<std::size_t>(previous)].id;
+  const ByteStrokes& b = tables.bytes[static_cast<std::size_t>(current)];
+  if (pairStrokes(keys, previous, current).shiftPressed) {
+    ids.shift = b.shiftHand < 0 ? kLeftShiftKey : kRightShiftKey;
+  }
+  ids.key = b.id;
+  return ids;
 }
 
 void releaseStrokeTokens(StrokeWalk& walk) {

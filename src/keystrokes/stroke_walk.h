@@ -78,6 +78,17 @@ void walkStrokeTokens(StrokeWalk& walk, const StrokeTables& tables, const std::u
 void addStrokeRest(StrokeWalk& walk, const StrokeTables& tables, std::size_t token,
                    std::string_view keys, Count times);
 
+// The strokes of key byte `current` typed right after key byte `previous`
+// (kNoKey after a break): the stroke before it (kBreakId after a break), the
+// Shift press made for it (-1 for none) and the stroke of its own key.
+struct KeyPairStrokeIds {
+  int before = kBreakId;
+  int shift = -1;
+  int key = kNoBoardKey;
+};
+KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const KeyTable& keys, int previous,
+                                  int current);
+
 // The walk of tokens counts no pairs: they are the keystroke walk's pairs of
 // key bytes (`pairCounts`, index previous * 256 + current), as strokes.
 void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,

@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/format.h"
+
 namespace kbeval {
 
 namespace {
 
 constexpr int kEightFingers[] = {0, 1, 2, 3, 6, 7, 8, 9};
-constexpr int kBottomRow = 2, kHomeRow = 3, kTopRow = 4, kNumberRow = 5;
 
 double ratio(double part, double whole) {
   return whole == 0 ? 0.0 : part / whole;
@@ -32,6 +33,65 @@ ObjectiveCounts objectiveCounts(const KeystrokeCounts& c, Count skipgrams, Count
   }
   o.syllables = syllables;
   return o;
+}
+
+namespace {
+
+Count units(double value) {
+  return static_cast<Count>(std::llround(value * kStrokeUnitsPerOne));
+}
+
+}  // namespace
+
+bool makeObjectiveBoard(const Board& board, const KeyTable& keys, ObjectiveBoard& objective,
+                        std::string& error) {
+  objective.tables = makeStrokeTables(board, keys);
+  objective.effortUnits.fill(0);
+  for (int key = 0; key < kBoardKeys; ++key) {
+    const BoardKey& k = board.keys[static_cast<std::size_t>(key)];
+    if (!k.present) continue;
+    if (!(k.effort <= kMostObjectiveEffort) || !(std::fabs(k.x) <= kMostObjectivePosition) ||
+        !(std::fabs(k.y) <= kMostObjectivePosition)) {
+      error = formatText(
+          "key '%s' of board %s: the objective takes efforts up to %g and positions within %g "
+          "key widths of 0",
+          boardKeyName(key).c_str(), board.name.c_str(), kMostObjectiveEffort,
+          kMostObjectivePosition);
+      return false;
+    }
+    objective.effortUnits[static_cast<std::size_t>(key)] = units(k.effort);
+  }
+  return true;
+}
+
+Count distanceUnits(const ObjectiveBoard& board, int a, int b) {
+  return units(keyDistance(board.tables.board, a, b));
+}
+
+void addStrokePair(const ObjectiveBoard& board, int a, int b, Count n, ObjectiveCounts& o) {
+  o.strokes += n;
+  o.effortUnits += n * board.effortUnits[static_cast<std::size_t>(b)];
+  if (a == kBreakId) return;
+  o.strokePairs += n;
+  const unsigned bits = classifyPair(board.tables.board, a, b);
+  if (bits & kAlternation) o.alternation += n;
+  if (bits & kRollIn) o.rollIn += n;
+  if (bits & kRollOut) o.rollOut += n;
+  if (bits & kScissor) o.scissor += n;
+  if (bits & kLateral) o.lateral += n;
+  if (bits & kSameFinger) o.distanceUnits += n * distanceUnits(board, a, b);
+}
+
+void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
+                            std::span<const Count> pairCounts, ObjectiveCounts& o) {
+  StrokeCounts strokes;
+  addKeyPairStrokes(board.tables, keys, pairCounts, strokes);
+  for (int a = 0; a < kStrokeStates; ++a) {
+    for (int b = 0; b < kStrokeIds; ++b) {
+      const Count n = strokes.pairs[static_cast<std::size_t>(a * kStrokeStates + b)];
+      if (n != 0) addStrokePair(board, a, b, n, o);
+    }
+  }
 }
 
 std::array<double, kObjectiveTerms> objectiveFigures(const ObjectiveCounts& o) {
@@ -61,6 +121,17 @@ std::array<double, kObjectiveTerms> objectiveFigures(const ObjectiveCounts& o) {
       o.rowKeys[kBottomRow] + o.rowKeys[kHomeRow] + o.rowKeys[kTopRow] + o.rowKeys[kNumberRow];
   const Count away = o.rowKeys[kBottomRow] + o.rowKeys[kTopRow] + 2 * o.rowKeys[kNumberRow];
   f[kRowsTerm] = ratio(static_cast<double>(away), static_cast<double>(characterKeys));
+
+  const double pairs = static_cast<double>(o.strokePairs);
+  f[kAlternationTerm] = ratio(static_cast<double>(o.strokePairs - o.alternation), pairs);
+  f[kRollInTerm] = ratio(static_cast<double>(o.rollIn), pairs);
+  f[kRollOutTerm] = ratio(static_cast<double>(o.rollOut), pairs);
+  f[kSameFingerDistanceTerm] =
+      ratio(static_cast<double>(o.distanceUnits) / kStrokeUnitsPerOne, pairs);
+  f[kScissorTerm] = ratio(static_cast<double>(o.scissor), pairs);
+  f[kLateralTerm] = ratio(static_cast<double>(o.lateral), pairs);
+  f[kEffortTerm] = ratio(static_cast<double>(o.effortUnits) / kStrokeUnitsPerOne,
+                         static_cast<double>(o.strokes));
   return f;
 }
 
@@ -87,6 +158,10 @@ bool parseObjectiveWeights(std::string_view text, ObjectiveWeights& weights, std
     }
     const std::string_view name = item.substr(0, equals);
     const std::string value(item.substr(equals + 1));
+    if (name == "redirect" || name == "bad-redirect") {
+      return fail("weight " + std::string(name) +
+                  ": triple figures are not in the objective (see the README)");
+    }
     int term = 0;
     while (term < kObjectiveTerms && kObjectiveTermNames[term] != name) ++term;
     if (term == kObjectiveTerms) return fail("unknown weight '" + std::string(name) + "'");

@@ -1,6 +1,7 @@
 // The optimiser's objective: a weighted sum of figures of how a layout types
-// a text, lower being better. Every figure but the first is a share of the
-// keystrokes (0 to 1), so that weights compare like with like:
+// a text, lower being better. The first figures come from the keystroke
+// report's counts; every one but the first is a share of the keystrokes (0 to
+// 1), so that weights compare like with like:
 //
 //   keystrokes    key presses and Shift presses per Hangul syllable
 //   shift         Shift presses
@@ -12,16 +13,36 @@
 //   hand-balance  |left - right| over both hands' strokes
 //   rows          strokes off the home row (the number row counting twice)
 //
+// The others are the stroke figures on the board (keystrokes/stroke_figures.h:
+// the stroke sequence, where a Shift press is a stroke of its Shift key). The
+// pair figures are shares of the sequence's pairs, so they too run from 0 to 1:
+//
+//   alternation   pairs on one hand (or a thumb's): 1 - the alternating share
+//   roll-in       pairs on one hand, the second finger nearer the index
+//   roll-out      pairs on one hand, the second finger farther from it
+//   same-finger-distance  key widths travelled by same-finger pairs, per pair
+//                 of all pairs (their share times their mean distance: a
+//                 mean over same-finger pairs alone would reward adding
+//                 short ones)
+//   scissor       adjacent fingers two rows or more apart
+//   lateral       adjacent fingers two key widths or more apart
+//   effort        the board's effort per stroke
+//
 // The figures are worked out from exact counts only, so a candidate scored
 // from pair counts and the same layout evaluated in full score the same.
+// Efforts and distances are counted in millionths (of an effort unit, of a
+// key width), whole numbers, for that reason.
 #pragma once
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "keystrokes/board.h"
 #include "keystrokes/keystroke_counts.h"
+#include "keystrokes/stroke_walk.h"
 
 namespace kbeval {
 
@@ -34,17 +55,30 @@ enum ObjectiveTerm {
   kFingerLoadTerm,
   kHandBalanceTerm,
   kRowsTerm,
+  kAlternationTerm,
+  kRollInTerm,
+  kRollOutTerm,
+  kSameFingerDistanceTerm,
+  kScissorTerm,
+  kLateralTerm,
+  kEffortTerm,
   kObjectiveTerms
 };
 
+// The first of the stroke figures' terms.
+inline constexpr int kFirstStrokeTerm = kAlternationTerm;
+
 inline constexpr std::array<std::string_view, kObjectiveTerms> kObjectiveTermNames = {
-    "keystrokes", "shift",       "same-finger",  "same-key",
-    "skipgram",   "finger-load", "hand-balance", "rows"};
+    "keystrokes",   "shift",   "same-finger", "same-key", "skipgram", "finger-load",
+    "hand-balance", "rows",    "alternation", "roll-in",  "roll-out", "same-finger-distance",
+    "scissor",      "lateral", "effort"};
 
 using ObjectiveWeights = std::array<double, kObjectiveTerms>;
 
-// The default weights: the cost of each event against one plain keystroke.
-inline constexpr ObjectiveWeights kDefaultWeights = {0.1, 1.0, 6.0, 0.5, 2.0, 1.0, 0.5, 0.5};
+// The default weights: the cost of each event against one plain keystroke
+// (the README explains each).
+inline constexpr ObjectiveWeights kDefaultWeights = {0.1, 1.0, 6.0,  0.5, 2.0, 1.0, 0.5, 0.5,
+                                                     0.5, 0.0, 0.25, 1.0, 1.0, 1.0, 0.5};
 
 // The comfort band of each finger slot: its largest share of the eight
 // fingers' strokes that costs nothing (thumb slots unused).
@@ -62,11 +96,46 @@ struct ObjectiveCounts {
   std::array<Count, kFingerSlots> fingers{};  // keystrokes plus Shift presses
   std::array<Count, kRows> rowKeys{};         // character keys by row
   Count syllables = 0;
+  // The stroke figures on the board (all 0 for an objective without one).
+  Count strokes = 0;      // strokes of the sequence
+  Count strokePairs = 0;  // its pairs (none across a break)
+  Count alternation = 0, rollIn = 0, rollOut = 0, scissor = 0, lateral = 0;
+  Count distanceUnits = 0;  // same-finger pairs' distances, in millionths of a key width
+  Count effortUnits = 0;    // the strokes' effort, in millionths
 
   bool operator==(const ObjectiveCounts&) const = default;
 };
 
 ObjectiveCounts objectiveCounts(const KeystrokeCounts& counts, Count skipgrams, Count syllables);
+
+// Efforts and distances count in millionths, as whole numbers.
+inline constexpr double kStrokeUnitsPerOne = 1e6;
+// The largest effort and distance from the origin the stroke figures take,
+// so that their sums in millionths stay far from overflowing.
+inline constexpr double kMostObjectiveEffort = 100, kMostObjectivePosition = 100;
+
+// A board as the objective's stroke figures read it: the strokes of every key
+// byte (on ansi with the layout's fingering), and each key's effort in millionths.
+struct ObjectiveBoard {
+  StrokeTables tables;
+  std::array<Count, kStrokeIds> effortUnits{};
+};
+
+// False, with `error` naming the key, for an effort or a position beyond the
+// bounds above.
+bool makeObjectiveBoard(const Board& board, const KeyTable& keys, ObjectiveBoard& objective,
+                        std::string& error);
+
+// The distance between the centres of two keys, in millionths of a key width.
+Count distanceUnits(const ObjectiveBoard& board, int a, int b);
+
+// Adds `n` stroke pairs: stroke `a` (kBreakId after a break) then stroke `b`.
+void addStrokePair(const ObjectiveBoard& board, int a, int b, Count n, ObjectiveCounts& counts);
+
+// Adds the stroke figures of a table of key-pair counts (previous * 256 +
+// current, as the keystroke walk counts them) typed with `keys`.
+void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
+                            std::span<const Count> pairCounts, ObjectiveCounts& counts);
 
 // The unweighted figures, by ObjectiveTerm.
 std::array<double, kObjectiveTerms> objectiveFigures(const ObjectiveCounts& counts);
@@ -74,7 +143,8 @@ std::array<double, kObjectiveTerms> objectiveFigures(const ObjectiveCounts& coun
 double objectiveScore(const ObjectiveCounts& counts, const ObjectiveWeights& weights);
 
 // Reads "name=value,..." over `weights`. False, with `error` naming the first
-// bad item (unknown name, value not a number, negative, infinite or NaN).
+// bad item (unknown name, value not a number, negative, infinite or NaN; the
+// triple figures redirect and bad-redirect, which the objective leaves out).
 bool parseObjectiveWeights(std::string_view text, ObjectiveWeights& weights, std::string& error);
 
 // "keystrokes=0.1,shift=1,...": weights as --weights reads them.

@@ -12,7 +12,29 @@ namespace kbeval {
 
 namespace {
 
-enum FeatureKind { kPressLeft, kPressRight, kSameFingerPairs, kSameKeyPairs, kSkipgrams };
+enum FeatureKind {
+  kPressLeft,
+  kPressRight,
+  kSameFingerPairs,
+  kSameKeyPairs,
+  kSkipgrams,
+  // The stroke figures' pair counts.
+  kAlternationPairs,
+  kRollInPairs,
+  kRollOutPairs,
+  kScissorPairs,
+  kLateralPairs,
+  kLeadPairs,  // a stroke pair whose first stroke is the key before (none after a break)
+  kDistanceUnits,
+  kKinds
+};
+
+// What a Shift press adds besides the keystroke counts: with the stroke
+// figures, a stroke, a pair and its key's effort.
+struct ShiftStrokes {
+  bool counted = false;
+  std::array<Count, 2> effortUnits{};  // left, right
+};
 
 bool hasKeyData(const KeyTable& keys, int byte) {
   return keys[byte] != KeyInfo{};
@@ -58,20 +80,56 @@ void addCounts(ObjectiveCounts& to, const ObjectiveCounts& from, Count times) {
   to.rightTotal += times * from.rightTotal;
   for (int i = 0; i < kFingerSlots; ++i) to.fingers[i] += times * from.fingers[i];
   for (int i = 0; i < kRows; ++i) to.rowKeys[i] += times * from.rowKeys[i];
+  to.strokes += times * from.strokes;
+  to.strokePairs += times * from.strokePairs;
+  to.alternation += times * from.alternation;
+  to.rollIn += times * from.rollIn;
+  to.rollOut += times * from.rollOut;
+  to.scissor += times * from.scissor;
+  to.lateral += times * from.lateral;
+  to.distanceUnits += times * from.distanceUnits;
+  to.effortUnits += times * from.effortUnits;
 }
 
 // Adds `delta` to the count a pair feature of this kind feeds.
-void addFeature(ObjectiveCounts& counts, int kind, Count delta) {
+void addFeature(ObjectiveCounts& counts, int kind, Count delta, const ShiftStrokes& shift) {
   switch (kind) {
     case kPressLeft:
-      counts.shiftStrokes += delta;
-      counts.leftTotal += delta;
-      counts.fingers[0] += delta;
-      break;
     case kPressRight:
       counts.shiftStrokes += delta;
-      counts.rightTotal += delta;
-      counts.fingers[kFingerSlots - 1] += delta;
+      if (kind == kPressLeft) {
+        counts.leftTotal += delta;
+        counts.fingers[0] += delta;
+      } else {
+        counts.rightTotal += delta;
+        counts.fingers[kFingerSlots - 1] += delta;
+      }
+      if (shift.counted) {
+        counts.strokes += delta;
+        counts.strokePairs += delta;
+        counts.effortUnits += delta * shift.effortUnits[kind == kPressLeft ? 0 : 1];
+      }
+      break;
+    case kAlternationPairs:
+      counts.alternation += delta;
+      break;
+    case kRollInPairs:
+      counts.rollIn += delta;
+      break;
+    case kRollOutPairs:
+      counts.rollOut += delta;
+      break;
+    case kScissorPairs:
+      counts.scissor += delta;
+      break;
+    case kLateralPairs:
+      counts.lateral += delta;
+      break;
+    case kLeadPairs:
+      counts.strokePairs += delta;
+      break;
+    case kDistanceUnits:
+      counts.distanceUnits += delta;
       break;
     case kSameFingerPairs:
       counts.sameFinger += delta;
@@ -101,6 +159,16 @@ inline __attribute__((always_inline)) double sparseSum(const double* flow, const
   }
   if (t < end) sum0 += flow[t->slot] * t->difference;
   return sum0 + sum1;
+}
+
+// The same over wide terms, in integers: flows times millionths outgrow a
+// double's exact range.
+inline Count wideSum(const double* flow, const WideTerm* begin, const WideTerm* end) {
+  Count sum = 0;
+  for (const WideTerm* t = begin; t < end; ++t) {
+    if (flow[t->slot] != 0) sum += exactCount(flow[t->slot]) * t->difference;
+  }
+  return sum;
 }
 
 void swapRows(std::vector<double>& m, int stride, int x, int y) {
@@ -174,11 +242,13 @@ std::vector<Count> permutedSkipPairs(const SymbolCounts& counts, const KeyPermut
 }
 
 ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts& counts,
-                                        const KeyPermutation& sigma) {
-  const KeystrokeCounts keystrokes =
-      keyPairKeystrokeCounts(keys, permutedPairCounts(counts, sigma));
+                                        const KeyPermutation& sigma, const ObjectiveBoard* board) {
+  const std::vector<Count> pairs = permutedPairCounts(counts, sigma);
+  const KeystrokeCounts keystrokes = keyPairKeystrokeCounts(keys, pairs);
   const Count skipgrams = sameFingerSkipgrams(keys, permutedSkipPairs(counts, sigma));
-  return objectiveCounts(keystrokes, skipgrams, counts.syllables);
+  ObjectiveCounts o = objectiveCounts(keystrokes, skipgrams, counts.syllables);
+  if (board != nullptr) addKeyPairStrokeCounts(*board, keys, pairs, o);
+  return o;
 }
 
 std::array<bool, 256> jamoBytes(const LayoutRecord& layout) {
@@ -345,11 +415,39 @@ bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyM
   return true;
 }
 
+void keepMovesOnBoard(const Board& board, KeyMoveSet& moves) {
+  auto onBoard = [&board](const std::array<unsigned char, 2>& unit) {
+    for (const unsigned char b : unit) {
+      const int key = b == 0 ? -1 : physicalKeyOf(b);
+      if (b != 0 && (key < 0 || !board.keys[static_cast<std::size_t>(key)].present)) return false;
+    }
+    return true;
+  };
+  std::erase_if(moves.swaps, [&](const std::array<int, 2>& swap) {
+    return !onBoard(moves.units[static_cast<std::size_t>(swap[0])]) ||
+           !onBoard(moves.units[static_cast<std::size_t>(swap[1])]);
+  });
+}
+
 bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
                            const KeyMoveSet& moves, const ObjectiveWeights& weights,
                            PermutationScorer& s, std::string& error) {
+  return makePermutationScorer(keys, nullptr, counts, moves, weights, s, error);
+}
+
+bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
+                           const SymbolCounts& counts, const KeyMoveSet& moves,
+                           const ObjectiveWeights& weights, PermutationScorer& s,
+                           std::string& error) {
   s = PermutationScorer{};
   s.weights = weights;
+  ShiftStrokes shift;
+  if (board != nullptr) {
+    shift.counted = true;
+    shift.effortUnits = {board->effortUnits[kLeftShiftKey], board->effortUnits[kRightShiftKey]};
+  }
+  s.strokeFigures = shift.counted;
+  s.shiftEffortUnits = shift.effortUnits;
   // Slots: "no keystroke before", every symbol the start pass met, and the
   // bytes of every unit, used or not (a key may move onto an unused one).
   s.slotByte.push_back(kNoKey);
@@ -414,7 +512,6 @@ bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
   }
 
   // What each slot pair counts, worked out by the evaluation's own rule.
-  constexpr int kKinds = 5;
   std::vector<std::vector<double>> byRow(kKinds, std::vector<double>(cells));
   s.unigram.assign(n, ObjectiveCounts{});
   KeystrokeCounts scratch;
@@ -432,10 +529,30 @@ bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
       byRow[kSameFingerPairs][cell] = static_cast<double>(alone.sameFinger);
       byRow[kSameKeyPairs][cell] = static_cast<double>(alone.sameKey);
       if (a != 0 && isSameFingerSkipgram(keys, previous, current)) byRow[kSkipgrams][cell] = 1;
+      if (board != nullptr) {
+        // The pair's strokes: the Shift press it needs, then its key.
+        const KeyPairStrokeIds ids = keyPairStrokeIds(board->tables, keys, previous, current);
+        int last = ids.before;
+        if (ids.shift >= 0) {
+          addStrokePair(*board, last, ids.shift, 1, alone);
+          last = ids.shift;
+        }
+        addStrokePair(*board, last, ids.key, 1, alone);
+        byRow[kAlternationPairs][cell] = static_cast<double>(alone.alternation);
+        byRow[kRollInPairs][cell] = static_cast<double>(alone.rollIn);
+        byRow[kRollOutPairs][cell] = static_cast<double>(alone.rollOut);
+        byRow[kScissorPairs][cell] = static_cast<double>(alone.scissor);
+        byRow[kLateralPairs][cell] = static_cast<double>(alone.lateral);
+        byRow[kDistanceUnits][cell] = static_cast<double>(alone.distanceUnits);
+        byRow[kLeadPairs][cell] = a != 0 ? 1 : 0;
+        alone.alternation = alone.rollIn = alone.rollOut = alone.scissor = alone.lateral = 0;
+        alone.distanceUnits = 0;
+        alone.strokePairs -= a != 0 ? 1 : 0;
+      }
       // What is left depends on the current keystroke alone.
       alone.sameFinger = alone.sameKey = 0;
-      addFeature(alone, kPressLeft, -pressLeft);
-      addFeature(alone, kPressRight, -pressRight);
+      addFeature(alone, kPressLeft, -pressLeft, shift);
+      addFeature(alone, kPressRight, -pressRight, shift);
       if (a == 0) {
         s.unigram[b] = alone;
       } else if (!(alone == s.unigram[b])) {
@@ -485,11 +602,11 @@ bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
       addCounts(start, s.unigram[b], pairs);
       for (int kind = 0; kind < kKinds; ++kind) {
         const Count flow = kind == kSkipgrams ? skips : pairs;
-        addFeature(start, kind, flow * static_cast<Count>(byRow[kind][cell]));
+        addFeature(start, kind, flow * static_cast<Count>(byRow[kind][cell]), shift);
       }
     }
   }
-  if (!(start == permutedObjectiveCounts(keys, counts, identityPermutation()))) {
+  if (!(start == permutedObjectiveCounts(keys, counts, identityPermutation(), board))) {
     error = "slot tables disagree with the pair counts";
     return false;
   }
@@ -501,7 +618,10 @@ bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
   std::vector<std::vector<int>> members(s.classes);
   for (int b = 0; b < n; ++b) members[s.slotClass[b]].push_back(b);
   std::vector<int> difference(n);
-  const auto addTerms = [&](const std::vector<int>& change, std::vector<SparseTerm>& terms) {
+  const auto addTerms = [&](const std::vector<int>& change, auto& terms) {
+    using Term = typename std::decay_t<decltype(terms)>::value_type;
+    using Slot = decltype(Term::slot);
+    using Difference = decltype(Term::difference);
     for (int c = 0; c < s.classes; ++c) {
       int nonzero = 0, shared = 0, sharedCount = 0;
       for (const int b : members[c]) {
@@ -516,23 +636,18 @@ bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
       }
       const int withClass = 1 + static_cast<int>(members[c].size()) - sharedCount;
       const int base = withClass < nonzero ? shared : 0;
-      if (base != 0) {
-        terms.push_back({static_cast<std::uint16_t>(n + c), static_cast<std::int16_t>(base)});
-      }
+      if (base != 0) terms.push_back({static_cast<Slot>(n + c), static_cast<Difference>(base)});
       for (const int b : members[c]) {
         if (change[b] != base) {
-          terms.push_back(
-              {static_cast<std::uint16_t>(b), static_cast<std::int16_t>(change[b] - base)});
+          terms.push_back({static_cast<Slot>(b), static_cast<Difference>(change[b] - base)});
         }
       }
     }
   };
 
-  for (int kind = 0; kind < kKinds; ++kind) {
+  const auto makeFeature = [&](int kind, auto& feature) {
     const std::vector<double>& f = byRow[kind];
-    PermutationScorer::Feature feature;
     feature.kind = kind;
-    feature.onSkipPairs = kind == kSkipgrams;
     feature.byRow = f;
     const auto at = [&f, &s](int a, int b) {
       return f[static_cast<std::size_t>(a) * s.stride + b];
@@ -549,6 +664,19 @@ bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
         }
         return slot;
       };
+      // Pairs of two moved slots are counted in both sums, each time as if
+      // the other had stayed: what they really become.
+      for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+          double change = 0;
+          if (i < count && j < count) {
+            const int a = slots[i], b = slots[j], ta = slots[i ^ 1], tb = slots[j ^ 1];
+            change = at(ta, tb) - at(ta, b) - at(a, tb) + at(a, b);
+          }
+          feature.movedPairChange.push_back(
+              static_cast<typename decltype(feature.movedPairChange)::value_type>(change));
+        }
+      }
       for (int i = 0; i < 4; ++i) {
         const bool moved = i < count;
         const int a = slots[i];
@@ -569,8 +697,44 @@ bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-    if (changes) s.features.push_back(std::move(feature));
+    return changes;
+  };
+  for (int kind = 0; kind < kKinds; ++kind) {
+    if (board == nullptr && kind >= kAlternationPairs) break;
+    if (kind == kDistanceUnits) {
+      PermutationScorer::WideFeature feature;
+      if (makeFeature(kind, feature)) s.wideFeatures.push_back(std::move(feature));
+    } else {
+      PermutationScorer::Feature feature;
+      feature.onSkipPairs = kind == kSkipgrams;
+      if (makeFeature(kind, feature)) s.features.push_back(std::move(feature));
+    }
   }
+  s.movedPairChanges.reserve(s.swapSlots.size() * s.features.size() * 16);
+  for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
+    for (const PermutationScorer::Feature& feature : s.features) {
+      for (int k = 0; k < 16; ++k) {
+        const double change = feature.movedPairChange[m * 16 + static_cast<std::size_t>(k)];
+        if (change < -128 || change > 127) {
+          error = "a pair feature's change outgrows its table";
+          return false;
+        }
+        s.movedPairChanges.push_back(static_cast<std::int8_t>(change));
+      }
+    }
+  }
+  for (PermutationScorer::Feature& feature : s.features) feature.movedPairChange = {};
+  for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
+    for (const PermutationScorer::Feature& feature : s.features) {
+      for (std::size_t k = 0; k < 8; ++k) {
+        s.packedStart.push_back(static_cast<std::uint32_t>(s.packedTerms.size()));
+        s.packedTerms.insert(s.packedTerms.end(),
+                             feature.terms.begin() + feature.termStart[m * 8 + k],
+                             feature.terms.begin() + feature.termStart[m * 8 + k + 1]);
+      }
+    }
+  }
+  s.packedStart.push_back(static_cast<std::uint32_t>(s.packedTerms.size()));
   return true;
 }
 
@@ -616,36 +780,56 @@ double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
     target[i + 1] = slots[i];
   }
   const std::size_t stride = static_cast<std::size_t>(s.stride);
+  const ShiftStrokes shift{s.strokeFigures, s.shiftEffortUnits};
 
   counts = state.counts;
+  const std::int8_t* pairChanges =
+      s.movedPairChanges.data() + static_cast<std::size_t>(swap) * s.features.size() * 16;
+  const std::uint32_t* packedStart =
+      s.packedStart.data() + static_cast<std::size_t>(swap) * s.features.size() * 8;
+  const SparseTerm* terms = s.packedTerms.data();
   for (const PermutationScorer::Feature& f : s.features) {
     const std::vector<double>& flow = f.onSkipPairs ? state.skips : state.pairs;
     const std::vector<double>& flowT = f.onSkipPairs ? state.skipsT : state.pairsT;
     double delta = 0;
-    const std::uint32_t* start = f.termStart.data() + static_cast<std::size_t>(swap) * 8;
+    const std::size_t feature = static_cast<std::size_t>(&f - s.features.data());
+    const std::uint32_t* start = packedStart + feature * 8;
     for (int i = 0; i < moved; ++i) {
       const int a = slots[i];
       if (state.strokes[a] == 0) continue;  // keys never typed carry no flow
       // Row a: the keystrokes after the moved one; column a: those before it.
-      delta += sparseSum(flow.data() + a * stride, f.terms.data() + start[2 * i],
-                         f.terms.data() + start[2 * i + 1]);
-      delta += sparseSum(flowT.data() + a * stride, f.terms.data() + start[2 * i + 1],
-                         f.terms.data() + start[2 * i + 2]);
+      delta += sparseSum(flow.data() + a * stride, terms + start[2 * i], terms + start[2 * i + 1]);
+      delta +=
+          sparseSum(flowT.data() + a * stride, terms + start[2 * i + 1], terms + start[2 * i + 2]);
     }
     // Pairs of two moved slots were counted in both sums, each time as if the
     // other had stayed: put in what they really become.
+    const std::int8_t* change = pairChanges + feature * 16;
+    for (int i = 0; i < moved; ++i) {
+      const double* row = flow.data() + slots[i] * stride;
+      for (int j = 0; j < moved; ++j) delta += row[slots[j]] * change[i * 4 + j];
+    }
+    addFeature(counts, f.kind, exactCount(delta), shift);
+  }
+  for (const PermutationScorer::WideFeature& f : s.wideFeatures) {
+    Count delta = 0;
+    const std::uint32_t* start = f.termStart.data() + static_cast<std::size_t>(swap) * 8;
     for (int i = 0; i < moved; ++i) {
       const int a = slots[i];
+      if (state.strokes[a] == 0) continue;
+      delta += wideSum(state.pairs.data() + a * stride, f.terms.data() + start[2 * i],
+                       f.terms.data() + start[2 * i + 1]);
+      delta += wideSum(state.pairsT.data() + a * stride, f.terms.data() + start[2 * i + 1],
+                       f.terms.data() + start[2 * i + 2]);
+    }
+    const Count* change = f.movedPairChange.data() + static_cast<std::size_t>(swap) * 16;
+    for (int i = 0; i < moved; ++i) {
+      const double* row = state.pairs.data() + slots[i] * stride;
       for (int j = 0; j < moved; ++j) {
-        const int b = slots[j];
-        const double flowAB = flow[a * stride + b];
-        if (flowAB == 0) continue;
-        const auto at = [&](int x, int y) { return f.byRow[x * stride + y]; };
-        delta +=
-            flowAB * (at(target[i], target[j]) - at(target[i], b) - at(a, target[j]) + at(a, b));
+        if (change[i * 4 + j] != 0) delta += exactCount(row[slots[j]]) * change[i * 4 + j];
       }
     }
-    addFeature(counts, f.kind, exactCount(delta));
+    addFeature(counts, f.kind, delta, shift);
   }
   // Slot x's strokes go to y and y's to x: the own counts change by
   // (strokes at x - strokes at y) * (counts at y - counts at x).

@@ -67,9 +67,11 @@ inline int symbolByte(const SymbolCounts& counts, const KeyPermutation& sigma, i
 std::vector<Count> permutedPairCounts(const SymbolCounts& counts, const KeyPermutation& sigma);
 std::vector<Count> permutedSkipPairs(const SymbolCounts& counts, const KeyPermutation& sigma);
 
-// What the permuted layout counts, worked out plainly from those tables.
+// What the permuted layout counts, worked out plainly from those tables;
+// with a board, the stroke figures too.
 ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts& counts,
-                                        const KeyPermutation& sigma);
+                                        const KeyPermutation& sigma,
+                                        const ObjectiveBoard* board = nullptr);
 
 // The moves a search may make: units of key bytes that move together, and
 // the pairs of units that may swap (a unit's k-th byte trades places with
@@ -105,9 +107,17 @@ std::array<bool, 256> signBytes(const LayoutRecord& layout);
 bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyMoveOptions& options,
                     KeyMoveSet& moves, std::string& error);
 
+// Drops the swaps that would put a character on a key `board` lacks.
+void keepMovesOnBoard(const Board& board, KeyMoveSet& moves);
+
 struct SparseTerm {
   std::uint16_t slot = 0;
   std::int16_t difference = 0;
+};
+// For features whose values outgrow SparseTerm (distances in millionths).
+struct WideTerm {
+  std::uint32_t slot = 0;
+  std::int32_t difference = 0;
 };
 
 // The tables shared by every search over one start layout.
@@ -137,8 +147,32 @@ struct PermutationScorer {
     // its class. A swap's change is a sum over these alone, which are few.
     std::vector<SparseTerm> terms;
     std::vector<std::uint32_t> termStart;  // (swap * 4 + moved slot) * 2 + side
+    // Per swap and pair (i, j) of its moved slots (swap * 16 + i * 4 + j):
+    // how the pair's value changes when both move, beyond the sums' account.
+    std::vector<double> movedPairChange;
   };
   std::vector<Feature> features;
+  // Their movedPairChange, swap by swap ((swap * features + feature) * 16 +
+  // i * 4 + j): small whole numbers, close together for the caches.
+  std::vector<std::int8_t> movedPairChanges;
+  // Their terms, swap by swap: a swap's terms of every feature lie together.
+  // packedStart[(swap * features + feature) * 8 + k] begins segment k
+  // ((moved slot) * 2 + side); the next entry ends it.
+  std::vector<SparseTerm> packedTerms;
+  std::vector<std::uint32_t> packedStart;
+  // The same for features of large values: their sums are taken in integers.
+  struct WideFeature {
+    int kind = 0;
+    std::vector<double> byRow;
+    std::vector<WideTerm> terms;
+    std::vector<std::uint32_t> termStart;
+    std::vector<Count> movedPairChange;
+  };
+  std::vector<WideFeature> wideFeatures;
+  // With a board: the stroke figures are counted, a Shift press adding its
+  // key's effort (millionths; left, right).
+  bool strokeFigures = false;
+  std::array<Count, 2> shiftEffortUnits{};
   // Counts that depend on the current keystroke alone, by slot.
   std::vector<ObjectiveCounts> unigram;
   // Per swap and pair of slots it exchanges (x, y): unigram[y] - unigram[x].
@@ -155,6 +189,11 @@ struct PermutationScorer {
 bool makePermutationScorer(const KeyTable& keys, const SymbolCounts& counts,
                            const KeyMoveSet& moves, const ObjectiveWeights& weights,
                            PermutationScorer& scorer, std::string& error);
+// The same with the stroke figures of `board` (none when null).
+bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
+                           const SymbolCounts& counts, const KeyMoveSet& moves,
+                           const ObjectiveWeights& weights, PermutationScorer& scorer,
+                           std::string& error);
 
 // One search's current candidate: the flows permuted by the swaps made so far.
 struct ScorerState {

@@ -28,11 +28,15 @@ struct KeyStreamWalk {
   char doubleQuote = '"';
 };
 
-KeyStreamWalk startWalk(const LayoutRecord& layout) {
+KeyStreamWalk startWalk(const LayoutRecord& layout, const Board* board = nullptr) {
   KeyStreamWalk walk;
   walk.layout = &layout;
   KeyTable keys{};
-  setupKeyTable(layout, keys);
+  if (board != nullptr) {
+    setupBoardKeyTable(*board, layout, keys);
+  } else {
+    setupKeyTable(layout, keys);
+  }
   walk.tables = makeEvaluationTables(keys);
   return walk;
 }
@@ -114,11 +118,11 @@ bool countSymbols(const std::string& path, SampleEncoding encoding, const Layout
 
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
-                     std::string& error, const struct stat* expected) {
+                     std::string& error, const Board* board, const struct stat* expected) {
   SampleAnalysis analysis = startSampleAnalysis({});
   std::vector<KeyStreamWalk> walks;
   walks.reserve(layouts.size());
-  for (const LayoutRecord* layout : layouts) walks.push_back(startWalk(*layout));
+  for (const LayoutRecord* layout : layouts) walks.push_back(startWalk(*layout, board));
   if (!analyseFile(path, encoding, analysis, walks, expected, nullptr, error)) return false;
   evaluation.text = analysis.textCounts;
   evaluation.layouts.clear();
@@ -127,8 +131,27 @@ bool evaluateExactly(const std::string& path, SampleEncoding encoding,
     r.keystrokes = keystrokeCounts(walk.tables, walk.state);
     r.untreated = untreatedCount(*walk.layout, *analysis.tally);
     r.skipgrams = sameFingerSkipgrams(walk.tables.keys, walk.skipPairs.counts);
+    if (board != nullptr) {
+      ObjectiveBoard strokeBoard;
+      if (!makeObjectiveBoard(*board, walk.tables.keys, strokeBoard, error)) return false;
+      addKeyPairStrokeCounts(strokeBoard, walk.tables.keys, walk.state.pairCounts, r.strokes);
+    }
   }
   return true;
+}
+
+ObjectiveCounts exactObjectiveCounts(const ExactResult& r, const TextCounts& text) {
+  ObjectiveCounts o = objectiveCounts(r.keystrokes, r.skipgrams, text.natnaeCount);
+  o.strokes = r.strokes.strokes;
+  o.strokePairs = r.strokes.strokePairs;
+  o.alternation = r.strokes.alternation;
+  o.rollIn = r.strokes.rollIn;
+  o.rollOut = r.strokes.rollOut;
+  o.scissor = r.strokes.scissor;
+  o.lateral = r.strokes.lateral;
+  o.distanceUnits = r.strokes.distanceUnits;
+  o.effortUnits = r.strokes.effortUnits;
+  return o;
 }
 
 }  // namespace kbeval

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/text_counts.h"
+#include "keystrokes/board.h"
 #include "keystrokes/keystroke_counts.h"
 #include "layouts/layout_record.h"
 #include "optimize/layout_objective.h"
@@ -34,6 +35,7 @@ struct ExactResult {
   KeystrokeCounts keystrokes;
   Count untreated = 0;
   Count skipgrams = 0;
+  ObjectiveCounts strokes;  // on a board: the stroke figures' counts (the rest 0)
 };
 
 struct ExactEvaluation {
@@ -42,11 +44,17 @@ struct ExactEvaluation {
 };
 
 // Evaluates every layout on the sample file at `path` by the full streaming
-// evaluation. False, with `error` saying why, when the sample cannot be read,
-// or when `expected` is given and the file is no longer the one it describes
+// evaluation, on `board` when given (else by the layouts' fingering lines,
+// without stroke figures). False, with `error` saying why, when the sample
+// cannot be read or the board is beyond the objective's bounds, or when
+// `expected` is given and the file is no longer the one it describes
 // (`error` is then kSampleChanged).
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
-                     std::string& error, const struct stat* expected = nullptr);
+                     std::string& error, const Board* board = nullptr,
+                     const struct stat* expected = nullptr);
+
+// The objective's counts of one layout evaluated in full.
+ObjectiveCounts exactObjectiveCounts(const ExactResult& result, const TextCounts& text);
 
 }  // namespace kbeval

@@ -114,6 +114,9 @@ TEST(LayoutObjective, ReadingWeights) {
       {"shift=", "not a number"},
       {"shift", "not name=value"},
       {"shift=1,,rows=1", "not name=value"},
+      {"effort=0.5,same-finger-distance=2,roll-in=0", nullptr},
+      {"redirect=1", "triple figures are not in the objective"},
+      {"bad-redirect=0", "triple figures are not in the objective"},
   };
   for (const Case& c : cases) {
     ObjectiveWeights weights = kDefaultWeights;
@@ -128,13 +131,76 @@ TEST(LayoutObjective, ReadingWeights) {
   }
   ObjectiveWeights weights = kDefaultWeights;
   std::string error;
-  ASSERT_TRUE(parseObjectiveWeights("shift=2,rows=0.1234567891", weights, error));
+  ASSERT_TRUE(
+      parseObjectiveWeights("shift=2,rows=0.1234567891,lateral=3,effort=0.125", weights, error));
   EXPECT_EQ(weights[kShiftTerm], 2);
+  EXPECT_EQ(weights[kLateralTerm], 3);
+  EXPECT_EQ(weights[kEffortTerm], 0.125);
   EXPECT_EQ(weights[kSameFingerTerm], kDefaultWeights[kSameFingerTerm]);
   // What the layout file records reads back as the same weights.
   ObjectiveWeights again{};
   ASSERT_TRUE(parseObjectiveWeights(formatObjectiveWeights(weights), again, error));
   EXPECT_EQ(again, weights);
+}
+
+// The stroke figures from counts: shares of the stroke pairs (alternation as
+// the pairs that do not alternate), distance per pair, effort per stroke.
+TEST(LayoutObjective, StrokeFiguresOfHandWorkedCounts) {
+  ObjectiveCounts c;
+  c.strokes = 10;
+  c.strokePairs = 8;
+  c.alternation = 2;
+  c.rollIn = 1;
+  c.rollOut = 3;
+  c.scissor = 1;
+  c.lateral = 2;
+  c.distanceUnits = 3'500'000;  // 3.5 key widths
+  c.effortUnits = 14'000'000;   // 14
+  const auto f = objectiveFigures(c);
+  EXPECT_NEAR(f[kAlternationTerm], 0.75, 1e-12);
+  EXPECT_NEAR(f[kRollInTerm], 0.125, 1e-12);
+  EXPECT_NEAR(f[kRollOutTerm], 0.375, 1e-12);
+  EXPECT_NEAR(f[kSameFingerDistanceTerm], 0.4375, 1e-12);
+  EXPECT_NEAR(f[kScissorTerm], 0.125, 1e-12);
+  EXPECT_NEAR(f[kLateralTerm], 0.25, 1e-12);
+  EXPECT_NEAR(f[kEffortTerm], 1.4, 1e-12);
+  // 0.5 * 0.75 + 0 * 0.125 + 0.25 * 0.375 + 1 * 0.4375 + 1 * 0.125 + 1 * 0.25 + 0.5 * 1.4
+  EXPECT_NEAR(objectiveScore(c, kDefaultWeights), 1.98125, 1e-12);
+}
+
+// The stroke counts of a few key pairs on ansi (Qwerty): d, f, r, then R,
+// which needs the right Shift. Strokes d f r rshift r; pairs d-f (roll in:
+// middle to index), f-r (one finger: f at 5.25,2 and r at 5,1, 1.0307764...
+// key widths apart), r-rshift and rshift-r (two hands). Efforts of the board
+// file: d 1, f 1, r 1.2, rshift 3.08.
+TEST(LayoutObjective, StrokeCountsOfKeyPairsOnTheBoard) {
+  KeyTable keys{};
+  setupKeyTable(2, "Qwerty", keys);
+  ObjectiveBoard board;
+  std::string error;
+  ASSERT_TRUE(makeObjectiveBoard(ansiBoard(), keys, board, error)) << error;
+  std::vector<Count> pairs(kKeyPairs);
+  pairs[static_cast<std::size_t>(kNoKey) * 256 + 'd'] = 1;
+  pairs['d' * 256 + 'f'] = 1;
+  pairs['f' * 256 + 'r'] = 1;
+  pairs['r' * 256 + 'R'] = 1;
+  ObjectiveCounts c;
+  addKeyPairStrokeCounts(board, keys, pairs, c);
+  EXPECT_EQ(c.strokes, 5);
+  EXPECT_EQ(c.strokePairs, 4);
+  EXPECT_EQ(c.alternation, 2);
+  EXPECT_EQ(c.rollIn, 1);
+  EXPECT_EQ(c.rollOut, 0);
+  EXPECT_EQ(c.scissor, 0);
+  EXPECT_EQ(c.lateral, 0);
+  EXPECT_EQ(c.distanceUnits, 1'030'776);  // sqrt(1.0625), to the millionth
+  EXPECT_EQ(c.effortUnits, 7'480'000);
+  // Doubled counts double every count.
+  for (Count& n : pairs) n *= 2;
+  ObjectiveCounts twice;
+  addKeyPairStrokeCounts(board, keys, pairs, twice);
+  EXPECT_EQ(twice.distanceUnits, 2 * c.distanceUnits);
+  EXPECT_EQ(twice.alternation, 4);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "keystrokes/board.h"
 #include "keystrokes/key_table.h"
 #include "layouts/layout_loader.h"
 #include "optimize/layout_objective.h"
@@ -46,6 +47,10 @@ TEST(OptimizeCommand, BadInputGetsOneLineAndItsExitStatus) {
   directory.write("noset.txt", "fingering: Pyojun\n1\t\xA4\xA1\tr\n");
   directory.makeDirectory("folder.txt");
   directory.write("tiny.txt", "set type:2\nfingering: Pyojun\n1\t\xA4\xA1\tr\n1\t\xA4\xA4\ts\n");
+  // Boards: one without the s key tiny.txt types, one whose effort the objective refuses.
+  const std::string boardKeys = "space 5 4 thumb thumb - 1\nenter 12 2 home R5 - 2\n";
+  directory.write("nos.board", boardKeys + "r 4 1 top L2 - 1.2\n");
+  directory.write("heavy.board", boardKeys + "r 4 1 top L2 - 1.2\ns 2 2 home L4 - 1000\n");
   struct Case {
     const char* what;
     std::vector<std::string> arguments;
@@ -147,6 +152,20 @@ TEST(OptimizeCommand, BadInputGetsOneLineAndItsExitStatus) {
        2,
        "--pin and --pin-jamo leave no key to move"},
       {"unknown option", {"--start", start, "--colour", sample}, 2, "unknown option"},
+      {"no board", {"--start", start, "--board=", sample}, 2, "--board needs a board"},
+      {"board missing", {"--start", start, "--board=gone.board", sample}, 2, "--board: gone"},
+      {"board lacks a key",
+       {"--start", "tiny.txt", "--board=nos.board", sample},
+       2,
+       "--board: nos.board: no key 's', which layout tiny.txt types"},
+      {"board effort beyond the objective",
+       {"--start", "tiny.txt", "--board=heavy.board", sample},
+       2,
+       "efforts up to 100"},
+      {"triple weight",
+       {"--start", start, "--weights=redirect=1", sample},
+       2,
+       "triple figures are not in the objective"},
       {"output is a directory",
        {"--start", start, "--output=folder.txt", sample},
        1,
@@ -216,13 +235,45 @@ TEST(OptimizeCommand, WrittenLayoutScoresWhatTheRunReported) {
   ASSERT_TRUE(readLayoutFile(directory / "one.txt", best, error));
   EXPECT_EQ(best.setType, 2);
   ExactEvaluation exact;
-  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error));
-  const ExactResult& r = exact.layouts[0];
-  const double score = objectiveScore(
-      objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount), kDefaultWeights);
+  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &ansiBoard()));
+  const double score =
+      objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);
   char recorded[64];
   std::snprintf(recorded, sizeof recorded, "// score %.6f (start ", score);
   EXPECT_NE(written.find(recorded), std::string::npos) << written.substr(0, 400);
+}
+
+// On another board the fingers and rows are the board's (the report says
+// "board" for the fingering), no key the board lacks receives a jamo, and the
+// written layout typed in full on that board scores what the file records.
+TEST(OptimizeCommand, BoardGivesFingersAndStrokeFigures) {
+  const TempDirectory directory;
+  const std::string sample = kExamples + "/sample.txt";
+  for (const char* name : {"ortho", "split"}) {
+    SCOPED_TRACE(name);
+    const Outcome outcome =
+        optimize(directory, {"--start=" + kExamples + "/keyboard/2-standard.txt",
+                             "--iterations=3000", "--restarts=2", "--quiet",
+                             std::string("--board=") + name, "--output=best.txt", sample});
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.errors;
+    EXPECT_NE(outcome.output.find("(2 Sets, board Fingering)"), std::string::npos);
+    EXPECT_NE(outcome.output.find(std::string("Board: ") + name + " ("), std::string::npos);
+    EXPECT_NE(outcome.output.find("same-finger-distance"), std::string::npos);
+    Board board;
+    std::string error;
+    ASSERT_TRUE(loadBoard(name, board, error)) << error;
+    LayoutRecord best;
+    best.fileName = "best.txt";
+    ASSERT_TRUE(readLayoutFile(directory / "best.txt", best, error)) << error;
+    EXPECT_LT(missingBoardKey(board, best), 0);
+    ExactEvaluation exact;
+    ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &board));
+    const double score =
+        objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);
+    char recorded[64];
+    std::snprintf(recorded, sizeof recorded, "// score %.6f (start ", score);
+    EXPECT_NE(testing::readFile(directory / "best.txt").find(recorded), std::string::npos);
+  }
 }
 
 // The UTF-8 form of a sample is searched exactly like the Johab one: the
@@ -465,10 +516,10 @@ TEST(OptimizeCommand, InterruptWritesTheBestLayoutSoFar) {
   ASSERT_TRUE(readLayoutFile(directory / "best.txt", best, error)) << error;
   EXPECT_EQ(best.setType, 2);
   ExactEvaluation exact;
-  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error)) << error;
-  const ExactResult& r = exact.layouts[0];
-  const double score = objectiveScore(
-      objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount), kDefaultWeights);
+  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &ansiBoard()))
+      << error;
+  const double score =
+      objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);
   char recorded[64];
   std::snprintf(recorded, sizeof recorded, "// score %.6f (start ", score);
   EXPECT_NE(testing::readFile(directory / "best.txt").find(recorded), std::string::npos);

@@ -11,6 +11,7 @@
 
 #include "analysis/hangul_text.h"
 #include "analysis/scanner.h"
+#include "keystrokes/board.h"
 #include "keystrokes/key_table.h"
 #include "keystrokes/reference_evaluation.h"
 #include "layouts/layout_loader.h"
@@ -19,6 +20,8 @@
 #include "optimize/permutation_score.h"
 #include "optimize/sample_passes.h"
 #include "optimize/skip_pairs.h"
+#include "sample/sample_analysis.h"
+#include "sample_on_one_thread.h"
 #include "temp_directory.h"
 #include "text/text_mode.h"
 
@@ -321,6 +324,270 @@ TEST(PermutationExactness, SeveralTextsScoreTheirWeightedMean) {
     }
   }
   EXPECT_GT(checked, 4);
+}
+
+// Weights that give every term a part in the score, so that a wrong count of
+// any one shows in it too.
+ObjectiveWeights everyTermWeights() {
+  ObjectiveWeights weights{};
+  for (int t = 0; t < kObjectiveTerms; ++t) weights[t] = 1.0 + 0.25 * t;
+  return weights;
+}
+
+// kbeval's own stroke figures of `layout` typed on `text` on `board`: its
+// sample analysis and stroke walk, none of the optimiser's code.
+StrokeFigures kbevalStrokeFigures(const LayoutRecord& layout, const Board& board,
+                                  const std::string& text) {
+  SampleAnalysis analysis = startSampleAnalysis({&layout}, nullptr, BoardChoice{&board, true});
+  analyseSampleBytes(analysis, text.data(), text.size());
+  finishSampleAnalysis(analysis);
+  return layoutStrokeFigures(analysis, 0);
+}
+
+// The optimiser's stroke counts equal kbeval's stroke figures: counts
+// exactly, efforts and distances to the millionth each they are rounded to.
+void expectSameStrokeFigures(const ObjectiveCounts& o, const StrokeFigures& f) {
+  EXPECT_EQ(o.strokes, f.strokes);
+  EXPECT_EQ(o.strokePairs, f.pairs);
+  EXPECT_EQ(o.alternation, f.alternation);
+  EXPECT_EQ(o.rollIn, f.rollIn);
+  EXPECT_EQ(o.rollOut, f.rollOut);
+  EXPECT_EQ(o.scissor, f.scissor);
+  EXPECT_EQ(o.lateral, f.lateral);
+  const double distance = static_cast<double>(o.distanceUnits) / kStrokeUnitsPerOne;
+  EXPECT_NEAR(distance, f.sameFingerDistance, 1e-6 * static_cast<double>(f.sameFinger) + 1e-9);
+  const double effort = static_cast<double>(o.effortUnits) / kStrokeUnitsPerOne;
+  EXPECT_NEAR(effort, f.effort, 1e-9 * f.effort + 1e-9);
+}
+
+// With the stroke terms, on every shipped board: each candidate's counts (after
+// every swap) are what the permuted layout counts plainly, and the final one's
+// are what the rewritten layout file counts typed in full, by the optimiser's
+// full evaluation and by kbeval's own stroke walk.
+TEST(PermutationExactness, StrokeTermsOnEveryBoardEqualTheRewrittenLayoutTypedInFull) {
+  std::mt19937 random(20261209);
+  const TempDirectory directory;
+  const ObjectiveWeights weights = everyTermWeights();
+  int checkedSwaps = 0, checkedBoards[3] = {};
+  const char* boardNames[] = {"ansi", "ortho", "split"};
+  for (int trial = 0; trial < 60; ++trial) {
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    Board board;
+    std::string error;
+    ASSERT_TRUE(loadBoard(boardNames[trial % 3], board, error)) << error;
+    const LayoutRecord start = randomLayout(random);
+    if (missingBoardKey(board, start) >= 0) continue;
+    KeyTable keys{};
+    setupBoardKeyTable(board, start, keys);
+    ObjectiveBoard strokeBoard;
+    ASSERT_TRUE(makeObjectiveBoard(board, keys, strokeBoard, error)) << error;
+    KeyMoveOptions options;
+    options.keepHands = random() % 2 == 0;
+    options.moveKeys = random() % 2 == 0;
+    options.numberRow = random() % 2 == 0;
+    if (random() % 3 == 0) options.allowed = "qwertasdfgzxcv;'\"yuiophjklbnm1234567890";
+    KeyMoveSet moves;
+    if (!makeKeyMoveSet(start, keys, options, moves, error)) continue;
+    keepMovesOnBoard(board, moves);
+    if (moves.swaps.empty()) continue;
+
+    const std::string text = randomText(random, 150 + static_cast<int>(random() % 400));
+    const std::string samplePath = directory.write("sample.txt", text);
+    SymbolCounts symbols;
+    ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys),
+                             symbols, error));
+    PermutationScorer scorer;
+    ASSERT_TRUE(makePermutationScorer(keys, &strokeBoard, symbols, moves, weights, scorer, error))
+        << error;
+    ScorerState state = startScorerState(scorer);
+    const int swaps = 1 + static_cast<int>(random() % 10);
+    for (int i = 0; i < swaps; ++i) {
+      const int swap = static_cast<int>(random() % scorer.swapSlots.size());
+      ObjectiveCounts counts;
+      const double score = swapScore(scorer, state, swap, counts);
+      applySwap(scorer, state, swap, counts);
+      const ObjectiveCounts plain = permutedObjectiveCounts(
+          keys, symbols, scorerPermutation(scorer, state.occupant), &strokeBoard);
+      ASSERT_EQ(counts, plain) << "swap " << i;
+      EXPECT_EQ(score, objectiveScore(plain, weights));
+      ++checkedSwaps;
+    }
+    const KeyPermutation sigma = scorerPermutation(scorer, state.occupant);
+    const LayoutRecord permuted = renamedKeys(start, sigma);
+    const std::string layoutPath =
+        directory.write("permuted.txt", layoutFileText(permuted, {"a comment"}));
+    LayoutRecord reread;
+    reread.fileName = "random.txt";
+    ASSERT_TRUE(readLayoutFile(layoutPath, reread, error));
+    ASSERT_EQ(difference(reread, permuted), "");
+    ASSERT_LT(missingBoardKey(board, reread), 0);
+
+    ExactEvaluation exact;
+    ASSERT_TRUE(
+        evaluateExactly(samplePath, SampleEncoding::johab, {&reread}, exact, error, &board));
+    const ObjectiveCounts full = exactObjectiveCounts(exact.layouts[0], exact.text);
+    EXPECT_EQ(state.counts, full);
+    EXPECT_EQ(state.score, objectiveScore(full, weights));
+    expectSameStrokeFigures(state.counts, kbevalStrokeFigures(reread, board, text));
+    ++checkedBoards[trial % 3];
+  }
+  EXPECT_GT(checkedSwaps, 100);
+  for (const int checked : checkedBoards) EXPECT_GT(checked, 3);
+}
+
+// The differential check on a real text: the start layout's stroke counts as
+// the optimiser holds them are kbeval's stroke figures, on every shipped board.
+TEST(PermutationExactness, StartStrokeCountsAreKbevalsStrokeFigures) {
+  const std::string examples = KBEVAL_SOURCE_DIR "/examples";
+  LayoutRecord start;
+  start.fileName = "2-standard.txt";
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(examples + "/keyboard/2-standard.txt", start, error)) << error;
+  const std::string samplePath = examples + "/sample.txt";
+  const std::string text = testing::readFile(samplePath);
+  for (const char* name : {"ansi", "ortho", "split"}) {
+    SCOPED_TRACE(name);
+    Board board;
+    ASSERT_TRUE(loadBoard(name, board, error)) << error;
+    KeyTable keys{};
+    setupBoardKeyTable(board, start, keys);
+    ObjectiveBoard strokeBoard;
+    ASSERT_TRUE(makeObjectiveBoard(board, keys, strokeBoard, error)) << error;
+    KeyMoveSet moves;
+    ASSERT_TRUE(makeKeyMoveSet(start, keys, {}, moves, error)) << error;
+    SymbolCounts symbols;
+    ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys),
+                             symbols, error));
+    PermutationScorer scorer;
+    ASSERT_TRUE(
+        makePermutationScorer(keys, &strokeBoard, symbols, moves, kDefaultWeights, scorer, error))
+        << error;
+    const StrokeFigures figures = kbevalStrokeFigures(start, board, text);
+    EXPECT_GT(figures.sameFinger, 0);
+    EXPECT_GT(figures.scissor + figures.lateral, 0);
+    expectSameStrokeFigures(scorer.startCounts, figures);
+  }
+}
+
+// Ties, worked out by hand. A layout of three jamo: ㄱ on r and ㄴ on t (both
+// the left index finger's, top row; the only swap trades them), ㅏ on k. The
+// text 가가나 strokes r k r k t k (a space-free line). With effort the only
+// weight, the score is the mean effort per stroke; r and k cost 1:
+//   t costs 1:   both arrangements score 6/6 = 1: a tie, and the start (no key
+//                moved) is the layout kept;
+//   t costs 2:   start (1+1+1+1+2+1)/6 = 7/6, swapped (2+1+2+1+1+1)/6 = 8/6:
+//                the start;
+//   t costs 0.5: start 5.5/6, swapped (0.5+1+0.5+1+1+1)/6 = 5/6: the swap.
+TEST(PermutationExactness, TiesKeepTheLayoutNearestTheStart) {
+  const TempDirectory directory;
+  LayoutRecord start;
+  start.fileName = "tiny.txt";
+  std::string error;
+  applyLayoutText("set type:2\nfingering: Pyojun\n1\t\xA4\xA1\tr\n1\t\xA4\xA4\tt\n2\t\xA4\xBF\tk\n",
+                  start);
+  const std::string text = johab(2, 3, 1) + johab(2, 3, 1) + johab(4, 3, 1);
+  const std::string samplePath = directory.write("s.txt", text);
+  struct Case {
+    const char* effortOfT;
+    double score;
+    bool swapped;
+  };
+  const Case cases[] = {{"1", 1.0, false}, {"2", 7.0 / 6, false}, {"0.5", 5.0 / 6, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.effortOfT);
+    const std::string boardText =
+        std::string("space 5 4 thumb thumb - 1\n") + "enter 12 2 home R5 - 1\n" +
+        "r 4 1 top L2 - 1\n" + "t 5 1 top L2 inner " + c.effortOfT + "\n" + "k 8 2 home R3 - 1\n";
+    Board board;
+    ASSERT_TRUE(parseBoard(boardText, "tiny.board", board, error)) << error;
+    KeyTable keys{};
+    setupBoardKeyTable(board, start, keys);
+    ObjectiveBoard strokeBoard;
+    ASSERT_TRUE(makeObjectiveBoard(board, keys, strokeBoard, error)) << error;
+    KeyMoveSet moves;
+    ASSERT_TRUE(makeKeyMoveSet(start, keys, {}, moves, error)) << error;
+    ASSERT_EQ(moves.swaps.size(), 1u);
+    SymbolCounts symbols;
+    ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys),
+                             symbols, error));
+    ObjectiveWeights weights{};
+    weights[kEffortTerm] = 1;
+    PermutationScorer scorer;
+    ASSERT_TRUE(makePermutationScorer(keys, &strokeBoard, symbols, moves, weights, scorer, error))
+        << error;
+    SearchSettings settings;
+    settings.iterations = 200;
+    for (const int restarts : {1, 7}) {
+      settings.restarts = restarts;
+      settings.jobs = static_cast<unsigned>(restarts == 1 ? 1 : 3);
+      for (const RestartResult& r : searchLayouts(scorer, settings)) {
+        EXPECT_NEAR(r.score, c.score, 1e-12);
+        EXPECT_EQ(r.permutation['r'] == 't', c.swapped);
+        EXPECT_EQ(keysMoved(r.permutation), c.swapped ? 2 : 0);
+      }
+    }
+  }
+}
+
+// With the default weights the objective tells apart the keys of one finger
+// and row, which the keystroke counts alone cannot: from the 2-set standard on
+// the shipped sample, no layout a search ends on scores the same as the one
+// with the contents of two such keys of different effort traded. (Keys of
+// equal effort, B and N under the Pyojun fingering, differ only in their
+// same-finger distances, which contents that never meet on one hand do not
+// show: those may tie, and the layout nearest the start is kept.)
+TEST(PermutationExactness, DefaultWeightsTellKeysOfOneFingerAndRowApart) {
+  const std::string examples = KBEVAL_SOURCE_DIR "/examples";
+  LayoutRecord start;
+  start.fileName = "2-standard.txt";
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(examples + "/keyboard/2-standard.txt", start, error)) << error;
+  const std::string samplePath = examples + "/sample.txt";
+  KeyTable keys{};
+  setupBoardKeyTable(ansiBoard(), start, keys);
+  ObjectiveBoard strokeBoard;
+  ASSERT_TRUE(makeObjectiveBoard(ansiBoard(), keys, strokeBoard, error)) << error;
+  KeyMoveSet moves;
+  ASSERT_TRUE(makeKeyMoveSet(start, keys, {}, moves, error)) << error;
+  SymbolCounts symbols;
+  ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys),
+                           symbols, error));
+  PermutationScorer scorer;
+  ASSERT_TRUE(
+      makePermutationScorer(keys, &strokeBoard, symbols, moves, kDefaultWeights, scorer, error))
+      << error;
+  SearchSettings settings;
+  settings.iterations = 20000;
+  settings.restarts = 3;
+  int traded = 0;
+  for (const RestartResult& r : searchLayouts(scorer, settings)) {
+    // The start byte whose content key byte u holds now.
+    auto holder = [&r](unsigned char u) {
+      int b = 0;
+      while (r.permutation[b] != u) ++b;
+      return b;
+    };
+    for (const auto& x : moves.units) {
+      for (const auto& y : moves.units) {
+        const unsigned char u = x[0], v = y[0];
+        if (u >= v || keys[u].finger != keys[v].finger || keys[u].row != keys[v].row ||
+            keys[u].shift != keys[v].shift) {
+          continue;
+        }
+        KeyPermutation other = r.permutation;
+        std::swap(other[holder(u)], other[holder(v)]);
+        const double score = objectiveScore(
+            permutedObjectiveCounts(keys, symbols, other, &strokeBoard), kDefaultWeights);
+        const bool sameEffort =
+            strokeBoard.effortUnits[static_cast<std::size_t>(physicalKeyOf(u))] ==
+            strokeBoard.effortUnits[static_cast<std::size_t>(physicalKeyOf(v))];
+        if (sameEffort) continue;
+        EXPECT_NE(score, r.score) << u << " and " << v;
+        ++traded;
+      }
+    }
+  }
+  EXPECT_GT(traded, 20);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/format.h"
+#include "keystrokes/board.h"
 #include "keystrokes/key_table.h"
 #include "layouts/layout_loader.h"
 #include "layouts/layout_writer.h"
@@ -63,6 +64,7 @@ enum class OptionId {
   show,
   quiet,
   sampleEncoding,
+  board,
   help,
   version
 };
@@ -92,6 +94,7 @@ constexpr KnownOption kOptions[] = {
     {"show", OptionId::show, true},
     {"quiet", OptionId::quiet, false},
     {"sample-encoding", OptionId::sampleEncoding, true},
+    {"board", OptionId::board, true},
     {"help", OptionId::help, false},
     {"version", OptionId::version, false},
 };
@@ -113,6 +116,9 @@ Input and output:
   --validate=FILE     also evaluate the layouts on this held-out sample
                       (repeatable: each text is reported)
   --sample-encoding=ENC  read the samples as johab (default) or utf-8
+  --board=NAME|FILE   the board typed on: ansi (default), ortho, split or a
+                      board file; it gives every key's finger, row, position and
+                      effort (on ansi the layout's fingering: line still applies)
   --show=N            list the best layouts of the N best scores (default 3)
   --quiet             no progress display
 
@@ -163,6 +169,23 @@ The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
   hand-balance=0.5    |left - right| of the hands' strokes, of both
   rows=0.5            strokes off the home row, the number row counting twice, of
                       character keys
+  The stroke figures on the board (a Shift press is a stroke of its Shift key),
+  of all pairs of strokes unless said otherwise:
+  alternation=0.5     pairs that do not alternate hands (1 - the alternating
+                      share): a reward for alternation; swaps keep the hands,
+                      so it moves only with Shift presses
+  roll-in=0           pairs on one hand rolling toward the index finger: a
+                      comfortable motion, counted but not charged
+  roll-out=0.25       pairs on one hand rolling away from the index finger:
+                      less fluent than a roll in
+  same-finger-distance=1  key widths a finger travels between two different
+                      keys in a row, per pair: one key width costs a keystroke;
+                      it tells the keys of one finger and row apart
+  scissor=1           adjacent fingers two rows or more apart
+  lateral=1           adjacent fingers two key widths or more apart
+  effort=0.5          the board's effort per stroke (1 is the index finger's
+                      home key): tells every key apart
+  The triple figures (redirect, bad-redirect) are not in the objective.
   A weight of 0 leaves its figure out; unknown names, negative, infinite and NaN
   values are errors.
 
@@ -308,6 +331,13 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
       return true;
     case OptionId::sampleEncoding:
       return readSampleEncodingOption(option, value, o.sampleEncoding, error);
+    case OptionId::board:
+      if (value.empty()) {
+        error = option + " needs a board: ansi, ortho, split or a board file";
+        return false;
+      }
+      o.board = value;
+      return true;
     case OptionId::help:
     case OptionId::version:
       break;  // the skeleton's
@@ -318,8 +348,10 @@ bool applyOption(const KnownOption& known, std::string_view value, OptimizeOptio
 // ---- load: the start layout, the keys that may move, the sample's counts ----
 
 struct StartPoint {
+  Board board;  // the board typed on (ansi by default)
   LayoutRecord layout;
   KeyTable keys{};
+  ObjectiveBoard strokeBoard;  // the board as the stroke figures read it
   KeyMoveSet moves;
   std::optional<QuoteStandIns> standIns;
   std::vector<SymbolCounts> symbols;  // by text
@@ -344,7 +376,33 @@ bool readStartLayout(const OptimizeOptions& o, StartPoint& start, std::string& e
             " has no set type 2 or 3 (a 'set type:2' or 'set type:3' line)";
     return false;
   }
-  setupKeyTable(start.layout, start.keys);
+  setupBoardKeyTable(start.board, start.layout, start.keys);
+  return true;
+}
+
+// The board: a shipped one by name or a board file. A bad board, or one that
+// lacks a key the start layout types, is a usage error (exit 2), as kbeval
+// has it.
+bool readBoard(const OptimizeOptions& o, StartPoint& start, std::string& error) {
+  std::string why;
+  if (!loadBoard(o.board.empty() ? "ansi" : o.board, start.board, why)) {
+    error = "--board: " + why;
+    return false;
+  }
+  return true;
+}
+
+bool boardTypesStart(StartPoint& start, std::string& error) {
+  if (const int missing = missingBoardKey(start.board, start.layout); missing >= 0) {
+    error = "--board: " + printable(start.board.file) + ": no key '" + boardKeyName(missing) +
+            "', which layout " + printable(start.layout.fileName) + " types";
+    return false;
+  }
+  std::string why;
+  if (!makeObjectiveBoard(start.board, start.keys, start.strokeBoard, why)) {
+    error = "--board: " + printable(start.board.file) + ": " + why;
+    return false;
+  }
   return true;
 }
 
@@ -359,7 +417,14 @@ bool chooseMoves(const OptimizeOptions& o, StartPoint& start, std::string& error
   options.moveKeys = o.moveKeys;
   options.pinnedJamo = o.pinnedJamo;
   options.numberRow = o.numberRow;
-  return makeKeyMoveSet(start.layout, start.keys, options, start.moves, error);
+  if (!makeKeyMoveSet(start.layout, start.keys, options, start.moves, error)) return false;
+  keepMovesOnBoard(start.board, start.moves);
+  if (start.moves.swaps.empty()) {
+    error = "--board: " + printable(start.board.file) +
+            " lacks the keys the moves need: nothing left to swap";
+    return false;
+  }
+  return true;
 }
 
 bool canRead(const std::string& samplePath, std::string& error) {
@@ -456,8 +521,8 @@ bool searchFromStart(const OptimizeOptions& o, const StartPoint& start,
   std::vector<PermutationScorer> scorers(o.samples.size());
   TextScorers texts;
   for (std::size_t i = 0; i < o.samples.size(); ++i) {
-    if (!makePermutationScorer(start.keys, start.symbols[i], start.moves, o.weights, scorers[i],
-                               error)) {
+    if (!makePermutationScorer(start.keys, &start.strokeBoard, start.symbols[i], start.moves,
+                               o.weights, scorers[i], error)) {
       error = "internal error: " + error;
       return false;
     }
@@ -611,7 +676,8 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
                            const ObjectiveWeights& weights) {
   std::string text;
   appendFormat(text, "%-12s %9s", "layout", "score");
-  for (std::string_view name : kObjectiveTermNames) {
+  for (int t = 0; t < kFirstStrokeTerm; ++t) {
+    const std::string_view name = kObjectiveTermNames[t];
     appendFormat(text, " %*s", static_cast<int>(std::max<std::size_t>(name.size(), 7)),
                  std::string(name).c_str());
   }
@@ -619,7 +685,7 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
   for (std::size_t i = 0; i < shown.size(); ++i) {
     const auto figures = objectiveFigures(counts[i]);
     appendFormat(text, "%-12s %9.6f", shown[i].name.c_str(), objectiveScore(counts[i], weights));
-    for (int t = 0; t < kObjectiveTerms; ++t) {
+    for (int t = 0; t < kFirstStrokeTerm; ++t) {
       const int width = static_cast<int>(std::max<std::size_t>(kObjectiveTermNames[t].size(), 7));
       // Shares as percentages; keystrokes per syllable as they are.
       appendFormat(text, " %*.*f", width, t == kKeystrokesTerm ? 4 : 3,
@@ -630,6 +696,28 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
   text +=
       "score: the weighted sum (lower is better); keystrokes per syllable; the other figures\n"
       "in % of keystrokes (finger-load, hand-balance and rows as described in --help).\n";
+  // The stroke figures' terms, in a table of their own.
+  text += '\n';
+  appendFormat(text, "%-12s", "layout");
+  for (int t = kFirstStrokeTerm; t < kObjectiveTerms; ++t) {
+    const std::string_view name = kObjectiveTermNames[t];
+    appendFormat(text, " %*s", static_cast<int>(std::max<std::size_t>(name.size(), 7)),
+                 std::string(name).c_str());
+  }
+  text += '\n';
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const auto figures = objectiveFigures(counts[i]);
+    appendFormat(text, "%-12s", shown[i].name.c_str());
+    for (int t = kFirstStrokeTerm; t < kObjectiveTerms; ++t) {
+      const int width = static_cast<int>(std::max<std::size_t>(kObjectiveTermNames[t].size(), 7));
+      const bool share = t != kSameFingerDistanceTerm && t != kEffortTerm;
+      appendFormat(text, " %*.*f", width, share ? 3 : 4, share ? 100 * figures[t] : figures[t]);
+    }
+    text += '\n';
+  }
+  text +=
+      "stroke figures on the board: in % of stroke pairs (alternation: the pairs that do not\n"
+      "alternate); same-finger-distance in key widths per stroke pair; effort per stroke.\n";
   return text;
 }
 
@@ -654,7 +742,7 @@ bool appendComparisonTable(const std::vector<ComparisonRow>& rows, std::string& 
 // Evaluates the shown layouts on one sample in full and appends the report's
 // part for it. For a searched text (`searchedFile` the file its search read)
 // the counts must be the search's.
-bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
+bool appendExactReport(const OptimizeOptions& o, const Board& board, const std::string& samplePath,
                        const std::vector<ShownLayout>& shown, int searchedText,
                        const struct stat* searchedFile, std::string& report, std::string& error) {
   const bool checkAgainstSearch = searchedText >= 0;
@@ -662,7 +750,7 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
   for (const ShownLayout& s : shown) records.push_back(&s.layout);
   ExactEvaluation exact;
   std::string why;
-  if (!evaluateExactly(samplePath, o.sampleEncoding, records, exact, why, searchedFile)) {
+  if (!evaluateExactly(samplePath, o.sampleEncoding, records, exact, why, &board, searchedFile)) {
     error = why == kSampleChanged && searchedFile != nullptr
                 ? "sample " + samplePath + " changed since the search read it; nothing written"
                 : "cannot read sample " + samplePath + ": " + why;
@@ -679,7 +767,7 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
                     false,
                     {},
                     {}});
-    counts.push_back(objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount));
+    counts.push_back(exactObjectiveCounts(r, exact.text));
     // The search's counts came from pair counts: the full walk must agree.
     if (checkAgainstSearch && !(counts.back() == shown[i].searchCounts[searchedText])) {
       error = "internal error: the full evaluation of " + shown[i].name +
@@ -706,8 +794,14 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
 // held-out one), and the keys each best layout moved.
 bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchOutcome& found,
                 std::string& report, std::string& error) {
+  // Off ansi the board's fingers are typed with, not the layout's fingering line.
   appendFormat(report, "Start layout: %s (%d Sets, %s Fingering)\n", o.startPath.c_str(),
-               start.layout.setType, start.layout.fingering.c_str());
+               start.layout.setType,
+               fingeringApplies(start.board) ? start.layout.fingering.c_str() : "board");
+  if (!o.board.empty()) {
+    appendFormat(report, "Board: %s (%s)\n", printable(start.board.name).c_str(),
+                 printable(start.board.file).c_str());
+  }
   appendFormat(report, "Search: %s\nMoves: %s\nWeights: %s\n", searchText(o).c_str(),
                movesText(o, start.moves).c_str(), formatObjectiveWeights(o.weights).c_str());
   if (found.interrupted) {
@@ -726,14 +820,16 @@ bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchO
   }
   for (std::size_t i = 0; i < o.samples.size(); ++i) {
     if (i > 0) report += '\n';
-    if (!appendExactReport(o, o.samples[i].path, found.shown, static_cast<int>(i), &start.files[i],
-                           report, error)) {
+    if (!appendExactReport(o, start.board, o.samples[i].path, found.shown, static_cast<int>(i),
+                           &start.files[i], report, error)) {
       return false;
     }
   }
   for (const std::string& path : o.validatePaths) {
     report += '\n';
-    if (!appendExactReport(o, path, found.shown, -1, nullptr, report, error)) return false;
+    if (!appendExactReport(o, start.board, path, found.shown, -1, nullptr, report, error)) {
+      return false;
+    }
   }
   report +=
       "\nKeys moved (X>Y: what key X typed, key Y types now), and the restarts that\n"
@@ -763,15 +859,28 @@ std::string samplesText(const OptimizeOptions& o) {
 std::string bestLayoutText(const OptimizeOptions& o, const StartPoint& start,
                            const SearchOutcome& found) {
   const ShownLayout& best = found.shown.size() > 1 ? found.shown[1] : found.shown[0];
-  const std::vector<std::string> comments = {
+  std::vector<std::string> comments = {
       "Best layout found by kbeval-optimize from " + o.startPath,
       formatText("score %.6f (start %.6f) on ", best.searchScore, found.shown[0].searchScore) +
           samplesText(o),
       searchText(o),
-      "weights " + formatObjectiveWeights(o.weights),
-      "moves: " + movesText(o, start.moves),
-      "keys moved: " + movedKeys(best.permutation, start.moves),
   };
+  // A layout file cuts long comments: the weights take as many lines as they
+  // need, each whole items that --weights reads.
+  const std::string weights = formatObjectiveWeights(o.weights);
+  constexpr std::size_t kWeightsLine = 120;
+  for (std::size_t begin = 0; begin < weights.size();) {
+    std::size_t end = weights.size();
+    if (end - begin > kWeightsLine) {
+      end = weights.rfind(',', begin + kWeightsLine);
+      if (end == std::string::npos || end <= begin) end = weights.find(',', begin);
+      if (end == std::string::npos) end = weights.size();
+    }
+    comments.push_back("weights " + weights.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  comments.push_back("moves: " + movesText(o, start.moves));
+  comments.push_back("keys moved: " + movedKeys(best.permutation, start.moves));
   return layoutFileText(best.layout, comments);
 }
 
@@ -870,8 +979,8 @@ bool outputCreatable(const std::string& path, std::string& error) {
 bool weightsFinite(const OptimizeOptions& o, const StartPoint& start, std::string& error) {
   double mean = 0;
   for (std::size_t i = 0; i < start.symbols.size(); ++i) {
-    const ObjectiveCounts counts =
-        permutedObjectiveCounts(start.keys, start.symbols[i], identityPermutation());
+    const ObjectiveCounts counts = permutedObjectiveCounts(
+        start.keys, start.symbols[i], identityPermutation(), &start.strokeBoard);
     const std::array<double, kObjectiveTerms> figures = objectiveFigures(counts);
     double sum = 0;
     for (int t = 0; t < kObjectiveTerms; ++t) {
@@ -928,8 +1037,16 @@ int runOptimize(const OptimizeOptions& o, std::FILE* out, std::FILE* err) {
   const auto began = std::chrono::steady_clock::now();
   std::string error;
   StartPoint start;
+  if (!readBoard(o, start, error)) {
+    std::fprintf(err, "%s: %s\n", kProgram.name, error.c_str());
+    return 2;
+  }
   if (!o.outputPath.empty() && !outputCreatable(o.outputPath, error)) return runFailed(error, err);
   if (!readStartLayout(o, start, error)) return runFailed(error, err);
+  if (!boardTypesStart(start, error)) {
+    std::fprintf(err, "%s: %s\n", kProgram.name, error.c_str());
+    return 2;
+  }
   if (!chooseMoves(o, start, error)) return reportUsageError(kProgram, error, err);
   if (!textsAreFiles(o, error)) return runFailed(error, err);
   for (const WeightedSample& text : o.samples) {

@@ -51,6 +51,7 @@ struct OptimizeOptions {
   int shown = kDefaultShown;
   bool quiet = false;
   SampleEncoding sampleEncoding = SampleEncoding::johab;
+  std::string board;  // --board: a shipped board's name or a board file; empty: ansi
 };
 
 // Reads the command line into `options`: what to do, and for a usage error
