@@ -118,7 +118,7 @@ bool countSymbols(const std::string& path, SampleEncoding encoding, const Layout
 
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
-                     std::string& error, const struct stat* expected, const Board* board) {
+                     std::string& error, const Board* board, const struct stat* expected) {
   SampleAnalysis analysis = startSampleAnalysis({});
   std::vector<KeyStreamWalk> walks;
   walks.reserve(layouts.size());

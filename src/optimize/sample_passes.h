@@ -51,8 +51,8 @@ struct ExactEvaluation {
 // (`error` is then kSampleChanged).
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
-                     std::string& error, const struct stat* expected = nullptr,
-                     const Board* board = nullptr);
+                     std::string& error, const Board* board = nullptr,
+                     const struct stat* expected = nullptr);
 
 // The objective's counts of one layout evaluated in full.
 ObjectiveCounts exactObjectiveCounts(const ExactResult& result, const TextCounts& text);

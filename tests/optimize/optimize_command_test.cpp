@@ -235,8 +235,7 @@ TEST(OptimizeCommand, WrittenLayoutScoresWhatTheRunReported) {
   ASSERT_TRUE(readLayoutFile(directory / "one.txt", best, error));
   EXPECT_EQ(best.setType, 2);
   ExactEvaluation exact;
-  ASSERT_TRUE(
-      evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, nullptr, &ansiBoard()));
+  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &ansiBoard()));
   const double score =
       objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);
   char recorded[64];
@@ -268,8 +267,7 @@ TEST(OptimizeCommand, BoardGivesFingersAndStrokeFigures) {
     ASSERT_TRUE(readLayoutFile(directory / "best.txt", best, error)) << error;
     EXPECT_LT(missingBoardKey(board, best), 0);
     ExactEvaluation exact;
-    ASSERT_TRUE(
-        evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, nullptr, &board));
+    ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &board));
     const double score =
         objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);
     char recorded[64];
@@ -544,8 +542,7 @@ TEST(OptimizeCommand, InterruptWritesTheBestLayoutSoFar) {
   ASSERT_TRUE(readLayoutFile(directory / "best.txt", best, error)) << error;
   EXPECT_EQ(best.setType, 2);
   ExactEvaluation exact;
-  ASSERT_TRUE(
-      evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, nullptr, &ansiBoard()))
+  ASSERT_TRUE(evaluateExactly(sample, SampleEncoding::johab, {&best}, exact, error, &ansiBoard()))
       << error;
   const double score =
       objectiveScore(exactObjectiveCounts(exact.layouts[0], exact.text), kDefaultWeights);

@@ -423,8 +423,8 @@ TEST(PermutationExactness, StrokeTermsOnEveryBoardEqualTheRewrittenLayoutTypedIn
     ASSERT_LT(missingBoardKey(board, reread), 0);
 
     ExactEvaluation exact;
-    ASSERT_TRUE(evaluateExactly(samplePath, SampleEncoding::johab, {&reread}, exact, error, nullptr,
-                                &board));
+    ASSERT_TRUE(
+        evaluateExactly(samplePath, SampleEncoding::johab, {&reread}, exact, error, &board));
     const ObjectiveCounts full = exactObjectiveCounts(exact.layouts[0], exact.text);
     EXPECT_EQ(state.counts, full);
     EXPECT_EQ(state.score, objectiveScore(full, weights));

@@ -73,8 +73,8 @@ TEST(SamplePasses, SecondPassRefusesAChangedSample) {
     EXPECT_EQ(first.st_size, static_cast<off_t>(kSample.size()));
     change.apply(dir);
     ExactEvaluation exact;
-    const bool evaluated =
-        evaluateExactly(dir / "s.txt", SampleEncoding::johab, {&layout}, exact, error, &first);
+    const bool evaluated = evaluateExactly(dir / "s.txt", SampleEncoding::johab, {&layout}, exact,
+                                           error, nullptr, &first);
     EXPECT_EQ(evaluated, !change.refused);
     if (change.refused) {
       EXPECT_STREQ(error.c_str(), kSampleChanged);

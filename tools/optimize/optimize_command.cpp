@@ -750,7 +750,7 @@ bool appendExactReport(const OptimizeOptions& o, const Board& board, const std::
   for (const ShownLayout& s : shown) records.push_back(&s.layout);
   ExactEvaluation exact;
   std::string why;
-  if (!evaluateExactly(samplePath, o.sampleEncoding, records, exact, why, searchedFile, &board)) {
+  if (!evaluateExactly(samplePath, o.sampleEncoding, records, exact, why, &board, searchedFile)) {
     error = why == kSampleChanged && searchedFile != nullptr
                 ? "sample " + samplePath + " changed since the search read it; nothing written"
                 : "cannot read sample " + samplePath + ": " + why;
