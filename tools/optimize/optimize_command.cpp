@@ -172,8 +172,8 @@ The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
   The stroke figures on the board (a Shift press is a stroke of its Shift key),
   of all pairs of strokes unless said otherwise:
   alternation=0.5     pairs that do not alternate hands (1 - the alternating
-                      share): a reward for alternation; swaps keep the hands,
-                      so it moves only with Shift presses
+                      share): a reward for alternation; while jamo keep their
+                      hand it moves only with Shift presses
   roll-in=0           pairs on one hand rolling toward the index finger: a
                       comfortable motion, counted but not charged
   roll-out=0.25       pairs on one hand rolling away from the index finger:
@@ -184,7 +184,7 @@ The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
   scissor=1           adjacent fingers two rows or more apart
   lateral=1           adjacent fingers two key widths or more apart
   effort=0.5          the board's effort per stroke (1 is the index finger's
-                      home key): tells every key apart
+                      home key): tells apart keys of different effort
   The triple figures (redirect, bad-redirect) are not in the objective.
   A weight of 0 leaves its figure out; unknown names, negative, infinite and NaN
   values are errors.
