@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "keystrokes/keystroke_counts.h"
@@ -165,7 +166,9 @@ EvaluationTables makeEvaluationTables(const KeyTable& keys) {
 
 void restartEvaluation(EvaluationState& state) {
   std::vector<Count> pairCounts = std::move(state.pairCounts);
-  std::fill(pairCounts.begin(), pairCounts.end(), 0);
+  // One memset (an empty table has nothing to clear): a sanitizer build would
+  // otherwise check every element's store.
+  if (!pairCounts.empty()) std::memset(pairCounts.data(), 0, pairCounts.size() * sizeof(Count));
   state = EvaluationState{.pairCounts = std::move(pairCounts)};
 }
 
@@ -285,6 +288,11 @@ KeystrokeCounts keyPairKeystrokeCounts(const KeyTable& keys, const std::vector<C
 
 KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state) {
   KeystrokeCounts c = keyPairKeystrokeCounts(tables.keys, state.pairCounts);
+  setRunCounts(state, c);
+  return c;
+}
+
+void setRunCounts(const EvaluationState& state, KeystrokeCounts& c) {
   // Runs still open at the end count at the length they reached.
   c.oneHandRuns = state.endedOneHandRuns;
   c.sameFingerRuns = state.endedSameFingerRuns;
@@ -296,7 +304,6 @@ KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const Evaluation
   if (state.rightSameFingerRun != 0)
     ++c.sameFingerRuns[state.rightRunFinger][bucket(state.rightSameFingerRun)];
   if (state.sameKeyRepeat != 0) ++c.sameKeyRuns[state.sameKeyFinger][bucket(state.sameKeyRepeat)];
-  return c;
 }
 
 PairStrokes pairStrokes(const KeyTable& keys, int previous, int current) {
