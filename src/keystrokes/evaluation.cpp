@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "keystrokes/keystroke_counts.h"
@@ -60,10 +62,11 @@ struct Step {
   bool rightRunGoesOn = false;
 };
 
-Step stepOf(const KeyTable& keys, int previous, int current) {
+// The step of keystroke `current`, whose stroke is `key`, after `previous`,
+// which left `before`.
+Step stepFrom(const Stroke& key, const Before& before, int previous, int current) {
   Step step;
-  const Stroke& s = step.key = strokeOf(keys[current]);
-  const Before before = beforeOf(keys, previous);
+  const Stroke& s = step.key = key;
   auto sameFinger = [&step](int hand, int finger) {
     (hand < 0 ? step.leftSameFinger : step.rightSameFinger) = finger;
   };
@@ -90,6 +93,10 @@ Step stepOf(const KeyTable& keys, int previous, int current) {
   step.leftRunGoesOn = s.hand < 0 || (s.shiftHand < 0 && before.shiftHand >= 0);
   step.rightRunGoesOn = s.hand > 0 || (s.shiftHand > 0 && before.shiftHand <= 0);
   return step;
+}
+
+Step stepOf(const KeyTable& keys, int previous, int current) {
+  return stepFrom(strokeOf(keys[current]), beforeOf(keys, previous), previous, current);
 }
 
 }  // namespace
@@ -142,9 +149,16 @@ EvaluationTables makeEvaluationTables(const KeyTable& keys) {
   EvaluationTables tables;
   tables.keys = keys;
   tables.transitions.resize(kKeyPairs);
+  // Each key's stroke, worked out once rather than once per pair it is in.
+  std::array<Stroke, 256> strokes;
+  std::array<Before, kNoKey + 1> befores;
+  for (int key = 0; key <= kNoKey; ++key) {
+    if (key < 256) strokes[key] = strokeOf(keys[key]);
+    befores[key] = beforeOf(keys, key);
+  }
   for (int previous = 0; previous <= kNoKey; ++previous) {
     for (int current = 0; current < 256; ++current) {
-      const Step step = stepOf(keys, previous, current);
+      const Step step = stepFrom(strokes[current], befores[previous], previous, current);
       KeyTransition& t = tables.transitions[previous * 256 + current];
       t.flags = static_cast<std::uint8_t>(
           (step.leftRunGoesOn ? kLeftRunGoesOn : 0) | (step.rightRunGoesOn ? kRightRunGoesOn : 0) |
@@ -165,7 +179,9 @@ EvaluationTables makeEvaluationTables(const KeyTable& keys) {
 
 void restartEvaluation(EvaluationState& state) {
   std::vector<Count> pairCounts = std::move(state.pairCounts);
-  std::fill(pairCounts.begin(), pairCounts.end(), 0);
+  // One memset (an empty table has nothing to clear): a sanitizer build would
+  // otherwise check every element's store.
+  if (!pairCounts.empty()) std::memset(pairCounts.data(), 0, pairCounts.size() * sizeof(Count));
   state = EvaluationState{.pairCounts = std::move(pairCounts)};
 }
 
@@ -285,6 +301,11 @@ KeystrokeCounts keyPairKeystrokeCounts(const KeyTable& keys, const std::vector<C
 
 KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state) {
   KeystrokeCounts c = keyPairKeystrokeCounts(tables.keys, state.pairCounts);
+  setRunCounts(state, c);
+  return c;
+}
+
+void setRunCounts(const EvaluationState& state, KeystrokeCounts& c) {
   // Runs still open at the end count at the length they reached.
   c.oneHandRuns = state.endedOneHandRuns;
   c.sameFingerRuns = state.endedSameFingerRuns;
@@ -296,7 +317,6 @@ KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const Evaluation
   if (state.rightSameFingerRun != 0)
     ++c.sameFingerRuns[state.rightRunFinger][bucket(state.rightSameFingerRun)];
   if (state.sameKeyRepeat != 0) ++c.sameKeyRuns[state.sameKeyFinger][bucket(state.sameKeyRepeat)];
-  return c;
 }
 
 PairStrokes pairStrokes(const KeyTable& keys, int previous, int current) {

@@ -102,6 +102,10 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
 // The counts of everything walked so far (runs still open count as they stand).
 KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state);
 
+// Sets the run histograms of `counts` to those of `state` (the part of
+// keystrokeCounts that does not come from the pair counts).
+void setRunCounts(const EvaluationState& state, KeystrokeCounts& counts);
+
 // Evaluates a whole key stream.
 KeystrokeCounts evaluateKeyStream(const KeyTable& keys, std::string_view stream);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <limits>
 
 namespace kbeval {
@@ -148,7 +149,21 @@ std::uint8_t stepOf(const KeyTransition& t) {
       ((t.flags & (kLeftSameFinger | kRightSameFinger | kSameKey)) ? kStepFingers : 0));
 }
 
-// Lays the pair table out again, `width` entries a row.
+// Works out the steps from the rows from `firstRow` on to the first keys
+// from `firstKey` on.
+void fillSteps(TokenWalk& walk, const EvaluationTables& tables, std::size_t firstRow,
+               std::size_t firstKey) {
+  for (std::size_t row = firstRow; row < walk.lastKeys.size(); ++row) {
+    for (std::size_t first = firstKey; first < walk.firstKeys.size(); ++first) {
+      const std::size_t pair = std::size_t{walk.lastKeys[row]} * 256 + walk.firstKeys[first];
+      walk.steps[row * walk.width + first] = stepOf(tables.transitions[pair]);
+    }
+  }
+}
+
+// Lays the pair table out again, `width` entries a row. A key new to the
+// walk only adds a row or fills a free column, unless the rows must widen:
+// so a walk that learns n keys lays its table out about log n times.
 void layOut(TokenWalk& walk, const EvaluationTables& tables, std::size_t width) {
   const std::size_t rows = walk.lastKeys.size();
   const std::size_t rowsBefore = walk.width == 0 ? 0 : walk.pairs.size() / walk.width;
@@ -165,20 +180,20 @@ void layOut(TokenWalk& walk, const EvaluationTables& tables, std::size_t width) 
   walk.pairs = std::move(pairs);
   walk.width = width;
   walk.steps.assign(rows * width, 0);
-  for (std::size_t row = 0; row < rows; ++row) {
-    for (std::size_t first = 0; first < walk.firstKeys.size(); ++first) {
-      const std::size_t pair = std::size_t{walk.lastKeys[row]} * 256 + walk.firstKeys[first];
-      walk.steps[row * width + first] = stepOf(tables.transitions[pair]);
-    }
-  }
+  fillSteps(walk, tables, 0, 0);
 }
 
 std::uint8_t firstNumberOf(TokenWalk& walk, const EvaluationTables& tables, unsigned key) {
   if (walk.firstNumber[key] < 0) {
     walk.firstNumber[key] = static_cast<std::int16_t>(walk.firstKeys.size());
     walk.firstKeys.push_back(static_cast<std::uint8_t>(key));
-    const std::size_t width = std::max(walk.width, std::bit_ceil(walk.firstKeys.size()));
-    layOut(walk, tables, width);
+    const std::size_t width = std::bit_ceil(walk.firstKeys.size());
+    if (width > walk.width) {
+      layOut(walk, tables, width);
+    } else {
+      // The new key's column is free in every row: only its steps are new.
+      fillSteps(walk, tables, 0, walk.firstKeys.size() - 1);
+    }
   }
   return static_cast<std::uint8_t>(walk.firstNumber[key]);
 }
@@ -187,7 +202,10 @@ std::uint16_t lastRowOf(TokenWalk& walk, const EvaluationTables& tables, unsigne
   if (walk.lastNumber[key] < 0) {
     walk.lastNumber[key] = static_cast<std::int16_t>(walk.lastKeys.size());
     walk.lastKeys.push_back(static_cast<std::uint16_t>(key));
-    layOut(walk, tables, walk.width);
+    // One more row, empty of pairs, at the end: the rows before stay.
+    walk.pairs.resize(walk.lastKeys.size() * walk.width);
+    walk.steps.resize(walk.lastKeys.size() * walk.width);
+    fillSteps(walk, tables, walk.lastKeys.size() - 1, 0);
   }
   return static_cast<std::uint16_t>(walk.lastNumber[key] * walk.width);
 }
@@ -412,11 +430,16 @@ void addKeystrokesInside(const EvaluationTables& tables, std::string_view keys, 
 }
 
 void addFirstKeystrokes(TokenWalk& walk, EvaluationState& state) {
+  // Plain pointers: the table has a cell for every key the walk learnt
+  // before every other, most of them never taken.
+  Count* pairs = state.pairCounts.data();
   for (std::size_t row = 0; row < walk.lastKeys.size(); ++row) {
+    Count* walked = walk.pairs.data() + row * walk.width;
+    Count* counted = pairs + std::size_t{walk.lastKeys[row]} * 256;
     for (std::size_t first = 0; first < walk.firstKeys.size(); ++first) {
-      Count& n = walk.pairs[row * walk.width + first];
-      state.pairCounts[std::size_t{walk.lastKeys[row]} * 256 + walk.firstKeys[first]] += n;
-      n = 0;
+      if (walked[first] == 0) continue;
+      counted[walk.firstKeys[first]] += walked[first];
+      walked[first] = 0;
     }
   }
 }
@@ -425,7 +448,8 @@ void restartTokenWalk(TokenWalk& walk) {
   walk.tokens.clear();
   walk.fingerRunsIndex.clear();
   walk.fingerRunsInside.resize(1);
-  std::fill(walk.pairs.begin(), walk.pairs.end(), 0);
+  // One memset: a sanitizer build would otherwise check every element's store.
+  if (!walk.pairs.empty()) std::memset(walk.pairs.data(), 0, walk.pairs.size() * sizeof(Count));
 }
 
 void releaseTokens(TokenWalk& walk) {

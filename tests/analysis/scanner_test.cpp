@@ -160,6 +160,29 @@ TEST(ScannerRows, OtherSymbols) {
   EXPECT_EQ(s.untreated[0], 3);
 }
 
+// Every character that can be untreated writes one marker into the key
+// stream, and the untreated count, worked out from the tally alone, must
+// count exactly those markers: over every ASCII byte and every two-byte code,
+// on a layout with some keys and on one with none at all.
+TEST(ScannerRows, UntreatedCountIsTheMarkersOfEveryCode) {
+  std::string text;
+  for (int b = 1; b < 128; ++b) text += static_cast<char>(b);
+  for (int b1 = 0x80; b1 < 256; ++b1) {
+    for (int b2 = 1; b2 < 256; ++b2) text += code(b1, b2);
+  }
+  LayoutRecord keyless;
+  keyless.fileName = "keyless.txt";
+  const Scan s = scan(text, {testLayout(), keyless});
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto markers = std::count(s.streams[i].begin(), s.streams[i].end(), '\x18');
+    EXPECT_GT(markers, 0);
+    EXPECT_EQ(s.untreated[i], markers) << "layout " << i;
+  }
+  // The keyless layout leaves every digit, sign and symbol untreated.
+  EXPECT_EQ(s.untreated[1], kSignCount + std::accumulate(s.counts.symbolCount.begin(),
+                                                         s.counts.symbolCount.end(), Count{0}));
+}
+
 TEST(ScannerRows, Syllables) {
   const Scan s = scan(kGa + kGak + kDak + kHa);
   EXPECT_EQ(s.counts.natnaeCount, 4);
