@@ -175,50 +175,80 @@ void printComparisonTable(std::span<const ComparisonRow> rows, std::FILE* out) {
 
 namespace {
 
-struct StrokeColumn {
-  const char* header;
-  const char* legend;
-};
+double pairPercent(const StrokeFigures& f, Count n) {
+  return 100 * shareOf(static_cast<double>(n), f.pairs);
+}
+
+double triplePercent(const StrokeFigures& f, Count n) {
+  return 100 * shareOf(static_cast<double>(n), f.triples);
+}
+
+// The figures of pairs and triples, in the order of the tables. Each is a
+// share of what it divides (pairs, triples, same-finger pairs, strokes) and
+// the count or the sum that share is made of.
 constexpr StrokeColumn kStrokeColumns[] = {
-    {"Layout", "name of the layout file"},
-    {"Alt%", "alternation: consecutive strokes on different hands, % of pairs"},
-    {"RollIn%", "one hand, different fingers, the second nearer the index finger, % of pairs"},
-    {"RollOut%", "one hand, different fingers, the second farther from the index, % of pairs"},
-    {"SFP%", "same finger, different keys, % of pairs"},
-    {"SFDist", "mean distance of a same-finger pair's keys, key widths"},
-    {"Sciss%", "scissor: adjacent fingers of one hand, rows 2 or more apart, % of pairs"},
-    {"LSB%", "lateral stretch: adjacent fingers, centres 2 key widths or more apart, % of pairs"},
+    {"Alt%", "alternation: consecutive strokes on different hands, % of pairs", Better::higher,
+     "alternation", [](const StrokeFigures& f) { return pairPercent(f, f.alternation); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.alternation); }, 2, false,
+     "alternation", "of pairs"},
+    {"RollIn%", "one hand, different fingers, the second nearer the index finger, % of pairs",
+     Better::lower, "rollIn", [](const StrokeFigures& f) { return pairPercent(f, f.rollIn); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.rollIn); }, 2, false, "roll in",
+     "of pairs"},
+    {"RollOut%", "one hand, different fingers, the second farther from the index, % of pairs",
+     Better::lower, "rollOut", [](const StrokeFigures& f) { return pairPercent(f, f.rollOut); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.rollOut); }, 2, false, "roll out",
+     "of pairs"},
+    {"SFP%", "same finger, different keys, % of pairs", Better::lower, "sameFinger",
+     [](const StrokeFigures& f) { return pairPercent(f, f.sameFinger); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.sameFinger); }, 2, false,
+     "same finger", "of pairs"},
+    {"SFDist", "mean distance of a same-finger pair's keys, key widths", Better::lower,
+     "sameFingerDistance",
+     [](const StrokeFigures& f) { return shareOf(f.sameFingerDistance, f.sameFinger); },
+     [](const StrokeFigures& f) { return f.sameFingerDistance; }, 2, true, "same-finger distance",
+     "key widths per same-finger pair"},
+    {"Sciss%", "scissor: adjacent fingers of one hand, rows 2 or more apart, % of pairs",
+     Better::lower, "scissor", [](const StrokeFigures& f) { return pairPercent(f, f.scissor); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.scissor); }, 2, false, "scissor",
+     "of pairs"},
+    {"LSB%", "lateral stretch: adjacent fingers, centres 2 key widths or more apart, % of pairs",
+     Better::lower, "lateralStretch",
+     [](const StrokeFigures& f) { return pairPercent(f, f.lateral); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.lateral); }, 2, false,
+     "lateral stretch", "of pairs"},
     {"Redir%",
      "redirect: one-hand triple changing direction, no finger twice in a row, % of "
-     "triples"},
-    {"BadRed%", "bad redirect: a redirect without the index finger, % of triples"},
-    {"Roll3%", "one-hand roll: one-hand triple keeping its direction, % of triples"},
-    {"Skip%", "skipgram: first and third stroke on one finger, different keys, % of triples"},
-    {"Effort", "board effort per stroke (a Shift press is a stroke of its Shift key)"},
+     "triples",
+     Better::lower, "redirect", [](const StrokeFigures& f) { return triplePercent(f, f.redirect); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.redirect); }, 2, false, "redirect",
+     "of triples"},
+    {"BadRed%", "bad redirect: a redirect without the index finger, % of triples", Better::lower,
+     "badRedirect", [](const StrokeFigures& f) { return triplePercent(f, f.badRedirect); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.badRedirect); }, 2, false,
+     "bad redirect", "of triples"},
+    {"Roll3%", "one-hand roll: one-hand triple keeping its direction, % of triples", Better::lower,
+     "oneHandRoll", [](const StrokeFigures& f) { return triplePercent(f, f.oneHandRoll); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.oneHandRoll); }, 2, false,
+     "one-hand roll", "of triples"},
+    {"Skip%", "skipgram: first and third stroke on one finger, different keys, % of triples",
+     Better::lower, "skipgram", [](const StrokeFigures& f) { return triplePercent(f, f.skipgram); },
+     [](const StrokeFigures& f) { return static_cast<double>(f.skipgram); }, 2, false, "skipgram",
+     "of triples"},
+    {"Effort", "board effort per stroke (a Shift press is a stroke of its Shift key)",
+     Better::lower, "effort", [](const StrokeFigures& f) { return shareOf(f.effort, f.strokes); },
+     [](const StrokeFigures& f) { return f.effort; }, 3, true, "effort", "per stroke"},
 };
-constexpr std::size_t kStrokeColumnCount = std::size(kStrokeColumns);
+constexpr std::size_t kStrokeFigureCount = std::size(kStrokeColumns);
+constexpr std::size_t kStrokeColumnCount = kStrokeFigureCount + 1;  // the name first
 
 std::array<std::string, kStrokeColumnCount> strokeCells(const ComparisonRow& row) {
-  const StrokeFigures& f = row.strokes;
-  auto pairs = [&f](Count n) {
-    return formatText("%.2f", 100 * shareOf(static_cast<double>(n), f.pairs));
-  };
-  auto triples = [&f](Count n) {
-    return formatText("%.2f", 100 * shareOf(static_cast<double>(n), f.triples));
-  };
-  return {printable(row.name),
-          pairs(f.alternation),
-          pairs(f.rollIn),
-          pairs(f.rollOut),
-          pairs(f.sameFinger),
-          formatText("%.2f", shareOf(f.sameFingerDistance, f.sameFinger)),
-          pairs(f.scissor),
-          pairs(f.lateral),
-          triples(f.redirect),
-          triples(f.badRedirect),
-          triples(f.oneHandRoll),
-          triples(f.skipgram),
-          formatText("%.3f", shareOf(f.effort, f.strokes))};
+  std::array<std::string, kStrokeColumnCount> cells;
+  cells[0] = printable(row.name);
+  for (std::size_t k = 0; k < kStrokeFigureCount; ++k) {
+    cells[k + 1] = strokeFigureText(kStrokeColumns[k], row.strokes);
+  }
+  return cells;
 }
 
 }  // namespace
@@ -231,7 +261,7 @@ void printStrokeFigureTable(std::span<const ComparisonRow> rows, const std::stri
   StrokeCells header;
   std::array<std::size_t, kStrokeColumnCount> widths{};
   for (std::size_t k = 0; k < kStrokeColumnCount; ++k) {
-    header[k] = kStrokeColumns[k].header;
+    header[k] = k == 0 ? "Layout" : kStrokeColumns[k - 1].header;
     widths[k] = header[k].size();
   }
   std::vector<StrokeCells> lines;
@@ -255,9 +285,54 @@ void printStrokeFigureTable(std::span<const ComparisonRow> rows, const std::stri
   print(rules);
   for (const StrokeCells& line : lines) print(line);
   std::fputc('\n', out);
+  std::fprintf(out, "%-8s  %s\n", "Layout", "name of the layout file");
   for (const StrokeColumn& column : kStrokeColumns) {
     std::fprintf(out, "%-8s  %s\n", column.header, column.legend);
   }
+}
+
+std::span<const StrokeColumn> strokeColumns() {
+  return kStrokeColumns;
+}
+
+std::string strokeFigureText(const StrokeColumn& column, const StrokeFigures& figures) {
+  return formatText("%.*f", column.decimals, column.value(figures));
+}
+
+std::vector<std::vector<int>> strokeRanks(std::span<const ComparisonRow> rows) {
+  std::vector<std::vector<int>> ranks(kStrokeFigureCount, std::vector<int>(rows.size(), 0));
+  for (std::size_t k = 0; k < kStrokeFigureCount; ++k) {
+    const StrokeColumn& column = kStrokeColumns[k];
+    // Ranked by the share as printed, so that shares that print alike tie.
+    const double scale = std::pow(10.0, column.decimals);
+    std::vector<double> merit(rows.size(), -HUGE_VAL);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (!rows[r].hasStrokes) continue;
+      const double printed = std::nearbyint(column.value(rows[r].strokes) * scale) / scale;
+      merit[r] = column.better == Better::higher ? printed : -printed;
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (!rows[r].hasStrokes) continue;
+      ranks[k][r] = 1 + static_cast<int>(std::count_if(merit.begin(), merit.end(),
+                                                       [&](double m) { return m > merit[r]; }));
+    }
+  }
+  return ranks;
+}
+
+std::vector<std::vector<std::size_t>> bestStrokeRows(std::span<const ComparisonRow> rows) {
+  std::vector<std::vector<std::size_t>> best(kStrokeFigureCount);
+  if (!sameCoverage(rows)) return best;
+  const std::vector<std::vector<int>> ranks = strokeRanks(rows);
+  for (std::size_t k = 0; k < kStrokeFigureCount; ++k) {
+    const bool allAlike = std::all_of(ranks[k].begin(), ranks[k].end(),
+                                      [](int rank) { return rank == 0 || rank == 1; });
+    if (allAlike) continue;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (ranks[k][r] == 1) best[k].push_back(r);
+    }
+  }
+  return best;
 }
 
 void printDifferenceTable(std::span<const ComparisonRow> rows, std::size_t baseline,

@@ -99,6 +99,39 @@ std::vector<std::vector<std::size_t>> bestRows(std::span<const ComparisonRow> ro
 void printStrokeFigureTable(std::span<const ComparisonRow> rows, const std::string& boardName,
                             std::FILE* out);
 
+// One figure of pairs and triples of strokes (--board), as the text table and
+// the HTML report show it: a share of what it divides (in percent of pairs or
+// of triples, or a mean per same-finger pair or per stroke) and the count or
+// sum it is made of.
+struct StrokeColumn {
+  const char* header;
+  const char* legend;                      // one line defining it
+  Better better;                           // alternation higher, the others lower
+  const char* jsonName;                    // its object among the JSON's "strokeFigures"
+  double (*value)(const StrokeFigures&);   // the share as ranked and printed
+  double (*amount)(const StrokeFigures&);  // the count (or the sum) it divides
+  int decimals;                            // of the share, as printed
+  bool amountIsSum;                        // a sum of real numbers (distance, effort), not a count
+  const char* name;                        // in words: "roll in"
+  const char* per;                         // what the share is of: "of pairs", "per stroke"
+};
+
+// The figures of pairs and triples, in the tables' order.
+std::span<const StrokeColumn> strokeColumns();
+
+// A figure's share as the tables print it ("12.34").
+std::string strokeFigureText(const StrokeColumn& column, const StrokeFigures& figures);
+
+// Per stroke figure, the rows (indices into `rows`) that show its best share
+// as printed, by the rules of bestRows: none where every row with the figures
+// shows the same, and none when the rows do not all have the same coverage.
+// Rows without the figures take no part.
+std::vector<std::vector<std::size_t>> bestStrokeRows(std::span<const ComparisonRow> rows);
+
+// Per stroke figure, each row's rank among the rows with the figures (1 the
+// best, shares that print alike share a rank); 0 for a row without them.
+std::vector<std::vector<int>> strokeRanks(std::span<const ComparisonRow> rows);
+
 // The index of the row named `name`, or rows.size() when there is none.
 std::size_t rowNamed(std::span<const ComparisonRow> rows, std::string_view name);
 

@@ -154,9 +154,80 @@ constexpr const char* kSortScript =
     "var r=isNaN(a)?a.localeCompare(z):a-z;return up?r:-r});"
     "rows.forEach(function(r){t.tBodies[0].appendChild(r)})}})})</script>";
 
+// A stroke figure's count, or its sum in the figure's decimals.
+std::string strokeAmountText(const StrokeColumn& column, const StrokeFigures& figures) {
+  if (!column.amountIsSum) return countText(static_cast<Count>(column.amount(figures)));
+  char text[48];
+  std::snprintf(text, sizeof text, "%.*f", column.decimals, column.amount(figures));
+  return text;
+}
+
+// The figures of pairs and triples of strokes of the rows that have them,
+// a column per figure: its share (with its rank) over the count or the sum
+// it is made of; the best share of each column marked as in the table above.
+void appendStrokeComparison(std::string& out, std::span<const ComparisonRow> rows,
+                            std::size_t baseline, const std::string& boardName) {
+  const std::span<const StrokeColumn> columns = strokeColumns();
+  const std::vector<std::vector<std::size_t>> best = bestStrokeRows(rows);
+  const std::vector<std::vector<int>> ranks = strokeRanks(rows);
+  out += "<h3 id=\"stroke-figures\">Pairs and triples of strokes on the board <span lang=\"ko\">";
+  appendHtmlEscaped(out, decodedName(boardName));
+  out +=
+      "</span></h3><div class=\"scroll\"><table class=\"cmp\" id=\"stroke-table\"><thead><tr>"
+      "<th data-c=\"0\" class=\"t\" title=\"name of the layout file\">Layout</th>";
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    appendFormat(out, "<th data-c=\"%zu\" title=\"", k + 1);
+    appendHtmlEscaped(out, columns[k].legend);
+    out += "\">";
+    appendHtmlEscaped(out, columns[k].header);
+    appendFormat(out, "<br><small>%s</small></th>", betterMark(columns[k].better));
+  }
+  out += "</tr></thead><tbody>";
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (!rows[r].hasStrokes) continue;
+    const std::string name = decodedName(rows[r].name);
+    out += r == baseline ? "<tr class=\"base\">" : "<tr>";
+    out += "<td class=\"t\" data-k=\"";
+    appendHtmlEscaped(out, name);
+    appendFormat(out, "\"><a href=\"#%s\" lang=\"ko\">", anchorOf(r).c_str());
+    appendHtmlEscaped(out, name);
+    out += "</a></td>";
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      const StrokeColumn& column = columns[k];
+      const bool isBest = std::find(best[k].begin(), best[k].end(), r) != best[k].end();
+      appendFormat(out, "<td data-f=\"%s\" data-k=\"%d\"%s>", column.jsonName, ranks[k][r],
+                   isBest ? " class=\"best\" title=\"best of the column\"" : "");
+      out += strokeFigureText(column, rows[r].strokes);
+      appendFormat(out, "<sup title=\"rank\">%d</sup><br><small title=\"%s\">", ranks[k][r],
+                   column.amountIsSum ? "the sum" : "the count");
+      out += strokeAmountText(column, rows[r].strokes);
+      out += "</small></td>";
+    }
+    out += "</tr>";
+  }
+  out +=
+      "</tbody></table></div><p class=\"legend\">Each cell: the figure's share (of the pairs "
+      "or the triples of consecutive strokes, or a mean per same-finger pair or per stroke), "
+      "its rank, and below it the count (for SFDist the summed distance, for Effort the summed "
+      "effort) the share is made of. A pair or triple with a thumb stroke counts only in the "
+      "totals. Bold on green: the best share of its column (none where every layout shows "
+      "the same, nor when the layouts leave different characters untreated).</p><dl "
+      "class=\"legend\">";
+  for (const StrokeColumn& column : columns) {
+    out += "<dt>";
+    appendHtmlEscaped(out, column.header);
+    out += "</dt> <dd>";
+    appendHtmlEscaped(out, column.legend);
+    appendFormat(out, " (%s)", betterMark(column.better) + 4);
+    out += "</dd><br>";
+  }
+  out += "</dl>";
+}
+
 // "Layout", then per figure its value (with its rank) and its difference
 // from the baseline; the baseline's row is marked.
-void appendComparison(std::string& out, std::span<const ComparisonRow> rows, std::size_t baseline) {
+void appendComparison(std::string& out, std::span<const ComparisonRow> rows, std::size_t baseline,
+                      const std::string& boardName) {
   const std::span<const ComparisonColumn> columns = comparisonColumns();
   const std::vector<std::vector<std::size_t>> best = bestRows(rows);
   const std::vector<std::vector<int>> ranks = columnRanks(rows);
@@ -256,6 +327,9 @@ void appendComparison(std::string& out, std::span<const ComparisonRow> rows, std
     out += "</dd><br>";
   }
   out += "</dl>";
+  const bool anyStrokes = std::any_of(rows.begin(), rows.end(),
+                                      [](const ComparisonRow& row) { return row.hasStrokes; });
+  if (anyStrokes) appendStrokeComparison(out, rows, baseline, boardName);
   out += kSortScript;
   out += "</section>";
 }
@@ -346,6 +420,7 @@ KeyboardPicture keyboardPicture(const LayoutFindings& f) {
   picture.leftShiftPresses = f.counts.leftShifts;
   picture.rightShiftPresses = f.counts.rightShifts;
   picture.keystrokes = f.figures.keystrokes;
+  picture.board = f.board;
   return picture;
 }
 
@@ -535,8 +610,16 @@ std::string htmlHead(const HtmlSample& sample, std::span<const ComparisonRow> ro
   appendHtmlEscaped(out, path);
   appendFormat(out,
                "</b> \xC2\xB7 <b>%lld</b> bytes \xC2\xB7 <b>%lld</b> Hangul syllables \xC2\xB7 "
-               "read as %s<br>Made ",
+               "read as %s",
                sample.bytes, sample.syllables, sample.encoding == "utf-8" ? "UTF-8" : "Johab");
+  if (!sample.boardName.empty()) {
+    out += " \xC2\xB7 typed on the board <b lang=\"ko\">";
+    appendHtmlEscaped(out, decodedName(sample.boardName));
+    out += "</b> (file <span lang=\"ko\">";
+    appendHtmlEscaped(out, decodedName(sample.boardFile));
+    out += "</span>)";
+  }
+  out += "<br>Made ";
   appendHtmlEscaped(out, sample.runDate);
   out += " by kbeval ";
   appendHtmlEscaped(out, sample.version);
@@ -555,7 +638,7 @@ std::string htmlHead(const HtmlSample& sample, std::span<const ComparisonRow> ro
         "<p id=\"no-layouts\">No layout was evaluated: there is no layout file of the set "
         "type asked for. The text's counts follow.</p>";
   } else {
-    appendComparison(out, rows, std::min(baseline, rows.size() - 1));
+    appendComparison(out, rows, std::min(baseline, rows.size() - 1), sample.boardName);
   }
   return out;
 }
@@ -709,6 +792,40 @@ std::string htmlDifferenceSection(std::span<const ComparisonRow> rows,
   return out;
 }
 
+namespace {
+
+// A layout's figures of pairs and triples of strokes: the totals, then per
+// figure its count (or sum) and its share.
+void appendStrokeFigures(std::string& out, const StrokeFigures& figures,
+                         const std::string& boardName) {
+  out +=
+      "<figure class=\"strokes\"><h3>Pairs and triples of strokes on the board <span lang=\"ko\">";
+  appendHtmlEscaped(out, decodedName(boardName));
+  out +=
+      "</span></h3><table class=\"pairs\"><thead><tr><th class=\"t\">Figure</th><th>Count</th>"
+      "<th>Share</th></tr></thead><tbody>";
+  appendFormat(out,
+               "<tr data-f=\"strokes\"><th class=\"t\">strokes</th><td>%lld</td><td></td></tr>"
+               "<tr data-f=\"pairs\"><th class=\"t\">pairs</th><td>%lld</td><td></td></tr>"
+               "<tr data-f=\"triples\"><th class=\"t\">triples</th><td>%lld</td><td></td></tr>",
+               figures.strokes, figures.pairs, figures.triples);
+  for (const StrokeColumn& column : strokeColumns()) {
+    appendFormat(out, "<tr data-f=\"%s\"><th class=\"t\" title=\"", column.jsonName);
+    appendHtmlEscaped(out, column.legend);
+    appendFormat(out, "\">%s</th><td>", column.name);
+    out += strokeAmountText(column, figures);
+    out += "</td><td>";
+    out += strokeFigureText(column, figures);
+    appendFormat(out, "%s %s</td></tr>", column.amountIsSum ? "" : "%", column.per);
+  }
+  out +=
+      "</tbody></table><figcaption>Counted on the stroke sequence: every key press and each "
+      "Shift press before the key that needs it; a pair or triple with a thumb stroke counts "
+      "only in the totals. The comparison's legend defines each figure.</figcaption></figure>";
+}
+
+}  // namespace
+
 std::string htmlLayoutSection(const LayoutFindings& f, std::size_t number) {
   const LayoutRecord& layout = *f.layout;
   const std::string name = decodedName(displayName(layout.fileName));
@@ -720,8 +837,16 @@ std::string htmlLayoutSection(const LayoutFindings& f, std::size_t number) {
   out += "\"><h2><span lang=\"ko\">";
   appendHtmlEscaped(out, name);
   appendFormat(out, "</span><small>%d-set \xC2\xB7 ", layout.setType);
-  appendHtmlEscaped(out, layout.fingering);
-  out += " fingering \xC2\xB7 file <span lang=\"ko\">";
+  // Off the shipped US board the board's fingers count, whatever the file says.
+  const bool boardFingers = f.board != nullptr && !fingeringApplies(*f.board);
+  appendHtmlEscaped(out, boardFingers ? "board" : layout.fingering);
+  out += " fingering \xC2\xB7 ";
+  if (f.board != nullptr) {
+    out += "board <span lang=\"ko\">";
+    appendHtmlEscaped(out, decodedName(f.board->name));
+    out += "</span> \xC2\xB7 ";
+  }
+  out += "file <span lang=\"ko\">";
   appendHtmlEscaped(out, decodedName(layout.fileName));
   out += "</span>";
   appendFormat(out,
@@ -752,11 +877,16 @@ std::string htmlLayoutSection(const LayoutFindings& f, std::size_t number) {
   out +=
       "<figcaption lang=\"en\" style=\"max-width:470px\">Each key shows what it types by itself, "
       "shifted above and plain below (a jamo underlined is typed only as a final), its "
-      "QWERTY name, its finger under this layout's fingering and its share of keystrokes, "
+      "QWERTY name, its finger ";
+  out += boardFingers ? "on the board" : "under this layout's fingering";
+  out +=
+      " and its share of keystrokes, "
       "both levels together (\"L2 5.4%\"); a key that types nothing by itself shows the "
       "jamo it starts, or a quote its file puts there. The space bar (dashed) is kept off "
       "the colour scale, so that the scale spans the character keys. Hover over a key for "
-      "the strokes of each level.</figcaption></div></figure>";
+      "the strokes of each level.";
+  if (f.board != nullptr) out += " Each key lies where the board puts it.";
+  out += "</figcaption></div></figure>";
   // The fingers' and rows' loads stand in the loads section, every layout
   // on one scale; the runs' lengths in full stay here.
   appendRunChart(out, f.counts, 0);
@@ -765,6 +895,7 @@ std::string htmlLayoutSection(const LayoutFindings& f, std::size_t number) {
                   f.figures.keystrokes, true);
   appendPairTable(out, "Worst same-key repeats", f.worstPairs.sameKey, outputs,
                   f.figures.keystrokes, false);
+  if (f.hasStrokes) appendStrokeFigures(out, f.strokes, f.board != nullptr ? f.board->name : "");
   out += "</div></section>\n";
   return out;
 }

@@ -3,7 +3,10 @@
 // of each column marked, the difference keyboards, per layout a
 // picture of its keyboard coloured by the keys' shares of keystrokes, its
 // fingers' and rows' loads, its one-hand runs and its worst pairs, and the
-// text's jamo frequencies and junction tables as heat tables.
+// text's jamo frequencies and junction tables as heat tables. With --board
+// the comparison gains a table of the figures of pairs and triples of
+// strokes (best marked), each layout's section lists them, and the keyboards
+// are drawn on the board's geometry.
 //
 // The page needs nothing but itself: inline CSS and SVG, no external resource
 // of any kind, and a small script that only sorts the comparison table (the
@@ -29,12 +32,14 @@
 namespace kbeval {
 
 struct HtmlSample {
-  std::string path;      // as given on the command line; "-" for standard input
-  long long bytes = 0;   // as the "Reading" line says
-  std::string encoding;  // "johab" or "utf-8"
-  Count syllables = 0;   // Hangul syllables of the text
-  std::string runDate;   // when the run was made, as the page shows it
-  std::string version;   // kbeval's version
+  std::string path;       // as given on the command line; "-" for standard input
+  long long bytes = 0;    // as the "Reading" line says
+  std::string encoding;   // "johab" or "utf-8"
+  Count syllables = 0;    // Hangul syllables of the text
+  std::string runDate;    // when the run was made, as the page shows it
+  std::string version;    // kbeval's version
+  std::string boardName;  // --board: the board's name and file; empty without
+  std::string boardFile;
 };
 
 // The keys' colour scale runs from 0 to this share of keystrokes (a key at

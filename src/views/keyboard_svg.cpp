@@ -1,5 +1,7 @@
 #include "views/keyboard_svg.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "views/colour_scale.h"
@@ -31,6 +33,7 @@ struct Colouring {
   double darkestShare = 0;
   const KeyboardPicture* baseline = nullptr;
   double widestDifference = 0;
+  bool onBoard = false;  // drawn on a board's geometry: every key names itself
 };
 
 struct Box {
@@ -105,8 +108,9 @@ void openKey(std::string& out, const Box& box, double share, double baseShare,
                offScale               ? " class=\"off\""
                : wantsLightText(fill) ? " class=\"dk\""
                                       : "");
-  // A difference keyboard's keys say which key they are, for readers of the page's source.
-  if (colouring.baseline != nullptr) {
+  // A difference keyboard's keys, and a board's, say which key they are, for
+  // readers of the page's source.
+  if (colouring.baseline != nullptr || colouring.onBoard) {
     out += " data-k=\"";
     appendHtmlEscaped(out, keyId);
     out += '"';
@@ -124,7 +128,12 @@ void openKey(std::string& out, const Box& box, double share, double baseShare,
   }
   // The name stands at the right edge: the style anchors it there.
   if (!name.empty()) appendSvgText(out, box.width - 4 - kLabelInset, 12, "n", name);
-  appendSvgText(out, 0, box.height - 5, colouring.baseline != nullptr ? "d" : "f", bottom);
+  if (colouring.onBoard && colouring.baseline == nullptr) {
+    // A board's thumb keys are one unit wide: "thumb 11.9%" is squeezed in.
+    appendFittedText(out, 0, box.height - 5, "f", bottom, 9.5, box.width - 10);
+  } else {
+    appendSvgText(out, 0, box.height - 5, colouring.baseline != nullptr ? "d" : "f", bottom);
+  }
 }
 
 // "d ㅇ: 2593": a level's character, what it types (when that is not the
@@ -184,28 +193,20 @@ void appendInertKey(std::string& out, const Box& box, const char* name) {
   out += "</g>";
 }
 
-void appendBoard(std::string& out, const KeyboardPicture& picture, const Colouring& colouring,
-                 std::string_view caption) {
-  appendFormat(out,
-               "<svg class=\"kb\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" role=\"img\" "
-               "aria-label=\"",
-               kKeyboardWidth, kKeyboardHeight, kKeyboardWidth, kKeyboardHeight);
-  appendHtmlEscaped(out, caption);
-  out += "\">";
-  const auto baseShare = [&](std::size_t slot) {
-    return colouring.baseline != nullptr ? keyShare(*colouring.baseline, slot) : 0.0;
-  };
-  // Keys whose strokes kbeval does not count, so that the board looks like
-  // one (a difference keyboard does without them).
-  if (colouring.baseline == nullptr) {
-    appendInertKey(out, boxAt(13, 5, 2), "Backspace");
-    appendInertKey(out, boxAt(0, 4, 1.5), "Tab");
-    appendInertKey(out, boxAt(0, 3, 1.75), "Caps Lock");
-  }
-  appendShiftKey(out, boxAt(0, 2, 2.25), picture.leftShiftPresses, keyShare(picture, kPhysicalKeys),
-                 baseShare(kPhysicalKeys), colouring, true);
-  // The keys come row by row in their order on the board; a row's next key
-  // goes right after the one before it.
+// Where each key of the picture goes, and the drawing's size.
+struct Drawing {
+  std::array<Box, kBoardKeys> boxes{};
+  std::array<bool, kBoardKeys> drawn{};
+  int width = kKeyboardWidth, height = kKeyboardHeight;
+  bool inertKeys = true;  // Backspace, Tab and Caps Lock, on the US board only
+};
+
+// The US board: the keys come row by row in their order on the board; a
+// row's next key goes right after the one before it.
+Drawing usDrawing(const KeyboardPicture& picture) {
+  Drawing d;
+  d.boxes[kLeftShiftKey] = boxAt(0, 2, 2.25);
+  d.drawn[kLeftShiftKey] = true;
   double next[6];
   for (int row = 0; row < 6; ++row) next[row] = kRowStart[row];
   for (std::size_t slot = 0; slot < picture.keys.size(); ++slot) {
@@ -213,17 +214,117 @@ void appendBoard(std::string& out, const KeyboardPicture& picture, const Colouri
     const int row = key.info.row;
     if (row < 1 || row > 5) continue;
     const double width = widthOf(key.characters.unshifted);
-    appendKey(out, key, boxAt(next[row], row, width), keyShare(picture, slot), baseShare(slot),
-              colouring);
+    d.boxes[slot] = boxAt(next[row], row, width);
+    d.drawn[slot] = true;
     next[row] += width;
   }
-  appendShiftKey(out, boxAt(next[2], 2, 15 - next[2]), picture.rightShiftPresses,
-                 keyShare(picture, kPhysicalKeys + 1), baseShare(kPhysicalKeys + 1), colouring,
-                 false);
+  d.boxes[kRightShiftKey] = boxAt(next[2], 2, 15 - next[2]);
+  d.drawn[kRightShiftKey] = true;
+  return d;
+}
+
+// A board: each key at the board's place for it.
+Drawing boardDrawing(const Board& board) {
+  Drawing d;
+  const std::array<KeyPlace, kBoardKeys> places = keyPlaces(board);
+  double right = 0, bottom = 0;
+  for (std::size_t k = 0; k < places.size(); ++k) {
+    const KeyPlace& place = places[k];
+    if (!place.drawn) continue;
+    d.boxes[k] = {kMargin + place.left * kUnit, kMargin + place.top * kUnit,
+                  place.width * kUnit - kGap, static_cast<double>(kUnit - kGap)};
+    d.drawn[k] = true;
+    right = std::max(right, place.left + place.width);
+    bottom = std::max(bottom, place.top + 1);
+  }
+  d.width = static_cast<int>(std::ceil(2 * kMargin + right * kUnit));
+  d.height = static_cast<int>(std::ceil(2 * kMargin + bottom * kUnit - kGap));
+  // The keys kbeval does not count fit around the shipped US board's only.
+  d.inertKeys = fingeringApplies(board);
+  return d;
+}
+
+void appendBoard(std::string& out, const KeyboardPicture& picture, Colouring colouring,
+                 std::string_view caption) {
+  const Drawing d = picture.board != nullptr ? boardDrawing(*picture.board) : usDrawing(picture);
+  colouring.onBoard = picture.board != nullptr;
+  appendFormat(out,
+               "<svg class=\"kb\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" role=\"img\" "
+               "aria-label=\"",
+               d.width, d.height, d.width, d.height);
+  appendHtmlEscaped(out, caption);
+  out += "\">";
+  const auto baseShare = [&](std::size_t slot) {
+    return colouring.baseline != nullptr ? keyShare(*colouring.baseline, slot) : 0.0;
+  };
+  // Keys whose strokes kbeval does not count, so that the board looks like
+  // one (a difference keyboard does without them).
+  if (colouring.baseline == nullptr && d.inertKeys) {
+    appendInertKey(out, boxAt(13, 5, 2), "Backspace");
+    appendInertKey(out, boxAt(0, 4, 1.5), "Tab");
+    appendInertKey(out, boxAt(0, 3, 1.75), "Caps Lock");
+  }
+  if (d.drawn[kLeftShiftKey]) {
+    appendShiftKey(out, d.boxes[kLeftShiftKey], picture.leftShiftPresses,
+                   keyShare(picture, kPhysicalKeys), baseShare(kPhysicalKeys), colouring, true);
+  }
+  for (std::size_t slot = 0; slot < picture.keys.size(); ++slot) {
+    if (!d.drawn[slot]) continue;
+    appendKey(out, picture.keys[slot], d.boxes[slot], keyShare(picture, slot), baseShare(slot),
+              colouring);
+  }
+  if (d.drawn[kRightShiftKey]) {
+    appendShiftKey(out, d.boxes[kRightShiftKey], picture.rightShiftPresses,
+                   keyShare(picture, kPhysicalKeys + 1), baseShare(kPhysicalKeys + 1), colouring,
+                   false);
+  }
   out += "</svg>";
 }
 
 }  // namespace
+
+std::array<KeyPlace, kBoardKeys> keyPlaces(const Board& board) {
+  // The keys wider than one unit on the US board, the row they lie on there
+  // and their width in key widths.
+  struct WideKey {
+    int key;
+    std::int8_t row;
+    double width;
+  };
+  const WideKey wide[] = {{physicalKeyOf('\\'), kTopRow, 1.5},
+                          {physicalKeyOf('\n'), kHomeRow, 2.25},
+                          {physicalKeyOf(' '), kThumbRow, 6.25},
+                          {kLeftShiftKey, kBottomRow, 2.25},
+                          {kRightShiftKey, kBottomRow, 2.75}};
+  std::array<KeyPlace, kBoardKeys> places{};
+  double left = HUGE_VAL, top = HUGE_VAL;
+  for (int k = 0; k < kBoardKeys; ++k) {
+    const BoardKey& key = board.keys[static_cast<std::size_t>(k)];
+    if (!key.present) continue;
+    double width = 1;
+    for (const WideKey& w : wide) {
+      if (w.key != k || w.row != key.row) continue;
+      // As wide as on the US board, but clear of the keys beside it in its
+      // row (one unit wide each): a key half a unit from it or closer.
+      width = w.width;
+      for (const BoardKey& other : board.keys) {
+        if (!other.present || &other == &key || std::abs(other.y - key.y) >= 1) continue;
+        width = std::min(width, 2 * (std::abs(other.x - key.x) - 0.5));
+      }
+      width = std::max(width, 1.0);
+    }
+    KeyPlace& place = places[static_cast<std::size_t>(k)];
+    place = {true, key.x - width / 2, key.y - 0.5, width};
+    left = std::min(left, place.left);
+    top = std::min(top, place.top);
+  }
+  for (KeyPlace& place : places) {
+    if (!place.drawn) continue;
+    place.left -= left;
+    place.top -= top;
+  }
+  return places;
+}
 
 void appendKeyShape(std::string& out) {
   appendFormat(out, "<rect id=\"key\" x=\"%d\" width=\"%d\" height=\"%d\" rx=\"5\"/>", -kLabelInset,
@@ -241,13 +342,13 @@ double keyShare(const KeyboardPicture& picture, std::size_t slot) {
 
 void appendKeyboard(std::string& out, const KeyboardPicture& picture, double darkestShare,
                     std::string_view caption) {
-  appendBoard(out, picture, Colouring{darkestShare, nullptr, 0}, caption);
+  appendBoard(out, picture, Colouring{darkestShare, nullptr, 0, false}, caption);
 }
 
 void appendDifferenceKeyboard(std::string& out, const KeyboardPicture& picture,
                               const KeyboardPicture& baseline, double widestDifference,
                               std::string_view caption) {
-  appendBoard(out, picture, Colouring{0, &baseline, widestDifference}, caption);
+  appendBoard(out, picture, Colouring{0, &baseline, widestDifference, false}, caption);
 }
 
 }  // namespace kbeval

@@ -7,7 +7,9 @@
 //
 // Where a key lies follows its row in the layout's key table and its place
 // among the physical keys of that row, so the picture and the counts share
-// one model of the board.
+// one model of the board. On a board given with --board every key lies at
+// the board's centre for it instead, so that a grid looks like a grid and a
+// split board like two halves.
 #pragma once
 
 #include <array>
@@ -15,6 +17,7 @@
 #include <string_view>
 
 #include "base/basic_types.h"
+#include "keystrokes/board.h"
 #include "keystrokes/key_table.h"
 
 namespace kbeval {
@@ -37,10 +40,28 @@ struct KeyboardPicture {
   Count leftShiftPresses = 0;
   Count rightShiftPresses = 0;
   Count keystrokes = 0;  // the shares' denominator: key presses plus Shift presses
+  // --board: the keys lie at its centres; none: the US board as the key table places it.
+  const Board* board = nullptr;
 };
 
-inline constexpr int kKeyboardWidth = 912;
+inline constexpr int kKeyboardWidth = 912;  // without a board
 inline constexpr int kKeyboardHeight = 308;
+
+// Where a board puts a key in the drawing, in key widths from the drawing's
+// top left corner (its margin apart): the key's left and top edges and its
+// width (every key is one unit high).
+struct KeyPlace {
+  bool drawn = false;  // the board has the key
+  double left = 0, top = 0, width = 1;
+};
+
+// The places of the board's keys (board key numbers: the physical keys,
+// then the left and the right Shift), moved so that the leftmost and the
+// topmost edges are at 0. A key is one unit wide, but Shift, Enter, the
+// backslash and the space bar keep their width on the US board while the
+// board puts them on that board's row for them and the keys beside them
+// leave room: on a grid they shrink to one unit.
+std::array<KeyPlace, kBoardKeys> keyPlaces(const Board& board);
 
 // The shape of a key one unit wide, with the id "key": once per page, in
 // the <defs> of an SVG before any keyboard.

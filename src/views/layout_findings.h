@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "keystrokes/board.h"
 #include "keystrokes/key_pairs.h"
 #include "keystrokes/keystroke_counts.h"
 #include "keystrokes/stroke_figures.h"
@@ -23,7 +24,8 @@ struct LayoutFindings {
   ComparisonFigures figures;
   KeyTable keys{};  // the key table it was evaluated on: which finger and row each key has
   KeyUseTable keyUse{};
-  bool hasStrokes = false;  // the pair and triple figures were counted (--board)
+  const Board* board = nullptr;  // --board: the board it was typed on
+  bool hasStrokes = false;       // the pair and triple figures were counted (--board)
   StrokeFigures strokes{};
   WorstPairs worstPairs;                                // at most kWorstPairsKept of each kind
   std::vector<UntreatedCharacter> untreatedCharacters;  // all of them, the most frequent first

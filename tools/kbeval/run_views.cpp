@@ -65,8 +65,14 @@ bool startHtml(const RunOptions& options, RunViews& views, std::string& error) {
 // so far, the text and the tail.
 bool finishHtml(RunViews& views, std::string& error) {
   std::FILE* out = views.htmlFile.stream;
-  HtmlSample sample{views.sample.path, views.sample.bytes, views.sample.encoding,
-                    views.syllables,   views.htmlDate,     kbevalVersion()};
+  HtmlSample sample{views.sample.path,
+                    views.sample.bytes,
+                    views.sample.encoding,
+                    views.syllables,
+                    views.htmlDate,
+                    kbevalVersion(),
+                    views.board != nullptr ? views.board->name : "",
+                    views.board != nullptr ? views.board->file : ""};
   std::fputs(htmlHead(sample, views.rows, views.baselineRow).c_str(), out);
   std::fputs(htmlLoadsSection(views.rows, views.loads).c_str(), out);
   std::fputs(htmlDifferenceSection(views.rows, views.pictures, views.baselineRow).c_str(), out);
@@ -158,6 +164,7 @@ void addPassToRunViews(RunViews& views, const SampleAnalysis& analysis) {
   }
   for (std::size_t i = 0; i < analysis.evaluations.size(); ++i) {
     LayoutFindings f = layoutFindings(analysis, i);
+    f.board = views.board;
     if (views.json) {
       std::fputs(jsonLayout(f, views.firstJsonLayout).c_str(), views.jsonStream);
       views.firstJsonLayout = false;
