@@ -700,7 +700,7 @@ bool appendExactReport(const OptimizeOptions& o, const std::string& samplePath,
 // held-out one), and the keys each best layout moved.
 bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchOutcome& found,
                 std::string& report, std::string& error) {
-  appendFormat(report, "Start layout: %s (%d Sets, %s Fingering)\n", o.startPath.c_str(),
+  appendFormat(report, "Start layout: %s (%d Sets, %s Fingering)\n", printable(o.startPath).c_str(),
                start.layout.setType, start.layout.fingering.c_str());
   appendFormat(report, "Search: %s\nMoves: %s\nWeights: %s\n", searchText(o).c_str(),
                movesText(o, start.moves).c_str(), formatObjectiveWeights(o.weights).c_str());
