@@ -23,40 +23,6 @@ using testing::TempDirectory;
 
 const std::string kLayout = "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n";
 
-// Layout names reach the terminal with their control bytes as '?', as in
-// --compare, in the heading and in "Cannot open keyboard layout file";
-// bytes 0x80 and above stay, so a name without control bytes prints as it is.
-TEST(HostileNames, ControlBytesPrintAsQuestionMarks) {
-  struct Case {
-    std::string file;   // below keyboard/
-    bool directory;     // a directory, which cannot be opened as a layout
-    std::string shown;  // the line kbeval prints for it
-  };
-  const Case cases[] = {
-      {"a\x1b[31mb\n.txt", false, "*** Result of a?[31mb? (2 Sets, Qwerty Fingering) ***"},
-      {"bell\x07\x7f.txt", false, "*** Result of bell?? (2 Sets, Qwerty Fingering) ***"},
-      {"\xea\xb0\x80\xff.txt", false,
-       "*** Result of \xea\xb0\x80\xff (2 Sets, Qwerty Fingering) ***"},
-      {"x\r\ny.txt", true, "Cannot open keyboard layout file: keyboard/x??y.txt"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.shown);
-    TempDirectory dir;
-    dir.write("sample.txt", "\x88\x61");
-    if (c.directory) {
-      dir.makeDirectory("keyboard/" + c.file);
-    } else {
-      dir.write("keyboard/" + c.file, kLayout);
-    }
-    const testing::Outcome outcome = testing::runKbeval(dir, {"sample.txt", "/2"});
-    EXPECT_EQ(outcome.exitStatus, 0);
-    EXPECT_NE(outcome.output.find("\n" + c.shown + "\n"), std::string::npos) << outcome.output;
-    for (char control : {'\x1b', '\x07', '\x7f', '\r'}) {
-      EXPECT_EQ(outcome.output.find(control), std::string::npos);
-    }
-  }
-}
-
 // UTF-16: a byte-order mark, or zero bytes making up a sixteenth of the
 // first KiB (at least 8 of them).
 TEST(HostileNames, Utf16IsToldByItsMarkOrItsZeroBytes) {
