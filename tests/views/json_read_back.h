@@ -5,6 +5,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 #include <string>
 
 #include "analysis/text_counts.h"
@@ -34,9 +35,19 @@ inline std::string exactString(const Json& object, const std::string& field) {
   const auto bytes = object.find(field + "Bytes");
   if (bytes == object.end()) return object.at(field).get<std::string>();
   const std::string hex = bytes->get<std::string>();
+  // Strictly two lowercase hexadecimal digits per byte: no padding, no sign,
+  // no odd digit left over.
+  auto digit = [&](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    throw std::runtime_error(field + "Bytes is not lowercase hexadecimal: '" + hex + "'");
+  };
+  if (hex.size() % 2 != 0) {
+    throw std::runtime_error(field + "Bytes has an odd number of digits: '" + hex + "'");
+  }
   std::string text;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    text.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    text.push_back(static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1])));
   }
   return text;
 }

@@ -795,7 +795,7 @@ bool appendExactReport(const OptimizeOptions& o, const Board& board, const std::
 bool makeReport(const OptimizeOptions& o, const StartPoint& start, const SearchOutcome& found,
                 std::string& report, std::string& error) {
   // Off ansi the board's fingers are typed with, not the layout's fingering line.
-  appendFormat(report, "Start layout: %s (%d Sets, %s Fingering)\n", o.startPath.c_str(),
+  appendFormat(report, "Start layout: %s (%d Sets, %s Fingering)\n", printable(o.startPath).c_str(),
                start.layout.setType,
                fingeringApplies(start.board) ? start.layout.fingering.c_str() : "board");
   if (!o.board.empty()) {
