@@ -155,6 +155,18 @@ constexpr const char* kSortScript =
     "rows.forEach(function(r){t.tBodies[0].appendChild(r)})}})})</script>";
 
 // A stroke figure's count, or its sum in the figure's decimals.
+// One column's line in a table's legend: its header, what it counts and
+// which way is better.
+void appendLegendEntry(std::string& out, std::string_view header, std::string_view legend,
+                       Better better) {
+  out += "<dt>";
+  appendHtmlEscaped(out, header);
+  out += "</dt> <dd>";
+  appendHtmlEscaped(out, legend);
+  if (better != Better::notRanked) appendFormat(out, " (%s)", betterMark(better) + 4);
+  out += "</dd><br>";
+}
+
 std::string strokeAmountText(const StrokeColumn& column, const StrokeFigures& figures) {
   if (!column.amountIsSum) return countText(static_cast<Count>(column.amount(figures)));
   char text[48];
@@ -213,14 +225,8 @@ void appendStrokeComparison(std::string& out, std::span<const ComparisonRow> row
       "totals. Bold on green: the best share of its column (none where every layout shows "
       "the same, nor when the layouts leave different characters untreated).</p><dl "
       "class=\"legend\">";
-  for (const StrokeColumn& column : columns) {
-    out += "<dt>";
-    appendHtmlEscaped(out, column.header);
-    out += "</dt> <dd>";
-    appendHtmlEscaped(out, column.legend);
-    appendFormat(out, " (%s)", betterMark(column.better) + 4);
-    out += "</dd><br>";
-  }
+  for (const StrokeColumn& column : columns)
+    appendLegendEntry(out, column.header, column.legend, column.better);
   out += "</dl>";
 }
 
@@ -317,15 +323,8 @@ void appendComparison(std::string& out, std::span<const ComparisonRow> rows, std
   out +=
       "</b> (Left/Right: the left hand's share; Busiest: the busiest finger's share, whichever "
       "finger it is). Press a header to sort by it.</p><dl class=\"legend\">";
-  for (const ComparisonColumn& column : columns) {
-    out += "<dt>";
-    appendHtmlEscaped(out, column.header);
-    out += "</dt> <dd>";
-    appendHtmlEscaped(out, column.legend);
-    if (column.better != Better::notRanked)
-      appendFormat(out, " (%s)", betterMark(column.better) + 4);
-    out += "</dd><br>";
-  }
+  for (const ComparisonColumn& column : columns)
+    appendLegendEntry(out, column.header, column.legend, column.better);
   out += "</dl>";
   const bool anyStrokes = std::any_of(rows.begin(), rows.end(),
                                       [](const ComparisonRow& row) { return row.hasStrokes; });
