@@ -671,50 +671,43 @@ std::string movesText(const OptimizeOptions& o, const KeyMoveSet& moves) {
   return text;
 }
 
+// The terms [first, end) as a table: a header of their names, one row per
+// layout, and with `weights` a score column after the name. Keystrokes per
+// syllable, distances and efforts print as they are; the shares in %.
+void appendTermTable(const std::vector<ShownLayout>& shown,
+                     const std::vector<ObjectiveCounts>& counts, int first, int end,
+                     const ObjectiveWeights* weights, std::string& text) {
+  const auto width = [](int t) {
+    return static_cast<int>(std::max<std::size_t>(kObjectiveTermNames[t].size(), 7));
+  };
+  appendFormat(text, "%-12s", "layout");
+  if (weights != nullptr) appendFormat(text, " %9s", "score");
+  for (int t = first; t < end; ++t)
+    appendFormat(text, " %*s", width(t), std::string(kObjectiveTermNames[t]).c_str());
+  text += '\n';
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const auto figures = objectiveFigures(counts[i]);
+    appendFormat(text, "%-12s", shown[i].name.c_str());
+    if (weights != nullptr) appendFormat(text, " %9.6f", objectiveScore(counts[i], *weights));
+    for (int t = first; t < end; ++t) {
+      const bool share = t != kKeystrokesTerm && t != kSameFingerDistanceTerm && t != kEffortTerm;
+      appendFormat(text, " %*.*f", width(t), share ? 3 : 4, share ? 100 * figures[t] : figures[t]);
+    }
+    text += '\n';
+  }
+}
+
 std::string objectiveTable(const std::vector<ShownLayout>& shown,
                            const std::vector<ObjectiveCounts>& counts,
                            const ObjectiveWeights& weights) {
   std::string text;
-  appendFormat(text, "%-12s %9s", "layout", "score");
-  for (int t = 0; t < kFirstStrokeTerm; ++t) {
-    const std::string_view name = kObjectiveTermNames[t];
-    appendFormat(text, " %*s", static_cast<int>(std::max<std::size_t>(name.size(), 7)),
-                 std::string(name).c_str());
-  }
-  text += '\n';
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    const auto figures = objectiveFigures(counts[i]);
-    appendFormat(text, "%-12s %9.6f", shown[i].name.c_str(), objectiveScore(counts[i], weights));
-    for (int t = 0; t < kFirstStrokeTerm; ++t) {
-      const int width = static_cast<int>(std::max<std::size_t>(kObjectiveTermNames[t].size(), 7));
-      // Shares as percentages; keystrokes per syllable as they are.
-      appendFormat(text, " %*.*f", width, t == kKeystrokesTerm ? 4 : 3,
-                   t == kKeystrokesTerm ? figures[t] : 100 * figures[t]);
-    }
-    text += '\n';
-  }
+  appendTermTable(shown, counts, 0, kFirstStrokeTerm, &weights, text);
   text +=
       "score: the weighted sum (lower is better); keystrokes per syllable; the other figures\n"
       "in % of keystrokes (finger-load, hand-balance and rows as described in --help).\n";
   // The stroke figures' terms, in a table of their own.
   text += '\n';
-  appendFormat(text, "%-12s", "layout");
-  for (int t = kFirstStrokeTerm; t < kObjectiveTerms; ++t) {
-    const std::string_view name = kObjectiveTermNames[t];
-    appendFormat(text, " %*s", static_cast<int>(std::max<std::size_t>(name.size(), 7)),
-                 std::string(name).c_str());
-  }
-  text += '\n';
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    const auto figures = objectiveFigures(counts[i]);
-    appendFormat(text, "%-12s", shown[i].name.c_str());
-    for (int t = kFirstStrokeTerm; t < kObjectiveTerms; ++t) {
-      const int width = static_cast<int>(std::max<std::size_t>(kObjectiveTermNames[t].size(), 7));
-      const bool share = t != kSameFingerDistanceTerm && t != kEffortTerm;
-      appendFormat(text, " %*.*f", width, share ? 3 : 4, share ? 100 * figures[t] : figures[t]);
-    }
-    text += '\n';
-  }
+  appendTermTable(shown, counts, kFirstStrokeTerm, kObjectiveTerms, nullptr, text);
   text +=
       "stroke figures on the board: in % of stroke pairs (alternation: the pairs that do not\n"
       "alternate); same-finger-distance in key widths per stroke pair; effort per stroke.\n";
