@@ -53,6 +53,8 @@ constexpr double kStartHeat = 0.5;
 constexpr double kCooling = 1e-4;
 constexpr int kSamplesForHeat = 64;
 constexpr int kMostDescentRounds = 100000;
+// The most swaps a restart keeps to return to the best layout it saw (4 MB).
+constexpr std::size_t kMostSwapsToUndo = std::size_t{1} << 20;
 
 // Whether the deadline has passed or a stop was asked for.
 bool mustStop(const SearchSettings& settings) {
@@ -156,11 +158,27 @@ RestartResult searchOnce(const TextScorers& texts, const SearchSettings& setting
   std::vector<ObjectiveCounts> bestCounts;
   for (const ScorerState& state : now.states) bestCounts.push_back(state.counts);
   double bestScore = now.score;
+  // The swaps made since the best layout seen: a swap undoes itself, so
+  // making them again in reverse order returns to that layout. Bounded, so a
+  // long run on time cannot grow it without end; past the bound the descent
+  // starts from where the annealing ended.
+  std::vector<int> sinceBest;
+  bool sinceBestWhole = true;
   auto keepIfBest = [&](bool evenIfEqual) {
     if (now.score < bestScore || (evenIfEqual && now.score == bestScore)) {
       bestScore = now.score;
       for (std::size_t i = 0; i < now.states.size(); ++i) bestCounts[i] = now.states[i].counts;
       bestOccupant = now.occupant();
+      sinceBest.clear();
+      sinceBestWhole = true;
+    }
+  };
+  auto make = [&](int swap, double score) {
+    now.apply(swap, score);
+    if (sinceBest.size() < kMostSwapsToUndo) {
+      sinceBest.push_back(swap);
+    } else {
+      sinceBestWhole = false;
     }
   };
 
@@ -168,7 +186,7 @@ RestartResult searchOnce(const TextScorers& texts, const SearchSettings& setting
   for (int i = 0; i < kShuffleSwapsPerKey * scorer.slots; ++i) {
     const int swap = random.below(swaps);
     if (!allowed(swap)) continue;
-    now.apply(swap, now.tryScore(swap));
+    make(swap, now.tryScore(swap));
   }
   double typicalChange = 0;
   for (int i = 0; i < kSamplesForHeat; ++i) {
@@ -200,8 +218,15 @@ RestartResult searchOnce(const TextScorers& texts, const SearchSettings& setting
     const double score = now.tryScore(swap);
     const double change = score - now.score;
     if (change <= 0 || random.unit() < std::exp(-change / heat)) {
-      now.apply(swap, score);
+      make(swap, score);
       keepIfBest(false);
+    }
+  }
+  // The descent and the settling of ties start from the best layout seen, so
+  // the layout a restart returns is always one no single swap improves.
+  if (bestScore < now.score && sinceBestWhole) {
+    for (auto swap = sinceBest.rbegin(); swap != sinceBest.rend(); ++swap) {
+      now.apply(*swap, now.tryScore(*swap));
     }
   }
 
