@@ -225,8 +225,10 @@ RestartResult searchOnce(const TextScorers& texts, const SearchSettings& setting
   // The descent and the settling of ties start from the best layout seen, so
   // the layout a restart returns is always one no single swap improves.
   if (bestScore < now.score && sinceBestWhole) {
-    for (auto swap = sinceBest.rbegin(); swap != sinceBest.rend(); ++swap) {
-      now.apply(*swap, now.tryScore(*swap));
+    // Stopped halfway, the restart returns the best layout by its record.
+    for (std::size_t i = sinceBest.size(); i-- > 0;) {
+      if ((i & 255) == 0 && mustStop(settings)) break;
+      now.apply(sinceBest[i], now.tryScore(sinceBest[i]));
     }
   }
 
