@@ -104,6 +104,21 @@ struct JsonText {
     for (const T& v : values) value(v);
     close(']');
   }
+  // A row of counts, the bulk of every document, goes in with one append.
+  template <std::size_t N>
+  void value(const std::array<Count, N>& values) {
+    separate();
+    char text[N * 21 + 2];  // 20 characters at most per count, and its comma
+    char* at = text;
+    *at++ = '[';
+    for (std::size_t i = 0; i < N; ++i) {
+      if (i > 0) *at++ = ',';
+      at = std::to_chars(at, text + sizeof text, values[i]).ptr;
+    }
+    *at++ = ']';
+    out.append(text, at);
+    comma = true;
+  }
   template <typename T>
   void field(std::string_view name, const T& v) {
     key(name).value(v);
@@ -239,13 +254,14 @@ void figuresJson(JsonText& json, const ComparisonFigures& f) {
 
 // Indexed by key byte: a fixed shape that a heatmap can read directly.
 void keysJson(JsonText& json, const KeyOutputTable& outputs, const KeyUseTable& use) {
+  std::array<Count, 256> presses, shiftPresses;
+  for (int key = 0; key < 256; ++key) {
+    presses[key] = use[key].presses;
+    shiftPresses[key] = use[key].shiftPresses;
+  }
   json.key("keys").open('{');
-  json.key("presses").open('[');
-  for (int key = 0; key < 256; ++key) json.value(use[key].presses);
-  json.close(']');
-  json.key("shiftPresses").open('[');
-  for (int key = 0; key < 256; ++key) json.value(use[key].shiftPresses);
-  json.close(']');
+  json.field("presses", presses);
+  json.field("shiftPresses", shiftPresses);
   json.key("labels").open('[');
   for (int key = 0; key < 256; ++key) json.value(keyLabel(outputs[key], OutputEncoding::utf8));
   json.close(']');
