@@ -108,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto standIns = quoteStandIns(start, keys);
   if (!standIns) return 0;
 
-  SymbolCounts symbols;
+  // Empty tables: countSymbols hands over the ones it counted.
+  SymbolCounts symbols{.pairs = {}, .skipPairs = {}};
   FUZZ_CHECK(countSymbols(sample.path, SampleEncoding::johab, start, standIns, symbols, error));
   PermutationScorer scorer;
   FUZZ_CHECK(makePermutationScorer(keys, board != nullptr ? &strokeBoard : nullptr, symbols, moves,
