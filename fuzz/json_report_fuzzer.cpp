@@ -93,15 +93,17 @@ struct Slot {
   void* to;
   std::size_t expected;    // values (or objects) the document must hold here
   std::size_t inner = 0;   // arrays nested in it, for a table of rows
+  bool table = false;      // an array, not a single value
   std::size_t filled = 0;  // values read
   std::size_t rows = 0;    // nested arrays read
+  std::size_t arrays = 0;  // arrays it was written as (1 for a table, else 0)
 };
 
 template <typename T, std::size_t N>
 Slot table(std::string_view path, std::array<T, N>& values) {
   constexpr std::size_t rows = std::is_same_v<T, Count> ? 0 : N;
   static_assert(sizeof values == N * sizeof(T) && sizeof(T) % sizeof(Count) == 0);
-  return {path, Kind::counts, values.data(), sizeof values / sizeof(Count), rows};
+  return {path, Kind::counts, values.data(), sizeof values / sizeof(Count), rows, true};
 }
 Slot scalar(std::string_view path, Count& value) {
   return {path, Kind::counts, &value, 1};
@@ -214,8 +216,11 @@ struct ReadBack : nlohmann::json_sax<Json> {
   bool binary(binary_t&) override { return false; }
   bool start_object(std::size_t) override {
     element();
+    const bool inArray = !frames.empty() && frames.back().array;
     Slot* slot = target();
     if (slot != nullptr) {
+      // Pairs and layouts are objects in a list, never a lone object.
+      if (!inArray) return false;
       if (slot->kind == Kind::pairs) {
         pairList(slot).emplace_back();
         ++slot->filled;
@@ -248,6 +253,7 @@ struct ReadBack : nlohmann::json_sax<Json> {
       if (slot->kind != Kind::counts || ++slot->rows > slot->inner) return false;
     }
     if (slot != nullptr && slot->kind == Kind::pairBytes) ++slot->filled;
+    if (slot != nullptr && slot->kind == Kind::counts && !nested) ++slot->arrays;
     frames.push_back({path.size(), true, slot});
     return true;
   }
@@ -431,6 +437,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(slot.filled <= 1);
     } else {
       FUZZ_CHECK(slot.filled == slot.expected && slot.rows == slot.inner);
+      FUZZ_CHECK(slot.kind != Kind::counts || slot.arrays == (slot.table ? 1u : 0u));
     }
   }
   std::string exactBytes;
