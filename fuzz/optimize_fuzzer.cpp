@@ -1,10 +1,14 @@
 // Short searches on an arbitrary layout and sample. The input is a layout
-// file, a line "====", and the sample; the first byte also picks the move
+// file, a separator line, and the sample; the first byte also picks the move
 // options (move mode, levels, hands, number row, pins, a bound on the keys
-// moved, and which few keys move). Whatever the search finds, the written
-// layout must read back as itself, its full evaluation must give exactly the
-// counts and score the search reported for it, and in the jamo mode no digit,
-// sign or symbol key moves.
+// moved, and which few keys move). The separator "====" searches without a
+// board, as the layout's fingering line has it; "===a", "===o" and "===s"
+// type on the shipped ansi, ortho and split boards, so that the stroke
+// figures (alternation, rolls, scissors, distance, effort) count too.
+// Whatever the search finds, the written layout must read back as itself,
+// its full evaluation must give exactly the counts (stroke figures included)
+// and score the search reported for it, and in the jamo mode no digit, sign
+// or symbol key moves.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -13,20 +17,56 @@
 
 #include "fuzz_check.h"
 #include "fuzz_support.h"
+#include "keystrokes/board.h"
 #include "keystrokes/key_table.h"
 #include "layouts/layout_loader.h"
 #include "layouts/layout_writer.h"
+#include "optimize/layout_objective.h"
 #include "optimize/layout_search.h"
 #include "optimize/permutation_score.h"
 #include "optimize/sample_passes.h"
+
+namespace {
+
+// The shipped board a separator's letter names, loaded once; null for
+// another letter.
+const kbeval::Board* shippedBoard(char letter) {
+  using kbeval::Board;
+  static const std::array<Board, 3> boards = [] {
+    std::array<Board, 3> loaded;
+    std::string error;
+    const char* names[] = {"ansi", "ortho", "split"};
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+      FUZZ_CHECK(kbeval::loadBoard(names[i], loaded[i], error));
+    }
+    return loaded;
+  }();
+  switch (letter) {
+    case 'a':
+      return &boards[0];
+    case 'o':
+      return &boards[1];
+    case 's':
+      return &boards[2];
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kbeval;
   if (size < 1) return 0;
   const unsigned flags = data[0];
   const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
-  const std::size_t cut = input.find("\n====\n");
-  if (cut == std::string_view::npos) return 0;
+  const std::size_t cut = input.find("\n===");
+  if (cut == std::string_view::npos || input.size() < cut + 6 || input[cut + 5] != '\n') return 0;
+  const Board* board = nullptr;
+  if (input[cut + 4] != '=') {
+    board = shippedBoard(input[cut + 4]);
+    if (board == nullptr) return 0;
+  }
   LayoutRecord start;
   start.fileName = "start.txt";
   applyLayoutText(input.substr(0, cut + 1), start);
@@ -34,7 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::MemoryFile sample(input.substr(cut + 6));
 
   KeyTable keys{};
-  setupKeyTable(start, keys);
+  ObjectiveBoard strokeBoard;
+  std::string error;
+  if (board != nullptr) {
+    if (missingBoardKey(*board, start) >= 0) return 0;
+    setupBoardKeyTable(*board, start, keys);
+    // The shipped boards lie within the objective's bounds.
+    FUZZ_CHECK(makeObjectiveBoard(*board, keys, strokeBoard, error));
+  } else {
+    setupKeyTable(start, keys);
+  }
   KeyMoveOptions options;
   options.keepHands = (flags & 2) == 0;
   options.moveKeys = (flags & 16) != 0;
@@ -51,15 +100,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (flags & 64) options.pinned = "k";
   if (flags & 128) options.pinnedJamo = "ㅇ,ㅏ";
   KeyMoveSet moves;
-  std::string error;
   if (!makeKeyMoveSet(start, keys, options, moves, error)) return 0;
+  if (board != nullptr) {
+    keepMovesOnBoard(*board, moves);
+    if (moves.swaps.empty()) return 0;
+  }
   const auto standIns = quoteStandIns(start, keys);
   if (!standIns) return 0;
 
-  SymbolCounts symbols;
+  // Empty tables: countSymbols hands over the ones it counted.
+  SymbolCounts symbols{.pairs = {}, .skipPairs = {}};
   FUZZ_CHECK(countSymbols(sample.path, SampleEncoding::johab, start, standIns, symbols, error));
   PermutationScorer scorer;
-  FUZZ_CHECK(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error));
+  FUZZ_CHECK(makePermutationScorer(keys, board != nullptr ? &strokeBoard : nullptr, symbols, moves,
+                                   kDefaultWeights, scorer, error));
   SearchSettings settings;
   settings.seed = flags;
   settings.iterations = 40;
@@ -76,10 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(reread == best);
 
     ExactEvaluation exact;
-    FUZZ_CHECK(evaluateExactly(sample.path, SampleEncoding::johab, {&reread}, exact, error));
-    const ExactResult& r = exact.layouts[0];
-    const ObjectiveCounts counts =
-        objectiveCounts(r.keystrokes, r.skipgrams, exact.text.natnaeCount);
+    FUZZ_CHECK(evaluateExactly(sample.path, SampleEncoding::johab, {&reread}, exact, error, board));
+    const ObjectiveCounts counts = exactObjectiveCounts(exact.layouts[0], exact.text);
     FUZZ_CHECK(counts == result.counts);
     FUZZ_CHECK(objectiveScore(counts, kDefaultWeights) == result.score);
     for (int b = 0; b < 256 && !options.moveKeys; ++b) {

@@ -81,7 +81,14 @@ bool analyseFile(const std::string& path, SampleEncoding encoding, SampleAnalysi
     error = kSampleChanged;
     return false;
   }
-  bool ok = readSampleFile(fd, kPieceSize, analysis, pieces, error);
+  // A small file is read in one piece of its own size (and a read that finds
+  // its end): a megabyte's buffer for a few kilobytes of text cost more than
+  // the reading. A file that grows meanwhile is still read whole, in pieces.
+  const std::size_t pieceSize = S_ISREG(info.st_mode) && info.st_size >= 0 &&
+                                        static_cast<std::uint64_t>(info.st_size) < kPieceSize
+                                    ? static_cast<std::size_t>(info.st_size) + 1
+                                    : kPieceSize;
+  bool ok = readSampleFile(fd, pieceSize, analysis, pieces, error);
   struct stat after {};
   if (ok && (::fstat(fd, &after) != 0 || !sameSampleFile(info, after))) {
     error = kSampleChanged;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -145,6 +147,90 @@ TEST(JsonReport, WholeDocumentReadsBackEqual) {
   EXPECT_EQ(labels.at('r'), "ㄱ");
   EXPECT_EQ(written[1].at("keys").at("labels").at('x'), "ㄱ(final)");
   EXPECT_EQ(labels.at('x'), "");
+}
+
+// The document is written as text directly; nlohmann's compact dump is the
+// independent model of that text. Every edge of string escaping (quotes,
+// backslashes, each control character, 0x7F, multi-byte UTF-8, every kind of
+// invalid sequence) and of number writing (whole doubles, exponents both
+// ways, the extremes, -0, not a number) must come out as the library writes
+// the same value, and the whole document must be its own compact dump.
+TEST(JsonReport, TextIsTheLibrarysCompactDump) {
+  using Ordered = nlohmann::ordered_json;
+  const auto dump = [](const Ordered& value) {
+    return value.dump(-1, ' ', false, Ordered::error_handler_t::replace);
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const double tiny = std::numeric_limits<double>::denorm_min();
+  const double huge = std::numeric_limits<double>::max();
+  const long long lowest = std::numeric_limits<long long>::min();
+  const long long highest = std::numeric_limits<long long>::max();
+  const struct {
+    std::string name;
+    double real;
+    Count count;
+  } cases[] = {
+      {"", 0.0, 0},
+      {"plain-3.txt", -0.0, -1},
+      {"q\"u\\o/te", 0.1, lowest},
+      {std::string("\x00\x01\x08\t\n\x0b\x0c\r\x1b\x1f\x7f", 11), 1.0 / 3, highest},
+      {"한글 ㄱ(final).txt", 1e21, Count{1} << 40},
+      {"\xF0\x9D\x84\x9E clef", 1e22, 7},
+      {"\x80 lone continuation", 1e-5, -(Count{1} << 38)},
+      {"cut \xE2\x82", 1e-7, 10},
+      {"overlong \xC0\xAF and \xE0\x80\xAF", tiny, 100},
+      {"surrogate \xED\xA0\x80", huge, 999999999999},
+      {"beyond \xF4\x90\x80\x80", 123456789012345678.0, 1},
+      {"a\xFF"
+       "b\xFE",
+       -2.5, 2},
+      {"\xE2\x82\xAC\xE2\x82\xE2\x82\xAC", nan, 3},
+      {"\xF0\x9F\x98", inf, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LayoutRecord layout;
+    layout.fileName = c.name;
+    layout.fingering = c.name;
+    layout.setType = 2;
+    LayoutFindings f;
+    f.layout = &layout;
+    f.counts.keyStrokes = c.count;
+    f.counts.sameKeyRuns[9][99] = c.count;
+    f.figures.shiftShare = c.real;
+    f.hasStrokes = true;
+    f.strokes.effort = c.real;
+    f.worstPairs.sameKey = {{'"', '\\', c.count, c.count, true}};
+    const JsonSample sample{c.name, c.count, "utf-8", c.name, c.name};
+    std::vector<ComparisonRow> rows(1);
+    rows[0].name = c.name;
+    const std::string document = jsonHead(sample, TextCounts{}, CombinationCounts{}) +
+                                 jsonLayout(f, true) + jsonLayout(f, false) + jsonTail(rows, 0);
+
+    // Each value as the library writes it.
+    EXPECT_NE(document.find("{\"fileName\":" + dump(c.name) + ","), std::string::npos);
+    EXPECT_NE(document.find(",\"fingering\":" + dump(c.name) + ","), std::string::npos);
+    EXPECT_NE(document.find("\"keyStrokes\":" + dump(c.count) + ","), std::string::npos);
+    EXPECT_NE(document.find("\"shiftShare\":" + dump(c.real) + ","), std::string::npos);
+    EXPECT_NE(document.find("\"effort\":{\"sum\":" + dump(c.real) + ","), std::string::npos);
+    EXPECT_NE(document.find("\"baseline\":" + dump(c.name) + ","), std::string::npos);
+    // The whole: the pieces join with line feeds (the only ones outside
+    // strings), and without them the document is its own compact dump.
+    std::string joined = document;
+    std::erase(joined, '\n');
+    EXPECT_EQ(dump(Ordered::parse(joined)), joined);
+  }
+  // Every byte alone in a name.
+  for (int byte = 0; byte < 256; ++byte) {
+    LayoutRecord layout;
+    layout.fileName = std::string("<") + static_cast<char>(byte) + ">";
+    LayoutFindings f;
+    f.layout = &layout;
+    EXPECT_NE(jsonLayout(f, true).find("{\"fileName\":" + dump(layout.fileName) + ","),
+              std::string::npos)
+        << byte;
+  }
 }
 
 }  // namespace
