@@ -63,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ScanState scan;
   ScanTally& tally = t.tally;
-  std::memset(tally.characterCounts.data(), 0, tally.characterCounts.size() * sizeof(Count));
-  tally.junctionCounts = {};
+  restartScanTally(tally);
   CharacterPiece characters;
   scanText(scan, reinterpret_cast<const unsigned char*>(text.data()), text.size(), tally,
            characters);
@@ -114,12 +113,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     addFirstKeystrokes(walk, state);
     const KeystrokeCounts keystrokes = keystrokeCounts(t.tables[i], state);
     FUZZ_CHECK(keystrokes == expected);
-    // The key stream's walk must count the same. Counting the pairs is a
-    // sweep of the whole pair table: when both walks counted the same pairs
-    // (the usual case), the pairs' part of the counts is the one just
-    // checked, and only the runs are the key stream walk's own.
+    // The key stream's walk must count the same. When both walks counted
+    // the same pairs (the usual case), the pairs' part of the counts is the
+    // one just checked, and only the runs are the key stream walk's own.
     KeystrokeCounts streamCounts = keystrokes;
-    if (streamState.pairCounts == state.pairCounts) {
+    if (samePairCounts(streamState, state)) {
       setRunCounts(streamState, streamCounts);
     } else {
       streamCounts = keystrokeCounts(t.tables[i], streamState);

@@ -122,10 +122,12 @@ void countCombinations(CombinationCounts& counts, int initial, int medial, int f
 void countTalliedCombinations(const ScanTally& tally, CombinationCounts& counts) {
   // Syllable codes are 0x8000..0xD3FF; the scan counted only valid ones as
   // syllables, and so does countSyllables.
+  // Only the codes the text used, in any order (sums do not care).
   const Count* tallied = tally.characterCounts.data();  // kCharacterCodes counts
-  for (std::size_t code = 0x8000; code < 0xD400; ++code) {
+  for (std::size_t i = 0; i < tally.countedCodeCount; ++i) {
+    const std::size_t code = tally.countedCodes[i];
+    if (code < 0x8000 || code >= 0xD400) continue;
     const Count n = tallied[code];
-    if (n == 0) continue;
     countSyllables(counts, static_cast<int>(code >> 10 & 31), static_cast<int>(code >> 5 & 31),
                    static_cast<int>(code & 31), n);
   }

@@ -99,6 +99,8 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
   std::uint32_t* const separators = characters.separators.data();
   std::size_t separatorCount = 0;
   Count* const counts = tally.characterCounts.data();
+  std::uint16_t* const counted = tally.countedCodes.data();
+  std::size_t countedCount = tally.countedCodeCount;
   Count* const junctions = tally.junctionCounts.data();
   std::size_t n = 0;
   unsigned previousFinal = static_cast<unsigned>(state.previousFinalCode);
@@ -106,7 +108,10 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
   // that a text mixing one- and two-byte codes costs no mispredicted branch.
   auto count = [&](unsigned code) {
     const unsigned kind = kCodeKinds.kind[code];
-    ++counts[code];
+    const Count before = counts[code];
+    counts[code] = before + 1;
+    counted[countedCount] = static_cast<std::uint16_t>(code);
+    countedCount += before == 0;
     separators[separatorCount] = static_cast<std::uint32_t>(n);
     separatorCount += (kind / kSeparator) & 1;
     out[n] = static_cast<std::uint16_t>(code);
@@ -140,6 +145,7 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
     }
   }
   if (state.stopped) state.pendingLeadByte = -1;
+  tally.countedCodeCount = countedCount;
   state.previousFinalCode = static_cast<int>(previousFinal);
   characters.count = n;
   characters.separatorCount = separatorCount;
@@ -156,8 +162,10 @@ TextCounts textCounts(const ScanTally& tally) {
     counts.signCount[sign] += n[code];
     if (sign < 10) counts.digitCount += n[code];
   }
-  for (unsigned code = 0x8000; code < kCharacterCodes; ++code) {
-    if (n[code] == 0) continue;
+  // The two-byte codes the text used, in any order (sums do not care).
+  for (std::size_t i = 0; i < tally.countedCodeCount; ++i) {
+    const unsigned code = tally.countedCodes[i];
+    if (code < 0x8000) continue;
     if (const int symbol = symbolOf(code); symbol >= 0) counts.symbolCount[symbol] += n[code];
     if (!isSyllable(code)) continue;
     counts.natnaeCount += n[code];
@@ -166,6 +174,13 @@ TextCounts textCounts(const ScanTally& tally) {
     counts.finalCount[code & 31] += n[code];
   }
   return counts;
+}
+
+void restartScanTally(ScanTally& tally) {
+  Count* const counts = tally.characterCounts.data();
+  for (std::size_t i = 0; i < tally.countedCodeCount; ++i) counts[tally.countedCodes[i]] = 0;
+  tally.countedCodeCount = 0;
+  tally.junctionCounts = {};
 }
 
 bool appendKeys(const LayoutRecord& layout, std::uint16_t code, std::string& keys, char singleQuote,
