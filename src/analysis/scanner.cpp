@@ -99,8 +99,7 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
   std::uint32_t* const separators = characters.separators.data();
   std::size_t separatorCount = 0;
   Count* const counts = tally.characterCounts.data();
-  std::uint16_t* const counted = tally.countedCodes.data();
-  std::size_t countedCount = tally.countedCodeCount;
+  std::uint8_t* const rowsCounted = tally.rowsCounted.data();
   Count* const junctions = tally.junctionCounts.data();
   std::size_t n = 0;
   unsigned previousFinal = static_cast<unsigned>(state.previousFinalCode);
@@ -108,10 +107,8 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
   // that a text mixing one- and two-byte codes costs no mispredicted branch.
   auto count = [&](unsigned code) {
     const unsigned kind = kCodeKinds.kind[code];
-    const Count before = counts[code];
-    counts[code] = before + 1;
-    counted[countedCount] = static_cast<std::uint16_t>(code);
-    countedCount += before == 0;
+    ++counts[code];
+    rowsCounted[code >> 8] = 1;
     separators[separatorCount] = static_cast<std::uint32_t>(n);
     separatorCount += (kind / kSeparator) & 1;
     out[n] = static_cast<std::uint16_t>(code);
@@ -145,7 +142,6 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
     }
   }
   if (state.stopped) state.pendingLeadByte = -1;
-  tally.countedCodeCount = countedCount;
   state.previousFinalCode = static_cast<int>(previousFinal);
   characters.count = n;
   characters.separatorCount = separatorCount;
@@ -162,24 +158,30 @@ TextCounts textCounts(const ScanTally& tally) {
     counts.signCount[sign] += n[code];
     if (sign < 10) counts.digitCount += n[code];
   }
-  // The two-byte codes the text used, in any order (sums do not care).
-  for (std::size_t i = 0; i < tally.countedCodeCount; ++i) {
-    const unsigned code = tally.countedCodes[i];
-    if (code < 0x8000) continue;
-    if (const int symbol = symbolOf(code); symbol >= 0) counts.symbolCount[symbol] += n[code];
-    if (!isSyllable(code)) continue;
-    counts.natnaeCount += n[code];
-    counts.initialCount[code >> 10 & 31] += n[code];
-    counts.medialCount[code >> 5 & 31] += n[code];
-    counts.finalCount[code & 31] += n[code];
+  // The two-byte codes, in the rows the text used.
+  for (unsigned row = 0x80; row < 0x100; ++row) {
+    if (tally.rowsCounted[row] == 0) continue;
+    for (unsigned code = row << 8; code < (row + 1) << 8; ++code) {
+      if (n[code] == 0) continue;
+      if (const int symbol = symbolOf(code); symbol >= 0) counts.symbolCount[symbol] += n[code];
+      if (!isSyllable(code)) continue;
+      counts.natnaeCount += n[code];
+      counts.initialCount[code >> 10 & 31] += n[code];
+      counts.medialCount[code >> 5 & 31] += n[code];
+      counts.finalCount[code & 31] += n[code];
+    }
   }
   return counts;
 }
 
 void restartScanTally(ScanTally& tally) {
-  Count* const counts = tally.characterCounts.data();
-  for (std::size_t i = 0; i < tally.countedCodeCount; ++i) counts[tally.countedCodes[i]] = 0;
-  tally.countedCodeCount = 0;
+  // The rows used, one memset each: a sanitizer build would otherwise check
+  // every element's store.
+  for (std::size_t row = 0; row < tally.rowsCounted.size(); ++row) {
+    if (tally.rowsCounted[row] == 0) continue;
+    std::memset(tally.characterCounts.data() + row * 256, 0, 256 * sizeof(Count));
+    tally.rowsCounted[row] = 0;
+  }
   tally.junctionCounts = {};
 }
 

@@ -37,12 +37,11 @@ struct ScanState {
 struct ScanTally {
   // By character code, every character read (also those that type nothing).
   std::vector<Count> characterCounts = std::vector<Count>(kCharacterCodes);
-  // The codes counted so far, each once, in the order first met (the first
-  // `countedCodeCount`). A text uses a few thousand codes at most, so what
-  // reads the counts, and a restart, visits these instead of all 65,536.
-  // (At most 127 one-byte and 32,768 two-byte codes can be met.)
-  std::vector<std::uint16_t> countedCodes = std::vector<std::uint16_t>(kCharacterCodes);
-  std::size_t countedCodeCount = 0;
+  // By the high byte of the code (0 for one-byte codes): whether a code of
+  // that row of 256 was counted. A text meets a few dozen rows, so what
+  // reads the counts, and a restart, visits these rows instead of all
+  // 65,536 codes.
+  std::array<std::uint8_t, 256> rowsCounted{};
   // Syllables by the final code of the syllable right before them and their
   // own initial code; a syllable after anything else counts in row 0, and
   // the last cell counts the characters that are no syllable.
