@@ -25,9 +25,7 @@ inline void restartSampleAnalysis(SampleAnalysis& analysis) {
   analysis.looksLikeUtf16 = false;
   analysis.mode = TextModeState{};
   analysis.scan = ScanState{};
-  std::vector<Count>& characters = analysis.tally->characterCounts;
-  std::memset(characters.data(), 0, characters.size() * sizeof(Count));  // one check, not 65,536
-  analysis.tally->junctionCounts = {};
+  restartScanTally(*analysis.tally);
   restartTokens(*analysis.tokens, analysis.tokenState);
   analysis.textCounts = TextCounts{};
   *analysis.combinations = CombinationCounts{};

@@ -122,12 +122,16 @@ void countCombinations(CombinationCounts& counts, int initial, int medial, int f
 void countTalliedCombinations(const ScanTally& tally, CombinationCounts& counts) {
   // Syllable codes are 0x8000..0xD3FF; the scan counted only valid ones as
   // syllables, and so does countSyllables.
+  // Only the rows of codes the text used.
   const Count* tallied = tally.characterCounts.data();  // kCharacterCodes counts
-  for (std::size_t code = 0x8000; code < 0xD400; ++code) {
-    const Count n = tallied[code];
-    if (n == 0) continue;
-    countSyllables(counts, static_cast<int>(code >> 10 & 31), static_cast<int>(code >> 5 & 31),
-                   static_cast<int>(code & 31), n);
+  for (std::size_t row = 0x80; row < 0xD4; ++row) {
+    if (tally.rowsCounted[row] == 0) continue;
+    for (std::size_t code = row << 8; code < (row + 1) << 8; ++code) {
+      const Count n = tallied[code];
+      if (n == 0) continue;
+      countSyllables(counts, static_cast<int>(code >> 10 & 31), static_cast<int>(code >> 5 & 31),
+                     static_cast<int>(code & 31), n);
+    }
   }
   for (std::size_t cell = 0; cell < kJunctionCells; ++cell) {
     const Count n = tally.junctionCounts[cell];

@@ -99,6 +99,7 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
   std::uint32_t* const separators = characters.separators.data();
   std::size_t separatorCount = 0;
   Count* const counts = tally.characterCounts.data();
+  std::uint8_t* const rowsCounted = tally.rowsCounted.data();
   Count* const junctions = tally.junctionCounts.data();
   std::size_t n = 0;
   unsigned previousFinal = static_cast<unsigned>(state.previousFinalCode);
@@ -107,6 +108,7 @@ void scanText(ScanState& state, const unsigned char* text, std::size_t length, S
   auto count = [&](unsigned code) {
     const unsigned kind = kCodeKinds.kind[code];
     ++counts[code];
+    rowsCounted[code >> 8] = 1;
     separators[separatorCount] = static_cast<std::uint32_t>(n);
     separatorCount += (kind / kSeparator) & 1;
     out[n] = static_cast<std::uint16_t>(code);
@@ -156,16 +158,31 @@ TextCounts textCounts(const ScanTally& tally) {
     counts.signCount[sign] += n[code];
     if (sign < 10) counts.digitCount += n[code];
   }
-  for (unsigned code = 0x8000; code < kCharacterCodes; ++code) {
-    if (n[code] == 0) continue;
-    if (const int symbol = symbolOf(code); symbol >= 0) counts.symbolCount[symbol] += n[code];
-    if (!isSyllable(code)) continue;
-    counts.natnaeCount += n[code];
-    counts.initialCount[code >> 10 & 31] += n[code];
-    counts.medialCount[code >> 5 & 31] += n[code];
-    counts.finalCount[code & 31] += n[code];
+  // The two-byte codes, in the rows the text used.
+  for (unsigned row = 0x80; row < 0x100; ++row) {
+    if (tally.rowsCounted[row] == 0) continue;
+    for (unsigned code = row << 8; code < (row + 1) << 8; ++code) {
+      if (n[code] == 0) continue;
+      if (const int symbol = symbolOf(code); symbol >= 0) counts.symbolCount[symbol] += n[code];
+      if (!isSyllable(code)) continue;
+      counts.natnaeCount += n[code];
+      counts.initialCount[code >> 10 & 31] += n[code];
+      counts.medialCount[code >> 5 & 31] += n[code];
+      counts.finalCount[code & 31] += n[code];
+    }
   }
   return counts;
+}
+
+void restartScanTally(ScanTally& tally) {
+  // The rows used, one memset each: a sanitizer build would otherwise check
+  // every element's store.
+  for (std::size_t row = 0; row < tally.rowsCounted.size(); ++row) {
+    if (tally.rowsCounted[row] == 0) continue;
+    std::memset(tally.characterCounts.data() + row * 256, 0, 256 * sizeof(Count));
+    tally.rowsCounted[row] = 0;
+  }
+  tally.junctionCounts = {};
 }
 
 bool appendKeys(const LayoutRecord& layout, std::uint16_t code, std::string& keys, char singleQuote,

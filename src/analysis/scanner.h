@@ -37,11 +37,19 @@ struct ScanState {
 struct ScanTally {
   // By character code, every character read (also those that type nothing).
   std::vector<Count> characterCounts = std::vector<Count>(kCharacterCodes);
+  // By the high byte of the code (0 for one-byte codes): whether a code of
+  // that row of 256 was counted. A text meets a few dozen rows, so what
+  // reads the counts, and a restart, visits these rows instead of all
+  // 65,536 codes.
+  std::array<std::uint8_t, 256> rowsCounted{};
   // Syllables by the final code of the syllable right before them and their
   // own initial code; a syllable after anything else counts in row 0, and
   // the last cell counts the characters that are no syllable.
   std::array<Count, kJunctionCells> junctionCounts{};
 };
+
+// Empties the tally for another text, keeping its memory.
+void restartScanTally(ScanTally& tally);
 
 // The characters of one piece that type something (spaces, line feeds,
 // digits and signs, symbols, syllables), as character codes, and where among

@@ -166,7 +166,10 @@ void restartTokens(TokenDictionary& d, TokenState& state) {
       }
     }
   }
-  std::fill(d.seenOnce.begin(), d.seenOnce.end(), 0);
+  // One memset: a sanitizer build would otherwise check every word's store.
+  if (!d.seenOnce.empty()) {
+    std::memset(d.seenOnce.data(), 0, d.seenOnce.size() * sizeof(std::uint64_t));
+  }
   std::fill(d.tokenCounts.begin(), d.tokenCounts.begin() + d.count, 0);
   d.count = 0;
   d.characterTokens = 0;

@@ -177,11 +177,40 @@ EvaluationTables makeEvaluationTables(const KeyTable& keys) {
   return tables;
 }
 
+bool samePairCounts(const EvaluationState& a, const EvaluationState& b) {
+  if (a.pairCounts.size() != b.pairCounts.size() || a.pairRows != b.pairRows) return false;
+  if (a.pairCounts.size() != kKeyPairs) return a.pairCounts == b.pairCounts;
+  bool same = true;
+  forEachPairRow(a.pairRows, [&](int row) {
+    const std::size_t at = static_cast<std::size_t>(row) * 256;
+    same = same && std::memcmp(a.pairCounts.data() + at, b.pairCounts.data() + at,
+                               256 * sizeof(Count)) == 0;
+  });
+  return same;
+}
+
+bool EvaluationState::operator==(const EvaluationState& other) const {
+  return previous == other.previous && leftRunLength == other.leftRunLength &&
+         rightRunLength == other.rightRunLength && leftSameFingerRun == other.leftSameFingerRun &&
+         rightSameFingerRun == other.rightSameFingerRun && leftRunFinger == other.leftRunFinger &&
+         rightRunFinger == other.rightRunFinger && sameKeyRepeat == other.sameKeyRepeat &&
+         sameKeyFinger == other.sameKeyFinger && endedOneHandRuns == other.endedOneHandRuns &&
+         endedSameFingerRuns == other.endedSameFingerRuns &&
+         endedSameKeyRuns == other.endedSameKeyRuns && samePairCounts(*this, other);
+}
+
 void restartEvaluation(EvaluationState& state) {
   std::vector<Count> pairCounts = std::move(state.pairCounts);
-  // One memset (an empty table has nothing to clear): a sanitizer build would
-  // otherwise check every element's store.
-  if (!pairCounts.empty()) std::memset(pairCounts.data(), 0, pairCounts.size() * sizeof(Count));
+  // Only the rows that hold a count, one memset each (a table that is not
+  // whole, such as one moved away, is cleared whole): a sanitizer build
+  // would otherwise check every element's store.
+  if (pairCounts.size() == kKeyPairs) {
+    forEachPairRow(state.pairRows, [&pairCounts](int row) {
+      std::memset(pairCounts.data() + static_cast<std::size_t>(row) * 256, 0, 256 * sizeof(Count));
+    });
+  } else if (!pairCounts.empty()) {
+    std::memset(pairCounts.data(), 0, pairCounts.size() * sizeof(Count));
+  }
   state = EvaluationState{.pairCounts = std::move(pairCounts)};
 }
 
@@ -225,6 +254,9 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
   };
   constexpr std::uint8_t kFingerFlags = kLeftSameFinger | kRightSameFinger | kSameKey;
   static_assert(kRunBuckets <= kNoRun);
+  // The rows counted in, marked with one store per keystroke and folded into
+  // the state's row bits at the end.
+  std::uint8_t rowCounted[kNoKey + 1] = {};
 
   for (std::size_t chunk = 0; chunk < length; chunk += kChunk) {
     const std::size_t chunkEnd = std::min(length, chunk + kChunk);
@@ -241,6 +273,7 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
         continue;
       }
       ++pairs[pair];
+      rowCounted[previous] = 1;
       previous = current;
 
       const unsigned leftOn = flags & kLeftRunGoesOn;
@@ -280,6 +313,9 @@ void evaluateKeys(const EvaluationTables& tables, EvaluationState& state, const 
     sortRunEnds(leftEnds, leftEnded, 0);
     sortRunEnds(rightEnds, rightEnded, 1);
   }
+  for (int row = 0; row <= kNoKey; ++row) {
+    if (rowCounted[row] != 0) markPairRow(state.pairRows, row);
+  }
   state.previous = previous;
   state.leftRunLength = leftRun;
   state.rightRunLength = rightRun;
@@ -300,7 +336,13 @@ KeystrokeCounts keyPairKeystrokeCounts(const KeyTable& keys, const std::vector<C
 }
 
 KeystrokeCounts keystrokeCounts(const EvaluationTables& tables, const EvaluationState& state) {
-  KeystrokeCounts c = keyPairKeystrokeCounts(tables.keys, state.pairCounts);
+  KeystrokeCounts c;
+  // (A table moved away, or not yet made, holds no pairs.)
+  if (state.pairCounts.size() == kKeyPairs) {
+    forEachTypedPair(state.pairCounts, state.pairRows, [&](int previous, int current, Count n) {
+      countKeyPair(tables.keys, previous, current, n, c);
+    });
+  }
   setRunCounts(state, c);
   return c;
 }

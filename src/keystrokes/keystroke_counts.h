@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -74,6 +75,24 @@ struct EvaluationTables {
 
 EvaluationTables makeEvaluationTables(const KeyTable& keys);
 
+// One bit per row of a pair table (by the keystroke before, kNoKey
+// included): the rows that hold a count.
+using PairRows = std::array<std::uint64_t, (kNoKey + 64) / 64>;
+
+inline void markPairRow(PairRows& rows, int row) {
+  rows[static_cast<unsigned>(row) / 64] |= std::uint64_t{1} << (static_cast<unsigned>(row) % 64);
+}
+
+// Calls `visit(row)` for every row marked in `rows`, in increasing order.
+template <typename Visit>
+void forEachPairRow(const PairRows& rows, Visit visit) {
+  for (std::size_t word = 0; word < rows.size(); ++word) {
+    for (std::uint64_t bits = rows[word]; bits != 0; bits &= bits - 1) {
+      visit(static_cast<int>(word * 64 + static_cast<unsigned>(std::countr_zero(bits))));
+    }
+  }
+}
+
 // Everything the walk carries from one keystroke to the next, so that a key
 // stream evaluated in pieces counts exactly as the stream evaluated whole.
 struct EvaluationState {
@@ -84,13 +103,24 @@ struct EvaluationState {
   Count sameKeyRepeat = 0;
   int sameKeyFinger = 0;
   std::vector<Count> pairCounts = std::vector<Count>(kKeyPairs);
+  // The rows of pairCounts that hold a count; every other row is zero. Most
+  // texts put keystrokes after a few dozen keys only, so a restart, a sweep
+  // or a comparison of the table visits these rows instead of all 257.
+  // Whatever adds to pairCounts marks the row.
+  PairRows pairRows{};
   // Runs already ended, in the buckets of KeystrokeCounts.
   std::array<std::array<Count, kRunBuckets>, 2> endedOneHandRuns{};
   std::array<std::array<Count, kRunBuckets>, kFingerSlots> endedSameFingerRuns{};
   std::array<std::array<Count, kRunBuckets>, kFingerSlots> endedSameKeyRuns{};
 
-  bool operator==(const EvaluationState&) const = default;
+  // Equal walks: the same runs, and the same pair counts (compared in the
+  // marked rows only, the rest being zero on both sides).
+  bool operator==(const EvaluationState& other) const;
 };
+
+// Whether two states hold the same pair counts (their marked rows alike and
+// equal). Tables of different sizes differ.
+bool samePairCounts(const EvaluationState& a, const EvaluationState& b);
 
 // Empties `state` for a new walk, keeping its memory.
 void restartEvaluation(EvaluationState& state);
@@ -128,6 +158,17 @@ void forEachTypedPair(std::span<const Count> pairCounts, Visit visit) {
       if (row[current] != 0) visit(previous, current, row[current]);
     }
   }
+}
+
+// The same, visiting only the rows marked in `rows` (the others must be zero).
+template <typename Visit>
+void forEachTypedPair(std::span<const Count> pairCounts, const PairRows& rows, Visit visit) {
+  forEachPairRow(rows, [&](int previous) {
+    const Count* row = pairCounts.data() + static_cast<std::size_t>(previous) * 256;
+    for (int current = 0; current < 256; ++current) {
+      if (row[current] != 0) visit(previous, current, row[current]);
+    }
+  });
 }
 
 // The counts of a whole table of pair counts (index previous * 256 + current,

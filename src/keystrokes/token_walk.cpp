@@ -74,8 +74,11 @@ struct Rest {
 Rest walkRest(const EvaluationTables& tables, std::string_view keys, EvaluationState* inside,
               Count weight) {
   Rest rest;
-  const auto byte = [&keys](std::size_t p) { return static_cast<unsigned char>(keys[p]); };
-  int previous = byte(0) == kUntreatedMarker ? kNoKey : byte(0);
+  // Plain pointers: this runs once per key of every token learnt, and a
+  // checked build would check each read.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(keys.data());
+  const KeyTransition* transitions = tables.transitions.data();
+  int previous = bytes[0] == kUntreatedMarker ? kNoKey : bytes[0];
   auto handEnded = [&](int hand) {
     return [inside, weight, hand](Count length, int) {
       if (inside) inside->endedOneHandRuns[hand][bucket(length - 1)] += weight;
@@ -88,14 +91,17 @@ Rest walkRest(const EvaluationTables& tables, std::string_view keys, EvaluationS
     if (inside) inside->endedSameKeyRuns[finger][bucket(length)] += weight;
   };
   for (std::size_t p = 1; p < keys.size(); ++p) {
-    const int current = byte(p);
+    const int current = bytes[p];
     const std::size_t pair = static_cast<std::size_t>(previous) * 256 + current;
-    const KeyTransition& t = tables.transitions[pair];
+    const KeyTransition& t = transitions[pair];
     if (t.flags & kNoStroke) {
       if (current == kUntreatedMarker) previous = kNoKey;
       continue;
     }
-    if (inside) inside->pairCounts[pair] += weight;
+    if (inside) {
+      inside->pairCounts[pair] += weight;
+      markPairRow(inside->pairRows, previous);
+    }
     previous = current;
     rest.strokes = true;
     rest.fingers = rest.fingers || (t.flags & (kLeftSameFinger | kRightSameFinger | kSameKey));
@@ -232,6 +238,7 @@ void addToken(TokenWalk& walk, const EvaluationTables& tables, std::string_view 
   const Rest rest = walkRest(tables, keys, nullptr, 0);
   t.first = firstNumberOf(walk, tables, static_cast<unsigned char>(keys[0]));
   t.lastRow = lastRowOf(walk, tables, static_cast<unsigned>(rest.last));
+  markPairRow(walk.rowsUsed, walk.lastNumber[static_cast<unsigned>(rest.last)]);
   t.flags = 0;
   // Lengths beyond kRunBuckets count alike, so the halves hold at most 255.
   t.runsGrow = saturatedByte(rest.leftHand.grow) | saturatedByte(rest.rightHand.grow) << 16;
@@ -333,6 +340,7 @@ void walkTokens(TokenWalk& walk, const EvaluationTables& tables, EvaluationState
                 const std::uint16_t* tokens, std::size_t count) {
   // (Numbering the key before may lay the tables out anew: first.)
   std::size_t previousRow = lastRowOf(walk, tables, static_cast<unsigned>(state.previous));
+  markPairRow(walk.rowsUsed, walk.lastNumber[static_cast<unsigned>(state.previous)]);
   const TokenStrokes* summaries = walk.tokens.data();
   const std::uint8_t* steps = walk.steps.data();
   Count* pairs = walk.pairs.data();
@@ -431,25 +439,33 @@ void addKeystrokesInside(const EvaluationTables& tables, std::string_view keys, 
 
 void addFirstKeystrokes(TokenWalk& walk, EvaluationState& state) {
   // Plain pointers: the table has a cell for every key the walk learnt
-  // before every other, most of them never taken.
+  // before every other, most of them never taken. Only the rows used can
+  // hold a count; they stay marked, since the known tokens may be walked again.
   Count* pairs = state.pairCounts.data();
-  for (std::size_t row = 0; row < walk.lastKeys.size(); ++row) {
-    Count* walked = walk.pairs.data() + row * walk.width;
-    Count* counted = pairs + std::size_t{walk.lastKeys[row]} * 256;
+  forEachPairRow(walk.rowsUsed, [&](int row) {
+    Count* walked = walk.pairs.data() + static_cast<std::size_t>(row) * walk.width;
+    const int key = walk.lastKeys[static_cast<std::size_t>(row)];
+    Count* counted = pairs + static_cast<std::size_t>(key) * 256;
     for (std::size_t first = 0; first < walk.firstKeys.size(); ++first) {
       if (walked[first] == 0) continue;
       counted[walk.firstKeys[first]] += walked[first];
       walked[first] = 0;
+      markPairRow(state.pairRows, key);
     }
-  }
+  });
 }
 
 void restartTokenWalk(TokenWalk& walk) {
   walk.tokens.clear();
   walk.fingerRunsIndex.clear();
   walk.fingerRunsInside.resize(1);
-  // One memset: a sanitizer build would otherwise check every element's store.
-  if (!walk.pairs.empty()) std::memset(walk.pairs.data(), 0, walk.pairs.size() * sizeof(Count));
+  // The rows used, one memset each: a sanitizer build would otherwise check
+  // every element's store.
+  forEachPairRow(walk.rowsUsed, [&walk](int row) {
+    std::memset(walk.pairs.data() + static_cast<std::size_t>(row) * walk.width, 0,
+                walk.width * sizeof(Count));
+  });
+  walk.rowsUsed = {};
 }
 
 void releaseTokens(TokenWalk& walk) {

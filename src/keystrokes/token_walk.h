@@ -83,6 +83,11 @@ struct TokenWalk {
   // bits below), and how often it was taken.
   std::vector<std::uint8_t> steps;
   std::vector<Count> pairs;
+  // By row number (of lastKeys): the rows of `pairs` the walk may have
+  // counted in, those of the keys the known tokens leave behind and of the
+  // keys walks began after. Every other row is zero, so the end of a walk
+  // and a restart visit only these.
+  PairRows rowsUsed{};
 };
 // A keystroke that counts (not a repeated space or line feed, nor a marker),
 // ends the left or the right one-hand run, or is a same-finger or same-key
