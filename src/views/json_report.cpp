@@ -75,10 +75,11 @@ struct JsonText {
     out += "null";
     comma = true;
   }
-  // Valid UTF-8 is written as it is, with '"', '\\' and control characters
-  // escaped; a string that is not valid UTF-8 gets U+FFFD for its bad bytes
-  // (see withExactBytes for its exact bytes). Both rare cases go through the
-  // library's dump, whose replacement rules the documents have always had.
+  // A string of valid UTF-8 with nothing to escape is copied as it is. One
+  // with a '"', '\\' or control character, or one that is not valid UTF-8
+  // (U+FFFD for its bad bytes; withExactBytes adds them exactly), goes
+  // through the library's dump: both are rare, and the documents keep the
+  // escapes and replacement rules they have always had.
   void value(std::string_view text) {
     separate();
     comma = true;
