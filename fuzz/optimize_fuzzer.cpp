@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!standIns) return 0;
 
   // Empty tables: countSymbols hands over the ones it counted.
-  SymbolCounts symbols{.pairs = {}, .skipPairs = {}};
+  SymbolCounts symbols{.pairs = {}, .skipPairs = {}, .triples = {}};
   FUZZ_CHECK(countSymbols(sample.path, SampleEncoding::johab, start, standIns, symbols, error));
   PermutationScorer scorer;
   FUZZ_CHECK(makePermutationScorer(keys, board != nullptr ? &strokeBoard : nullptr, symbols, moves,

@@ -199,6 +199,42 @@ KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const KeyTable& ke
   return ids;
 }
 
+KeyTripleStrokes keyTripleStrokes(const StrokeTables& tables, int a, int b, int c) {
+  KeyTripleStrokes out;
+  int beforeLast = kBreakId, last = kBreakId, heldShift = 0;
+  const auto stroke = [&](int id, bool counted) {
+    if (counted && beforeLast != kBreakId && last != kBreakId) {
+      ++out.triples;
+      const auto finger = [&tables](int s) {
+        return tables.board.keys[static_cast<std::size_t>(s)].finger;
+      };
+      const unsigned bits = classifyFingerTriple(finger(beforeLast), finger(last), finger(id));
+      out.redirect += (bits & kRedirect) != 0;
+      out.badRedirect += (bits & kBadRedirect) != 0;
+    }
+    beforeLast = last;
+    last = id;
+  };
+  const int bytes[] = {a, b, c};
+  for (int i = 0; i < 3; ++i) {
+    const int byte = bytes[i];
+    const bool counted = i == 2;
+    if (byte == kNoKey) {
+      beforeLast = last = kBreakId;
+      heldShift = 0;
+      continue;
+    }
+    // As strokeByte: a Shift press unless the byte before held the same Shift.
+    const ByteStrokes& k = tables.bytes[static_cast<std::size_t>(byte)];
+    if (k.shiftHand != 0 && k.shiftHand != heldShift) {
+      stroke(k.shiftHand < 0 ? kLeftShiftKey : kRightShiftKey, counted);
+    }
+    stroke(k.id, counted);
+    heldShift = k.shiftHand;
+  }
+  return out;
+}
+
 void releaseStrokeTokens(StrokeWalk& walk) {
   walk.heads.clear();
   walk.heads.shrink_to_fit();

@@ -89,6 +89,15 @@ struct KeyPairStrokeIds {
 KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const KeyTable& keys, int previous,
                                   int current);
 
+// The triples of strokes that end in the strokes of key byte `c`, typed
+// after `b` and, before that, `a` (kNoKey for a break; no byte between them
+// collapsed): whatever came before `a` changes none of them, so a stream's
+// triples are the sum of this over its byte triples.
+struct KeyTripleStrokes {
+  int triples = 0, redirect = 0, badRedirect = 0;
+};
+KeyTripleStrokes keyTripleStrokes(const StrokeTables& tables, int a, int b, int c);
+
 // The walk of tokens counts no pairs: they are the keystroke walk's pairs of
 // key bytes (`pairCounts`, index previous * 256 + current), as strokes.
 void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,

@@ -132,6 +132,9 @@ std::array<double, kObjectiveTerms> objectiveFigures(const ObjectiveCounts& o) {
   f[kLateralTerm] = ratio(static_cast<double>(o.lateral), pairs);
   f[kEffortTerm] = ratio(static_cast<double>(o.effortUnits) / kStrokeUnitsPerOne,
                          static_cast<double>(o.strokes));
+  const double triples = static_cast<double>(o.strokeTriples);
+  f[kRedirectTerm] = ratio(static_cast<double>(o.redirect), triples);
+  f[kBadRedirectTerm] = ratio(static_cast<double>(o.badRedirect), triples);
   return f;
 }
 
@@ -158,10 +161,6 @@ bool parseObjectiveWeights(std::string_view text, ObjectiveWeights& weights, std
     }
     const std::string_view name = item.substr(0, equals);
     const std::string value(item.substr(equals + 1));
-    if (name == "redirect" || name == "bad-redirect") {
-      return fail("weight " + std::string(name) +
-                  ": triple figures are not in the objective (see the README)");
-    }
     int term = 0;
     while (term < kObjectiveTerms && kObjectiveTermNames[term] != name) ++term;
     if (term == kObjectiveTerms) return fail("unknown weight '" + std::string(name) + "'");

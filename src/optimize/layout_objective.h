@@ -28,6 +28,11 @@
 //   lateral       adjacent fingers two key widths or more apart
 //   effort        the board's effort per stroke
 //
+// The triple figures are shares of the sequence's triples:
+//
+//   redirect      one-hand triples that change direction, no finger twice
+//   bad-redirect  redirects without an index-finger stroke
+//
 // The figures are worked out from exact counts only, so a candidate scored
 // from pair counts and the same layout evaluated in full score the same.
 // Efforts and distances are counted in millionths (of an effort unit, of a
@@ -62,6 +67,8 @@ enum ObjectiveTerm {
   kScissorTerm,
   kLateralTerm,
   kEffortTerm,
+  kRedirectTerm,
+  kBadRedirectTerm,
   kObjectiveTerms
 };
 
@@ -69,16 +76,16 @@ enum ObjectiveTerm {
 inline constexpr int kFirstStrokeTerm = kAlternationTerm;
 
 inline constexpr std::array<std::string_view, kObjectiveTerms> kObjectiveTermNames = {
-    "keystrokes",   "shift",   "same-finger", "same-key", "skipgram", "finger-load",
-    "hand-balance", "rows",    "alternation", "roll-in",  "roll-out", "same-finger-distance",
-    "scissor",      "lateral", "effort"};
+    "keystrokes",   "shift",   "same-finger", "same-key", "skipgram",    "finger-load",
+    "hand-balance", "rows",    "alternation", "roll-in",  "roll-out",    "same-finger-distance",
+    "scissor",      "lateral", "effort",      "redirect", "bad-redirect"};
 
 using ObjectiveWeights = std::array<double, kObjectiveTerms>;
 
 // The default weights: the cost of each event against one plain keystroke
 // (the README explains each).
-inline constexpr ObjectiveWeights kDefaultWeights = {0.1, 1.0, 6.0,  0.5, 2.0, 1.0, 0.5, 0.5,
-                                                     0.5, 0.0, 0.25, 1.0, 1.0, 1.0, 0.5};
+inline constexpr ObjectiveWeights kDefaultWeights = {0.1, 1.0,  6.0, 0.5, 2.0, 1.0, 0.5, 0.5, 0.5,
+                                                     0.0, 0.25, 1.0, 1.0, 1.0, 0.5, 0.0, 0.0};
 
 // The comfort band of each finger slot: its largest share of the eight
 // fingers' strokes that costs nothing (thumb slots unused).
@@ -102,6 +109,8 @@ struct ObjectiveCounts {
   Count alternation = 0, rollIn = 0, rollOut = 0, scissor = 0, lateral = 0;
   Count distanceUnits = 0;  // same-finger pairs' distances, in millionths of a key width
   Count effortUnits = 0;    // the strokes' effort, in millionths
+  Count strokeTriples = 0;  // its triples (none across a break)
+  Count redirect = 0, badRedirect = 0;
 
   bool operator==(const ObjectiveCounts&) const = default;
 };
@@ -143,8 +152,7 @@ std::array<double, kObjectiveTerms> objectiveFigures(const ObjectiveCounts& coun
 double objectiveScore(const ObjectiveCounts& counts, const ObjectiveWeights& weights);
 
 // Reads "name=value,..." over `weights`. False, with `error` naming the first
-// bad item (unknown name, value not a number, negative, infinite or NaN; the
-// triple figures redirect and bad-redirect, which the objective leaves out).
+// bad item (unknown name, value not a number, negative, infinite or NaN).
 bool parseObjectiveWeights(std::string_view text, ObjectiveWeights& weights, std::string& error);
 
 // "keystrokes=0.1,shift=1,...": weights as --weights reads them.

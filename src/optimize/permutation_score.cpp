@@ -184,6 +184,122 @@ void swapColumns(std::vector<double>& m, int stride, int rows, int x, int y) {
   }
 }
 
+// The triple tables of `s` (its slots made), and the start's triple counts.
+bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
+                      const ObjectiveWeights& weights, PermutationScorer& s, ObjectiveCounts& start,
+                      std::string& error) {
+  PermutationScorer::TripleTables& t = s.triples;
+  // Classes: the break, then one per finger code and Shift hand met.
+  std::array<int, kFingerCodes * 3> classOf;
+  classOf.fill(-1);
+  std::vector<int> representative = {kNoKey};
+  t.slotClass.assign(static_cast<std::size_t>(s.slots), 0);
+  for (int slot = 1; slot < s.slots; ++slot) {
+    const ByteStrokes& k = strokes.bytes[static_cast<std::size_t>(s.slotByte[slot])];
+    const int tag = strokes.fingerCodes[k.id] * 3 + k.shiftHand + 1;
+    if (classOf[tag] < 0) {
+      classOf[tag] = static_cast<int>(representative.size());
+      representative.push_back(s.slotByte[slot]);
+    }
+    t.slotClass[slot] = static_cast<std::uint8_t>(classOf[tag]);
+  }
+  t.classes = static_cast<int>(representative.size());
+  for (const int a : representative) {
+    for (const int b : representative) {
+      for (const int c : representative) {
+        t.byClasses.push_back(c == kNoKey ? KeyTripleStrokes{}
+                                          : keyTripleStrokes(strokes, a, b, c));
+      }
+    }
+  }
+  std::vector<std::vector<std::uint32_t>> lists(static_cast<std::size_t>(s.slots));
+  for (const KeyTriple& k : counts.triples) {
+    std::array<std::uint16_t, 3> slots{};
+    const int symbols[] = {k.first, k.second, k.third};
+    for (int i = 0; i < 3; ++i) {
+      const int slot = symbols[i] == kNoKey ? 0 : s.symbolSlot[symbols[i]];
+      if (slot < 0) {
+        error = "a key triple holds a keystroke without a slot";
+        return false;
+      }
+      slots[i] = static_cast<std::uint16_t>(slot);
+    }
+    const auto index = static_cast<std::uint32_t>(t.slots.size());
+    t.slots.push_back(slots);
+    t.counts.push_back(k.count);
+    for (int i = 0; i < 3; ++i) {
+      // Slot 0 never moves; a slot twice in a triple lists it once.
+      if (slots[i] == 0 || (i > 0 && slots[i] == slots[0]) || (i > 1 && slots[i] == slots[1])) {
+        continue;
+      }
+      lists[slots[i]].push_back(index);
+    }
+    const KeyTripleStrokes& f =
+        t.byClasses[(static_cast<std::size_t>(t.slotClass[slots[0]]) * t.classes +
+                     t.slotClass[slots[1]]) *
+                        t.classes +
+                    t.slotClass[slots[2]]];
+    start.strokeTriples += k.count * f.triples;
+    start.redirect += k.count * f.redirect;
+    start.badRedirect += k.count * f.badRedirect;
+  }
+  for (const std::vector<std::uint32_t>& list : lists) {
+    t.listStart.push_back(static_cast<std::uint32_t>(t.list.size()));
+    t.list.insert(t.list.end(), list.begin(), list.end());
+  }
+  t.listStart.push_back(static_cast<std::uint32_t>(t.list.size()));
+  t.scored = weights[kRedirectTerm] > 0 || weights[kBadRedirectTerm] > 0;
+  return true;
+}
+
+// Adds to `counts` how the triple figures change with swap `swap`: every
+// triple holding a key that moves to a slot of another class, once.
+void addTripleChange(const PermutationScorer& s, const ScorerState& state, int swap,
+                     ObjectiveCounts& counts) {
+  const PermutationScorer::TripleTables& t = s.triples;
+  if (t.slots.empty()) return;
+  const auto& slots = s.swapSlots[swap];
+  std::array<int, 4> content{};
+  std::array<std::uint8_t, 4> after{};
+  int changing = 0;
+  for (int i = 0; i < s.swapSlotCount[swap]; ++i) {
+    const int c = state.occupant[slots[i]];
+    const std::uint8_t to = t.slotClass[slots[i ^ 1]];
+    if (to == state.tripleClass[c]) continue;
+    content[changing] = c;
+    after[changing++] = to;
+  }
+  if (changing == 0) return;
+  const std::size_t k = static_cast<std::size_t>(t.classes);
+  Count triples = 0, redirect = 0, badRedirect = 0;
+  for (int i = 0; i < changing; ++i) {
+    const std::uint32_t* end = t.list.data() + t.listStart[content[i] + 1];
+    for (const std::uint32_t* p = t.list.data() + t.listStart[content[i]]; p != end; ++p) {
+      const std::array<std::uint16_t, 3>& slot = t.slots[*p];
+      std::array<std::size_t, 3> was{}, now{};
+      bool counted = false;  // under an earlier moved key
+      for (int j = 0; j < 3; ++j) {
+        was[j] = now[j] = state.tripleClass[slot[j]];
+        for (int m = 0; m < changing; ++m) {
+          if (slot[j] != content[m]) continue;
+          now[j] = after[m];
+          counted = counted || m < i;
+        }
+      }
+      if (counted) continue;
+      const KeyTripleStrokes& before = t.byClasses[(was[0] * k + was[1]) * k + was[2]];
+      const KeyTripleStrokes& later = t.byClasses[(now[0] * k + now[1]) * k + now[2]];
+      const Count n = t.counts[*p];
+      triples += n * (later.triples - before.triples);
+      redirect += n * (later.redirect - before.redirect);
+      badRedirect += n * (later.badRedirect - before.badRedirect);
+    }
+  }
+  counts.strokeTriples += triples;
+  counts.redirect += redirect;
+  counts.badRedirect += badRedirect;
+}
+
 }  // namespace
 
 KeyPermutation identityPermutation() {
@@ -247,7 +363,17 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
   const KeystrokeCounts keystrokes = keyPairKeystrokeCounts(keys, pairs);
   const Count skipgrams = sameFingerSkipgrams(keys, permutedSkipPairs(counts, sigma));
   ObjectiveCounts o = objectiveCounts(keystrokes, skipgrams, counts.syllables);
-  if (board != nullptr) addKeyPairStrokeCounts(*board, keys, pairs, o);
+  if (board != nullptr) {
+    addKeyPairStrokeCounts(*board, keys, pairs, o);
+    for (const KeyTriple& t : counts.triples) {
+      const KeyTripleStrokes k =
+          keyTripleStrokes(board->tables, symbolByte(counts, sigma, t.first),
+                           symbolByte(counts, sigma, t.second), symbolByte(counts, sigma, t.third));
+      o.strokeTriples += t.count * k.triples;
+      o.redirect += t.count * k.redirect;
+      o.badRedirect += t.count * k.badRedirect;
+    }
+  }
   return o;
 }
 
@@ -615,6 +741,9 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       }
     }
   }
+  if (board != nullptr && !makeTripleTables(board->tables, counts, weights, s, start, error)) {
+    return false;
+  }
   if (!(start == permutedObjectiveCounts(keys, counts, identityPermutation(), board))) {
     error = "slot tables disagree with the pair counts";
     return false;
@@ -773,6 +902,7 @@ ScorerState startScorerState(const PermutationScorer& s) {
   state.occupant.resize(s.slots);
   std::iota(state.occupant.begin(), state.occupant.end(), 0);
   state.displaced.assign(kPhysicalKeys, 0);
+  state.tripleClass = s.triples.slotClass;
   state.counts = s.startCounts;
   state.score = objectiveScore(state.counts, s.weights);
   return state;
@@ -846,6 +976,7 @@ double swapScore(const PermutationScorer& s, const ScorerState& state, int swap,
     const Count strokes = exactCount(state.strokes[slots[i]] - state.strokes[slots[i + 1]]);
     if (strokes != 0) addCounts(counts, s.unigramChange[swap * 2 + i / 2], strokes);
   }
+  if (s.triples.scored) addTripleChange(s, state, swap, counts);
   return objectiveScore(counts, s.weights);
 }
 
@@ -877,6 +1008,9 @@ int movedKeysAfterSwap(const PermutationScorer& s, const ScorerState& state, int
 void applySwap(const PermutationScorer& s, ScorerState& state, int swap,
                const ObjectiveCounts& counts) {
   const auto& slots = s.swapSlots[swap];
+  ObjectiveCounts made = counts;
+  // Unweighed, the triple figures were left out of the candidate's counts.
+  if (!s.triples.scored) addTripleChange(s, state, swap, made);
   state.movedKeys = movedKeysAfterSwap(s, state, swap);
   for (int i = 0; i < s.swapSlotCount[swap]; ++i) {
     const int key = s.slotKey[slots[i]];
@@ -911,8 +1045,13 @@ void applySwap(const PermutationScorer& s, ScorerState& state, int swap,
     std::swap(state.strokes[x], state.strokes[y]);
     std::swap(state.occupant[x], state.occupant[y]);
   }
-  state.counts = counts;
-  state.score = objectiveScore(counts, s.weights);
+  if (!s.triples.slotClass.empty()) {
+    for (int i = 0; i < s.swapSlotCount[swap]; ++i) {
+      state.tripleClass[state.occupant[slots[i]]] = s.triples.slotClass[slots[i]];
+    }
+  }
+  state.counts = made;
+  state.score = objectiveScore(made, s.weights);
 }
 
 int keysMoved(const KeyPermutation& sigma) {

@@ -39,6 +39,7 @@
 #include "keystrokes/keystroke_counts.h"
 #include "layouts/layout_record.h"
 #include "optimize/layout_objective.h"
+#include "optimize/skip_pairs.h"
 
 namespace kbeval {
 
@@ -52,6 +53,7 @@ KeyPermutation identityPermutation();
 struct SymbolCounts {
   std::vector<Count> pairs = std::vector<Count>(kKeyPairs);      // previous * 256 + current
   std::vector<Count> skipPairs = std::vector<Count>(256 * 256);  // first * 256 + third
+  std::vector<KeyTriple> triples;
   std::array<int, 256> fixedByte{};  // per stand-in: the byte it stands for; -1 for others
   Count syllables = 0;
 };
@@ -185,6 +187,24 @@ struct PermutationScorer {
   std::vector<ObjectiveCounts> unigram;
   // Per swap and pair of slots it exchanges (x, y): unigram[y] - unigram[x].
   std::vector<ObjectiveCounts> unigramChange;
+  // With a board, the triple figures (redirects). A triple of strokes spans
+  // up to three keystrokes, so they come from the sample's key triples, in
+  // start slots, each listed under the slots it holds. What a triple counts
+  // depends only on each slot's class for triples (its key's finger and the
+  // Shift it needs), so a table by classes gives it. A swap's change sums the
+  // triples of the keys it moves: too many to sum for every candidate, so
+  // with both triple weights at 0 only the swaps made are summed, which keeps
+  // the counts exact.
+  struct TripleTables {
+    int classes = 0;                                  // class 0: a break (slot 0)
+    std::vector<std::uint8_t> slotClass;              // by slot
+    std::vector<KeyTripleStrokes> byClasses;          // (a * classes + b) * classes + c
+    std::vector<std::array<std::uint16_t, 3>> slots;  // by triple: its start slots
+    std::vector<Count> counts;                        // by triple
+    std::vector<std::uint32_t> listStart, list;       // per start slot: triples holding it
+    bool scored = false;                              // in every candidate's score
+  };
+  TripleTables triples;
   std::vector<double> startPairs, startSkipPairs;  // slot-space flows at the start
   ObjectiveCounts startCounts;
   ObjectiveWeights weights{};
@@ -207,10 +227,11 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
 struct ScorerState {
   // Slot-space flows and their transposes, each row followed by its sums by class.
   std::vector<double> pairs, pairsT, skips, skipsT;
-  std::vector<double> strokes;  // per slot: keystrokes typed there
-  std::vector<int> occupant;    // per slot: the start slot whose keys it holds
-  std::vector<int> displaced;   // per physical key: its slots holding another's keys
-  int movedKeys = 0;            // physical keys that differ from the start
+  std::vector<double> strokes;            // per slot: keystrokes typed there
+  std::vector<int> occupant;              // per slot: the start slot whose keys it holds
+  std::vector<int> displaced;             // per physical key: its slots holding another's keys
+  std::vector<std::uint8_t> tripleClass;  // per start slot: the class of the slot holding it
+  int movedKeys = 0;                      // physical keys that differ from the start
   ObjectiveCounts counts;
   double score = 0;
 };

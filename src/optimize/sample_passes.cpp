@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "keystrokes/key_table.h"
+#include "keystrokes/stroke_walk.h"
 #include "optimize/skip_pairs.h"
 #include "sample/sample_analysis.h"
 #include "sample/sample_file.h"
@@ -24,6 +25,11 @@ struct KeyStreamWalk {
   EvaluationTables tables;
   EvaluationState state;
   SkipPairState skipPairs;
+  std::optional<KeyTripleState> triples;  // the start pass's
+  // On a board: the stroke sequence walked for its triples.
+  std::optional<StrokeTables> strokeTables;
+  StrokeState strokeState;
+  StrokeCounts strokeCounts;
   char singleQuote = '\'';  // what the typographic quotes are typed as
   char doubleQuote = '"';
 };
@@ -38,6 +44,7 @@ KeyStreamWalk startWalk(const LayoutRecord& layout, const Board* board = nullptr
     setupKeyTable(layout, keys);
   }
   walk.tables = makeEvaluationTables(keys);
+  if (board != nullptr) walk.strokeTables = makeStrokeTables(*board, keys);
   return walk;
 }
 
@@ -52,6 +59,10 @@ void typePiece(const CharacterPiece& characters, std::vector<KeyStreamWalk>& wal
     const auto* keys = reinterpret_cast<const unsigned char*>(stream.data());
     evaluateKeys(walk.tables, walk.state, keys, stream.size());
     countSkipPairs(walk.skipPairs, keys, stream.size());
+    if (walk.triples) countKeyTriples(*walk.triples, keys, stream.size());
+    if (walk.strokeTables) {
+      walkStrokeBytes(*walk.strokeTables, walk.strokeState, walk.strokeCounts, stream);
+    }
   }
 }
 
@@ -109,6 +120,7 @@ bool countSymbols(const std::string& path, SampleEncoding encoding, const Layout
   SampleAnalysis analysis = startSampleAnalysis({});
   std::vector<KeyStreamWalk> walks;
   walks.push_back(startWalk(start));
+  walks[0].triples.emplace();
   counts.fixedByte.fill(-1);
   if (standIns) {
     walks[0].singleQuote = static_cast<char>(standIns->single);
@@ -119,6 +131,7 @@ bool countSymbols(const std::string& path, SampleEncoding encoding, const Layout
   if (!analyseFile(path, encoding, analysis, walks, nullptr, read, error)) return false;
   counts.pairs = std::move(walks[0].state.pairCounts);
   counts.skipPairs = std::move(walks[0].skipPairs.counts);
+  counts.triples = keyTriples(*walks[0].triples);
   counts.syllables = analysis.textCounts.natnaeCount;
   return true;
 }
@@ -142,6 +155,10 @@ bool evaluateExactly(const std::string& path, SampleEncoding encoding,
       ObjectiveBoard strokeBoard;
       if (!makeObjectiveBoard(*board, walk.tables.keys, strokeBoard, error)) return false;
       addKeyPairStrokeCounts(strokeBoard, walk.tables.keys, walk.state.pairCounts, r.strokes);
+      const StrokeFigures figures = strokeFigures(walk.strokeTables->board, walk.strokeCounts);
+      r.strokes.strokeTriples = figures.triples;
+      r.strokes.redirect = figures.redirect;
+      r.strokes.badRedirect = figures.badRedirect;
     }
   }
   return true;
@@ -158,6 +175,9 @@ ObjectiveCounts exactObjectiveCounts(const ExactResult& r, const TextCounts& tex
   o.lateral = r.strokes.lateral;
   o.distanceUnits = r.strokes.distanceUnits;
   o.effortUnits = r.strokes.effortUnits;
+  o.strokeTriples = r.strokes.strokeTriples;
+  o.redirect = r.strokes.redirect;
+  o.badRedirect = r.strokes.badRedirect;
   return o;
 }
 

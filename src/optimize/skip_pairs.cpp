@@ -1,5 +1,8 @@
 #include "optimize/skip_pairs.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace kbeval {
 
 void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t length) {
@@ -19,6 +22,86 @@ void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t
   }
   state.twoBefore = twoBefore;
   state.before = before;
+}
+
+namespace {
+
+std::size_t tripleSlot(std::uint32_t key, std::size_t mask) {
+  return (static_cast<std::size_t>(key) * 0x9E3779B97F4A7C15ULL >> 20) & mask;
+}
+
+void addTriple(KeyTripleState& state, std::uint32_t key, Count n) {
+  if (2 * (state.used + 1) > state.keys.size()) {
+    // Half full: twice the cells, everything placed anew.
+    std::vector<std::uint32_t> keys(state.keys.size() * 2);
+    std::vector<Count> counts(keys.size());
+    for (std::size_t i = 0; i < state.keys.size(); ++i) {
+      if (state.keys[i] == 0) continue;
+      std::size_t at = tripleSlot(state.keys[i], keys.size() - 1);
+      while (keys[at] != 0) at = (at + 1) & (keys.size() - 1);
+      keys[at] = state.keys[i];
+      counts[at] = state.counts[i];
+    }
+    state.keys = std::move(keys);
+    state.counts = std::move(counts);
+  }
+  const std::size_t mask = state.keys.size() - 1;
+  std::size_t at = tripleSlot(key, mask);
+  while (state.keys[at] != 0 && state.keys[at] != key) at = (at + 1) & mask;
+  if (state.keys[at] == 0) {
+    state.keys[at] = key;
+    ++state.used;
+  }
+  state.counts[at] += n;
+}
+
+}  // namespace
+
+void countKeyTriples(KeyTripleState& state, const unsigned char* keys, std::size_t length) {
+  int twoBefore = state.twoBefore;
+  int before = state.before;
+  // The same triple often comes again at once (a run of one syllable): add
+  // runs in one go.
+  std::uint32_t pending = 0;
+  Count pendingCount = 0;
+  for (std::size_t p = 0; p < length; ++p) {
+    const int current = keys[p];
+    if (current == kUntreatedMarker) {
+      twoBefore = before = kNoKey;
+      continue;
+    }
+    if (current == before && (current == ' ' || current == '\n')) continue;
+    if (before != kNoKey) {
+      const auto key = static_cast<std::uint32_t>((twoBefore * 257 + before) * 256 + current + 1);
+      if (key != pending) {
+        if (pendingCount != 0) addTriple(state, pending, pendingCount);
+        pending = key;
+        pendingCount = 0;
+      }
+      ++pendingCount;
+    }
+    twoBefore = before;
+    before = current;
+  }
+  if (pendingCount != 0) addTriple(state, pending, pendingCount);
+  state.twoBefore = twoBefore;
+  state.before = before;
+}
+
+std::vector<KeyTriple> keyTriples(const KeyTripleState& state) {
+  std::vector<KeyTriple> triples;
+  triples.reserve(state.used);
+  for (std::size_t i = 0; i < state.keys.size(); ++i) {
+    if (state.keys[i] == 0) continue;
+    const std::uint32_t key = state.keys[i] - 1;
+    triples.push_back({static_cast<std::uint16_t>(key / 256 / 257),
+                       static_cast<std::uint16_t>(key / 256 % 257),
+                       static_cast<std::uint16_t>(key % 256), state.counts[i]});
+  }
+  std::sort(triples.begin(), triples.end(), [](const KeyTriple& x, const KeyTriple& y) {
+    return std::tie(x.first, x.second, x.third) < std::tie(y.first, y.second, y.third);
+  });
+  return triples;
 }
 
 bool isSameFingerSkipgram(const KeyTable& keys, int first, int third) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "keystrokes/keystroke_counts.h"
@@ -32,5 +33,27 @@ Count sameFingerSkipgrams(const KeyTable& keys, const std::vector<Count>& skipPa
 
 // Whether the keystroke `first` and the keystroke `third` make a same-finger skipgram.
 bool isSameFingerSkipgram(const KeyTable& keys, int first, int third);
+
+// Key triples: how often each keystroke came after each two, for the
+// redirects, whose triples of strokes span up to three keystrokes. Counted on
+// the same strokes as the skip pairs; kNoKey stands for the strokes before a
+// break. A triple whose middle is a break strokes no triple and is not kept.
+struct KeyTriple {
+  std::uint16_t first = kNoKey, second = kNoKey, third = 0;
+  Count count = 0;
+};
+
+struct KeyTripleState {
+  int twoBefore = kNoKey, before = kNoKey;
+  // Open addressing: (first * 257 + second) * 256 + third + 1 per cell, 0 empty.
+  std::vector<std::uint32_t> keys = std::vector<std::uint32_t>(std::size_t{1} << 12);
+  std::vector<Count> counts = std::vector<Count>(std::size_t{1} << 12);
+  std::size_t used = 0;
+};
+
+void countKeyTriples(KeyTripleState& state, const unsigned char* keys, std::size_t length);
+
+// The triples counted, in order of (first, second, third).
+std::vector<KeyTriple> keyTriples(const KeyTripleState& state);
 
 }  // namespace kbeval

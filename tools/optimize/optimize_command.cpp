@@ -185,7 +185,13 @@ The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
   lateral=1           adjacent fingers two key widths or more apart
   effort=0.5          the board's effort per stroke (1 is the index finger's
                       home key): tells apart keys of different effort
-  The triple figures (redirect, bad-redirect) are not in the objective.
+  The triple figures on the board, of all triples of strokes:
+  redirect=0          one-hand triples that change direction (in then out, or
+                      out then in), no finger twice in a row: off by default,
+                      as every candidate then sums the triples of the keys it
+                      moves (about five times slower); turn it on to polish
+  bad-redirect=0      redirects without an index-finger stroke: the awkward
+                      ones; off by default for the same reason
   A weight of 0 leaves its figure out; unknown names, negative, infinite and NaN
   values are errors.
 
@@ -710,7 +716,8 @@ std::string objectiveTable(const std::vector<ShownLayout>& shown,
   appendTermTable(shown, counts, kFirstStrokeTerm, kObjectiveTerms, nullptr, text);
   text +=
       "stroke figures on the board: in % of stroke pairs (alternation: the pairs that do not\n"
-      "alternate); same-finger-distance in key widths per stroke pair; effort per stroke.\n";
+      "alternate); same-finger-distance in key widths per stroke pair; effort per stroke;\n"
+      "redirect and bad-redirect in % of stroke triples.\n";
   return text;
 }
 
