@@ -156,7 +156,11 @@ RestartResult searchOnce(const TextScorers& texts, const SearchSettings& setting
   // The start layout is the first candidate: no restart ends worse than it.
   std::vector<int> bestOccupant = now.occupant();
   std::vector<ObjectiveCounts> bestCounts;
-  for (const ScorerState& state : now.states) bestCounts.push_back(state.counts);
+  std::vector<std::vector<int>> bestOccupants;  // per text: its slots number apart
+  for (const ScorerState& state : now.states) {
+    bestCounts.push_back(state.counts);
+    bestOccupants.push_back(state.occupant);
+  }
   double bestScore = now.score;
   // The swaps made since the best layout seen: a swap undoes itself, so
   // making them again in reverse order returns to that layout. Bounded, so a
@@ -167,7 +171,10 @@ RestartResult searchOnce(const TextScorers& texts, const SearchSettings& setting
   auto keepIfBest = [&](bool evenIfEqual) {
     if (now.score < bestScore || (evenIfEqual && now.score == bestScore)) {
       bestScore = now.score;
-      for (std::size_t i = 0; i < now.states.size(); ++i) bestCounts[i] = now.states[i].counts;
+      for (std::size_t i = 0; i < now.states.size(); ++i) {
+        bestCounts[i] = now.states[i].counts;
+        bestOccupants[i] = now.states[i].occupant;
+      }
       bestOccupant = now.occupant();
       sinceBest.clear();
       sinceBestWhole = true;
@@ -251,6 +258,11 @@ RestartResult searchOnce(const TextScorers& texts, const SearchSettings& setting
   settleTies(now, allowed, settings);
   keepIfBest(true);
   result.permutation = scorerPermutation(scorer, bestOccupant);
+  for (std::size_t i = 0; i < texts.scorers.size(); ++i) {
+    if (!texts.scorers[i]->triples.scored) {
+      countTriples(*texts.scorers[i], bestOccupants[i], bestCounts[i]);
+    }
+  }
   result.counts = bestCounts[0];
   result.textCounts = bestCounts;
   result.score = bestScore;

@@ -1008,9 +1008,6 @@ int movedKeysAfterSwap(const PermutationScorer& s, const ScorerState& state, int
 void applySwap(const PermutationScorer& s, ScorerState& state, int swap,
                const ObjectiveCounts& counts) {
   const auto& slots = s.swapSlots[swap];
-  ObjectiveCounts made = counts;
-  // Unweighed, the triple figures were left out of the candidate's counts.
-  if (!s.triples.scored) addTripleChange(s, state, swap, made);
   state.movedKeys = movedKeysAfterSwap(s, state, swap);
   for (int i = 0; i < s.swapSlotCount[swap]; ++i) {
     const int key = s.slotKey[slots[i]];
@@ -1050,8 +1047,8 @@ void applySwap(const PermutationScorer& s, ScorerState& state, int swap,
       state.tripleClass[state.occupant[slots[i]]] = s.triples.slotClass[slots[i]];
     }
   }
-  state.counts = made;
-  state.score = objectiveScore(made, s.weights);
+  state.counts = counts;
+  state.score = objectiveScore(counts, s.weights);
 }
 
 int keysMoved(const KeyPermutation& sigma) {
@@ -1064,6 +1061,26 @@ int keysMoved(const KeyPermutation& sigma) {
     }
   }
   return static_cast<int>(std::count(differs.begin(), differs.end(), true));
+}
+
+void countTriples(const PermutationScorer& s, const std::vector<int>& occupant,
+                  ObjectiveCounts& counts) {
+  const PermutationScorer::TripleTables& t = s.triples;
+  if (t.slotClass.empty()) return;
+  std::vector<std::size_t> classOf(occupant.size());
+  for (std::size_t slot = 0; slot < occupant.size(); ++slot) {
+    classOf[static_cast<std::size_t>(occupant[slot])] = t.slotClass[slot];
+  }
+  const std::size_t k = static_cast<std::size_t>(t.classes);
+  counts.strokeTriples = counts.redirect = counts.badRedirect = 0;
+  for (std::size_t i = 0; i < t.slots.size(); ++i) {
+    const std::array<std::uint16_t, 3>& slot = t.slots[i];
+    const KeyTripleStrokes& f =
+        t.byClasses[(classOf[slot[0]] * k + classOf[slot[1]]) * k + classOf[slot[2]]];
+    counts.strokeTriples += t.counts[i] * f.triples;
+    counts.redirect += t.counts[i] * f.redirect;
+    counts.badRedirect += t.counts[i] * f.badRedirect;
+  }
 }
 
 KeyPermutation scorerPermutation(const PermutationScorer& s, const std::vector<int>& occupant) {

@@ -193,8 +193,8 @@ struct PermutationScorer {
   // depends only on each slot's class for triples (its key's finger and the
   // Shift it needs), so a table by classes gives it. A swap's change sums the
   // triples of the keys it moves: too many to sum for every candidate, so
-  // with both triple weights at 0 only the swaps made are summed, which keeps
-  // the counts exact.
+  // with both triple weights at 0 the search leaves them out and counts them
+  // afresh for the layouts it returns (countTriples).
   struct TripleTables {
     int classes = 0;                                  // class 0: a break (slot 0)
     std::vector<std::uint8_t> slotClass;              // by slot
@@ -232,6 +232,8 @@ struct ScorerState {
   std::vector<int> displaced;             // per physical key: its slots holding another's keys
   std::vector<std::uint8_t> tripleClass;  // per start slot: the class of the slot holding it
   int movedKeys = 0;                      // physical keys that differ from the start
+  // The candidate's counts; the triple figures only while they are scored,
+  // else the start layout's (countTriples gives the candidate's).
   ObjectiveCounts counts;
   double score = 0;
 };
@@ -248,6 +250,11 @@ int movedKeysAfterSwap(const PermutationScorer& scorer, const ScorerState& state
 // Makes swap `swap`, whose counts swapScore gave.
 void applySwap(const PermutationScorer& scorer, ScorerState& state, int swap,
                const ObjectiveCounts& counts);
+
+// Sets the triple figures of `counts` to those of the candidate whose slots
+// hold `occupant` (ScorerState::occupant), counted afresh.
+void countTriples(const PermutationScorer& scorer, const std::vector<int>& occupant,
+                  ObjectiveCounts& counts);
 
 // How many physical keys type something else under sigma than at the start.
 int keysMoved(const KeyPermutation& sigma);
