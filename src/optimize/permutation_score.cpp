@@ -212,7 +212,8 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
       }
     }
   }
-  std::vector<std::vector<std::uint32_t>> lists(static_cast<std::size_t>(s.slots));
+  std::vector<std::vector<PermutationScorer::TripleTables::Record>> lists(
+      static_cast<std::size_t>(s.slots));
   for (const KeyTriple& k : counts.triples) {
     std::array<std::uint16_t, 3> slots{};
     const int symbols[] = {k.first, k.second, k.third};
@@ -224,7 +225,6 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
       }
       slots[i] = static_cast<std::uint16_t>(slot);
     }
-    const auto index = static_cast<std::uint32_t>(t.slots.size());
     t.slots.push_back(slots);
     t.counts.push_back(k.count);
     for (int i = 0; i < 3; ++i) {
@@ -232,7 +232,7 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
       if (slots[i] == 0 || (i > 0 && slots[i] == slots[0]) || (i > 1 && slots[i] == slots[1])) {
         continue;
       }
-      lists[slots[i]].push_back(index);
+      lists[slots[i]].push_back({slots, k.count});
     }
     const KeyTripleStrokes& f =
         t.byClasses[(static_cast<std::size_t>(t.slotClass[slots[0]]) * t.classes +
@@ -243,11 +243,18 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
     start.redirect += k.count * f.redirect;
     start.badRedirect += k.count * f.badRedirect;
   }
-  for (const std::vector<std::uint32_t>& list : lists) {
-    t.listStart.push_back(static_cast<std::uint32_t>(t.list.size()));
-    t.list.insert(t.list.end(), list.begin(), list.end());
+  for (const auto& list : lists) {
+    t.recordStart.push_back(static_cast<std::uint32_t>(t.records.size()));
+    t.records.insert(t.records.end(), list.begin(), list.end());
   }
-  t.listStart.push_back(static_cast<std::uint32_t>(t.list.size()));
+  t.recordStart.push_back(static_cast<std::uint32_t>(t.records.size()));
+  for (const KeyTripleStrokes& f : t.byClasses) {
+    if (f.triples > 3 || f.redirect > 3 || f.badRedirect > 3) {
+      error = "a key triple strokes more triples than a byte holds";
+      return false;
+    }
+    t.packed.push_back(static_cast<std::uint8_t>(f.triples | f.redirect << 2 | f.badRedirect << 4));
+  }
   t.scored = weights[kRedirectTerm] > 0 || weights[kBadRedirectTerm] > 0;
   return true;
 }
@@ -260,39 +267,39 @@ void addTripleChange(const PermutationScorer& s, const ScorerState& state, int s
   if (t.slots.empty()) return;
   const auto& slots = s.swapSlots[swap];
   std::array<int, 4> content{};
-  std::array<std::uint8_t, 4> after{};
   int changing = 0;
+  // The classes after the swap, by start slot.
+  std::array<std::uint8_t, kNoKey + 1> after;
+  std::copy(state.tripleClass.begin(), state.tripleClass.end(), after.begin());
   for (int i = 0; i < s.swapSlotCount[swap]; ++i) {
     const int c = state.occupant[slots[i]];
     const std::uint8_t to = t.slotClass[slots[i ^ 1]];
     if (to == state.tripleClass[c]) continue;
-    content[changing] = c;
-    after[changing++] = to;
+    content[changing++] = c;
+    after[c] = to;
   }
   if (changing == 0) return;
   const std::size_t k = static_cast<std::size_t>(t.classes);
+  const std::uint8_t* was = state.tripleClass.data();
+  const std::uint8_t* packed = t.packed.data();
   Count triples = 0, redirect = 0, badRedirect = 0;
   for (int i = 0; i < changing; ++i) {
-    const std::uint32_t* end = t.list.data() + t.listStart[content[i] + 1];
-    for (const std::uint32_t* p = t.list.data() + t.listStart[content[i]]; p != end; ++p) {
-      const std::array<std::uint16_t, 3>& slot = t.slots[*p];
-      std::array<std::size_t, 3> was{}, now{};
-      bool counted = false;  // under an earlier moved key
-      for (int j = 0; j < 3; ++j) {
-        was[j] = now[j] = state.tripleClass[slot[j]];
-        for (int m = 0; m < changing; ++m) {
-          if (slot[j] != content[m]) continue;
-          now[j] = after[m];
-          counted = counted || m < i;
-        }
-      }
+    const PermutationScorer::TripleTables::Record* end =
+        t.records.data() + t.recordStart[content[i] + 1];
+    for (const auto* r = t.records.data() + t.recordStart[content[i]]; r != end; ++r) {
+      const int a = r->slots[0], b = r->slots[1], c = r->slots[2];
+      // A triple holding a key counted before is counted there.
+      bool counted = false;
+      for (int m = 0; m < i; ++m)
+        counted = counted || a == content[m] || b == content[m] || c == content[m];
       if (counted) continue;
-      const KeyTripleStrokes& before = t.byClasses[(was[0] * k + was[1]) * k + was[2]];
-      const KeyTripleStrokes& later = t.byClasses[(now[0] * k + now[1]) * k + now[2]];
-      const Count n = t.counts[*p];
-      triples += n * (later.triples - before.triples);
-      redirect += n * (later.redirect - before.redirect);
-      badRedirect += n * (later.badRedirect - before.badRedirect);
+      const int before = packed[(was[a] * k + was[b]) * k + was[c]];
+      const int later = packed[(after[a] * k + after[b]) * k + after[c]];
+      if (before == later) continue;
+      const Count n = r->count;
+      triples += n * ((later & 3) - (before & 3));
+      redirect += n * ((later >> 2 & 3) - (before >> 2 & 3));
+      badRedirect += n * ((later >> 4) - (before >> 4));
     }
   }
   counts.strokeTriples += triples;

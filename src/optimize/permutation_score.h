@@ -201,8 +201,18 @@ struct PermutationScorer {
     std::vector<KeyTripleStrokes> byClasses;          // (a * classes + b) * classes + c
     std::vector<std::array<std::uint16_t, 3>> slots;  // by triple: its start slots
     std::vector<Count> counts;                        // by triple
-    std::vector<std::uint32_t> listStart, list;       // per start slot: triples holding it
-    bool scored = false;                              // in every candidate's score
+    // byClasses packed in a byte each (triples | redirects << 2 | bad
+    // redirects << 4, none above 2), small enough for the first-level cache.
+    std::vector<std::uint8_t> packed;
+    // Per start slot, the triples holding it, copied in a row: a swap reads
+    // them in order.
+    struct Record {
+      std::array<std::uint16_t, 3> slots{};
+      Count count = 0;
+    };
+    std::vector<std::uint32_t> recordStart;
+    std::vector<Record> records;
+    bool scored = false;  // in every candidate's score
   };
   TripleTables triples;
   std::vector<double> startPairs, startSkipPairs;  // slot-space flows at the start

@@ -189,7 +189,7 @@ The objective (lower is better), --weights=NAME=VALUE,... changes any weight:
   redirect=0          one-hand triples that change direction (in then out, or
                       out then in), no finger twice in a row: off by default,
                       as every candidate then sums the triples of the keys it
-                      moves (about five times slower); turn it on to polish
+                      moves (about three times slower); turn it on to polish
   bad-redirect=0      redirects without an index-finger stroke: the awkward
                       ones; off by default for the same reason
   A weight of 0 leaves its figure out; unknown names, negative, infinite and NaN
