@@ -5,10 +5,14 @@
 
 namespace kbeval {
 
-void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t length) {
-  int twoBefore = state.twoBefore;
-  int before = state.before;
-  Count* counts = state.counts.data();
+namespace {
+
+// Calls visit(twoBefore, before, current) for each stroke of a piece of key
+// stream, the two strokes before it carried across pieces: a repeated space
+// or line feed is no stroke, and after an untreated marker both are kNoKey.
+template <typename Visit>
+void forEachStroke(int& twoBefore, int& before, const unsigned char* keys, std::size_t length,
+                   Visit visit) {
   for (std::size_t p = 0; p < length; ++p) {
     const int current = keys[p];
     if (current == kUntreatedMarker) {
@@ -16,12 +20,21 @@ void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t
       continue;
     }
     if (current == before && (current == ' ' || current == '\n')) continue;
-    if (twoBefore != kNoKey) ++counts[static_cast<std::size_t>(twoBefore) * 256 + current];
+    visit(twoBefore, before, current);
     twoBefore = before;
     before = current;
   }
-  state.twoBefore = twoBefore;
-  state.before = before;
+}
+
+}  // namespace
+
+void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t length) {
+  Count* counts = state.counts.data();
+  forEachStroke(state.twoBefore, state.before, keys, length,
+                [counts](int twoBefore, int, int current) {
+                  if (twoBefore != kNoKey)
+                    ++counts[static_cast<std::size_t>(twoBefore) * 256 + current];
+                });
 }
 
 namespace {
@@ -58,34 +71,22 @@ void addTriple(KeyTripleState& state, std::uint32_t key, Count n) {
 }  // namespace
 
 void countKeyTriples(KeyTripleState& state, const unsigned char* keys, std::size_t length) {
-  int twoBefore = state.twoBefore;
-  int before = state.before;
   // The same triple often comes again at once (a run of one syllable): add
   // runs in one go.
   std::uint32_t pending = 0;
   Count pendingCount = 0;
-  for (std::size_t p = 0; p < length; ++p) {
-    const int current = keys[p];
-    if (current == kUntreatedMarker) {
-      twoBefore = before = kNoKey;
-      continue;
-    }
-    if (current == before && (current == ' ' || current == '\n')) continue;
-    if (before != kNoKey) {
-      const auto key = static_cast<std::uint32_t>((twoBefore * 257 + before) * 256 + current + 1);
-      if (key != pending) {
-        if (pendingCount != 0) addTriple(state, pending, pendingCount);
-        pending = key;
-        pendingCount = 0;
-      }
-      ++pendingCount;
-    }
-    twoBefore = before;
-    before = current;
-  }
+  forEachStroke(
+      state.twoBefore, state.before, keys, length, [&](int twoBefore, int before, int current) {
+        if (before == kNoKey) return;
+        const auto key = static_cast<std::uint32_t>((twoBefore * 257 + before) * 256 + current + 1);
+        if (key != pending) {
+          if (pendingCount != 0) addTriple(state, pending, pendingCount);
+          pending = key;
+          pendingCount = 0;
+        }
+        ++pendingCount;
+      });
   if (pendingCount != 0) addTriple(state, pending, pendingCount);
-  state.twoBefore = twoBefore;
-  state.before = before;
 }
 
 std::vector<KeyTriple> keyTriples(const KeyTripleState& state) {
