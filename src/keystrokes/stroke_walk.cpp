@@ -107,6 +107,13 @@ void walkStrokeBytes(const StrokeTables& tables, StrokeState& state, StrokeCount
   }
 }
 
+void walkStrokeTriples(const StrokeTables& tables, StrokeState& state, StrokeCounts& counts,
+                       std::string_view keys) {
+  for (const char c : keys) {
+    strokeByte<true, false>(tables, state, counts, static_cast<unsigned char>(c), 1);
+  }
+}
+
 void addStrokeToken(StrokeWalk& walk, const StrokeTables& tables, std::string_view keys) {
   StrokeTokenHead& h = walk.heads.emplace_back();
   // A head longer than a byte holds is walked as a whole token.

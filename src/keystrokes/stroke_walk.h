@@ -66,6 +66,10 @@ struct StrokeWalk {
 void walkStrokeBytes(const StrokeTables& tables, StrokeState& state, StrokeCounts& counts,
                      std::string_view keys, Count weight = 1);
 
+// The same without the pairs (which the keystroke walk's pairs give).
+void walkStrokeTriples(const StrokeTables& tables, StrokeState& state, StrokeCounts& counts,
+                       std::string_view keys);
+
 // Numbers the next token, whose keys are `keys`.
 void addStrokeToken(StrokeWalk& walk, const StrokeTables& tables, std::string_view keys);
 

@@ -61,7 +61,7 @@ void typePiece(const CharacterPiece& characters, std::vector<KeyStreamWalk>& wal
     countSkipPairs(walk.skipPairs, keys, stream.size());
     if (walk.triples) countKeyTriples(*walk.triples, keys, stream.size());
     if (walk.strokeTables) {
-      walkStrokeBytes(*walk.strokeTables, walk.strokeState, walk.strokeCounts, stream);
+      walkStrokeTriples(*walk.strokeTables, walk.strokeState, walk.strokeCounts, stream);
     }
   }
 }

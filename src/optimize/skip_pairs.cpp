@@ -44,28 +44,26 @@ std::size_t tripleSlot(std::uint32_t key, std::size_t mask) {
 }
 
 void addTriple(KeyTripleState& state, std::uint32_t key, Count n) {
-  if (2 * (state.used + 1) > state.keys.size()) {
+  std::vector<KeyTripleState::Cell>& cells = state.cells;
+  if (2 * (state.used + 1) > cells.size()) {
     // Half full: twice the cells, everything placed anew.
-    std::vector<std::uint32_t> keys(state.keys.size() * 2);
-    std::vector<Count> counts(keys.size());
-    for (std::size_t i = 0; i < state.keys.size(); ++i) {
-      if (state.keys[i] == 0) continue;
-      std::size_t at = tripleSlot(state.keys[i], keys.size() - 1);
-      while (keys[at] != 0) at = (at + 1) & (keys.size() - 1);
-      keys[at] = state.keys[i];
-      counts[at] = state.counts[i];
+    std::vector<KeyTripleState::Cell> grown(cells.size() * 2);
+    for (const KeyTripleState::Cell& cell : cells) {
+      if (cell.key == 0) continue;
+      std::size_t at = tripleSlot(cell.key, grown.size() - 1);
+      while (grown[at].key != 0) at = (at + 1) & (grown.size() - 1);
+      grown[at] = cell;
     }
-    state.keys = std::move(keys);
-    state.counts = std::move(counts);
+    cells = std::move(grown);
   }
-  const std::size_t mask = state.keys.size() - 1;
+  const std::size_t mask = cells.size() - 1;
   std::size_t at = tripleSlot(key, mask);
-  while (state.keys[at] != 0 && state.keys[at] != key) at = (at + 1) & mask;
-  if (state.keys[at] == 0) {
-    state.keys[at] = key;
+  while (cells[at].key != 0 && cells[at].key != key) at = (at + 1) & mask;
+  if (cells[at].key == 0) {
+    cells[at].key = key;
     ++state.used;
   }
-  state.counts[at] += n;
+  cells[at].count += n;
 }
 
 }  // namespace
@@ -92,12 +90,12 @@ void countKeyTriples(KeyTripleState& state, const unsigned char* keys, std::size
 std::vector<KeyTriple> keyTriples(const KeyTripleState& state) {
   std::vector<KeyTriple> triples;
   triples.reserve(state.used);
-  for (std::size_t i = 0; i < state.keys.size(); ++i) {
-    if (state.keys[i] == 0) continue;
-    const std::uint32_t key = state.keys[i] - 1;
+  for (const KeyTripleState::Cell& cell : state.cells) {
+    if (cell.key == 0) continue;
+    const std::uint32_t key = cell.key - 1;
     triples.push_back({static_cast<std::uint16_t>(key / 256 / 257),
                        static_cast<std::uint16_t>(key / 256 % 257),
-                       static_cast<std::uint16_t>(key % 256), state.counts[i]});
+                       static_cast<std::uint16_t>(key % 256), cell.count});
   }
   std::sort(triples.begin(), triples.end(), [](const KeyTriple& x, const KeyTriple& y) {
     return std::tie(x.first, x.second, x.third) < std::tie(y.first, y.second, y.third);

@@ -45,9 +45,13 @@ struct KeyTriple {
 
 struct KeyTripleState {
   int twoBefore = kNoKey, before = kNoKey;
-  // Open addressing: (first * 257 + second) * 256 + third + 1 per cell, 0 empty.
-  std::vector<std::uint32_t> keys = std::vector<std::uint32_t>(std::size_t{1} << 12);
-  std::vector<Count> counts = std::vector<Count>(std::size_t{1} << 12);
+  // Open addressing: key (first * 257 + second) * 256 + third + 1, 0 empty;
+  // key and count side by side, so that a look-up reads one cache line.
+  struct Cell {
+    std::uint32_t key = 0;
+    Count count = 0;
+  };
+  std::vector<Cell> cells = std::vector<Cell>(std::size_t{1} << 12);
   std::size_t used = 0;
 };
 
