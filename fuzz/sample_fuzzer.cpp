@@ -41,6 +41,11 @@ struct Typist {
   // between samples: the hostile layout's walk learning its keys afresh was
   // a quarter of each input's time.
   std::vector<TokenWalk> walks;
+  // Strings kept between inputs with their memory: the plain model's key
+  // streams, the key stream and the tokens' keys.
+  fuzz::PlainScan plain;
+  std::string stream;
+  std::vector<std::string> tokenKeys;
 };
 
 Typist& typist() {
@@ -83,14 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TokenPiece tokens;
   cutTokens(t.tokens, tokenState, characters, true, size % 2 == 0, tokens);
 
-  const fuzz::PlainScan plain = fuzz::plainScan(text, t.layouts);
+  fuzz::PlainScan& plain = t.plain;
+  fuzz::plainScan(text, t.layouts, plain);
   FUZZ_CHECK(counts == plain.counts);
   printJamoReport(counts, fuzz::nullSink());
   printCombinationReport(combinations, fuzz::nullSink());
 
   for (std::size_t i = 0; i < t.layouts.size(); ++i) {
     const LayoutRecord& layout = *t.layouts[i];
-    std::string stream;
+    std::string& stream = t.stream;
+    stream.clear();
     transcribe(layout, characters, stream);
     FUZZ_CHECK(stream == plain.keyStreams[i]);
     const Count untreated = untreatedCount(layout, tally);
@@ -112,8 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       restartTokenWalk(walk);
     }
-    std::vector<std::string> tokenKeys(tokens.knownTokens);
+    std::vector<std::string>& tokenKeys = t.tokenKeys;
+    if (tokenKeys.size() < tokens.knownTokens) tokenKeys.resize(tokens.knownTokens);
     for (std::size_t token = 0; token < tokens.knownTokens; ++token) {
+      tokenKeys[token].clear();
       for (std::uint16_t code : tokenCharacters(t.tokens, token)) {
         appendKeys(layout, code, tokenKeys[token]);
       }
