@@ -148,10 +148,12 @@ void checkKeystrokeCounts(const KeystrokeCounts& c) {
   if (sameKeyExact) FUZZ_CHECK(sameKey == c.sameKeyStrokes);
 }
 
-PlainScan plainScan(std::string_view text, const std::vector<const LayoutRecord*>& layouts) {
-  PlainScan scan;
+void plainScan(std::string_view text, const std::vector<const LayoutRecord*>& layouts,
+               PlainScan& scan) {
+  scan.counts = TextCounts{};
   scan.keyStreams.resize(layouts.size());
-  scan.untreated.resize(layouts.size());
+  for (std::string& stream : scan.keyStreams) stream.clear();
+  scan.untreated.assign(layouts.size(), 0);
   TextCounts& counts = scan.counts;
   const std::size_t length = std::min(text.find('\0'), text.size());
 
@@ -215,11 +217,12 @@ PlainScan plainScan(std::string_view text, const std::vector<const LayoutRecord*
     for (std::size_t j = 0; j < layouts.size(); ++j) {
       const LayoutRecord& layout = *layouts[j];
       if (layout.fileName.empty()) continue;
-      scan.keyStreams[j] +=
-          layout.initialKeys[initial] + layout.medialKeys[medial] + layout.finalKeys[final];
+      scan.keyStreams[j]
+          .append(layout.initialKeys[initial])
+          .append(layout.medialKeys[medial])
+          .append(layout.finalKeys[final]);
     }
   }
-  return scan;
 }
 
 CutSample cutSample(const std::uint8_t* data, std::size_t size) {

@@ -35,7 +35,10 @@ struct PlainScan {
   std::vector<std::string> keyStreams;
   std::vector<Count> untreated;
 };
-PlainScan plainScan(std::string_view text, const std::vector<const LayoutRecord*>& layouts);
+// Fills `scan` afresh, keeping the memory of its strings: the hostile
+// layout's streams run to hundreds of kilobytes.
+void plainScan(std::string_view text, const std::vector<const LayoutRecord*>& layouts,
+               PlainScan& scan);
 
 // An input of the differential targets: one byte n, then n cut points of two
 // bytes each, then the sample. `cuts` are the piece ends in order, the last

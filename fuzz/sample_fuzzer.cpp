@@ -37,6 +37,15 @@ struct Typist {
   // Kept between inputs: a fresh allocation each time costs fresh pages.
   std::unique_ptr<CombinationCounts> combinations = std::make_unique<CombinationCounts>();
   TokenDictionary tokens;
+  // The token walks, restarted between inputs as kbeval restarts them
+  // between samples: the hostile layout's walk learning its keys afresh was
+  // a quarter of each input's time.
+  std::vector<TokenWalk> walks;
+  // Strings kept between inputs with their memory: the plain model's key
+  // streams, the key stream and the tokens' keys.
+  fuzz::PlainScan plain;
+  std::string stream;
+  std::vector<std::string> tokenKeys;
 };
 
 Typist& typist() {
@@ -48,6 +57,7 @@ Typist& typist() {
       made.tables.push_back(makeEvaluationTables(table));
       made.states.emplace_back();
       made.tokenStates.emplace_back();
+      made.walks.push_back(makeTokenWalk(made.tables.back()));
     }
     return made;
   }();
@@ -78,14 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TokenPiece tokens;
   cutTokens(t.tokens, tokenState, characters, true, size % 2 == 0, tokens);
 
-  const fuzz::PlainScan plain = fuzz::plainScan(text, t.layouts);
+  fuzz::PlainScan& plain = t.plain;
+  fuzz::plainScan(text, t.layouts, plain);
   FUZZ_CHECK(counts == plain.counts);
   printJamoReport(counts, fuzz::nullSink());
   printCombinationReport(combinations, fuzz::nullSink());
 
   for (std::size_t i = 0; i < t.layouts.size(); ++i) {
     const LayoutRecord& layout = *t.layouts[i];
-    std::string stream;
+    std::string& stream = t.stream;
+    stream.clear();
     transcribe(layout, characters, stream);
     FUZZ_CHECK(stream == plain.keyStreams[i]);
     const Count untreated = untreatedCount(layout, tally);
@@ -99,9 +111,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     evaluateKeys(t.tables[i], streamState, reinterpret_cast<const unsigned char*>(stream.data()),
                  stream.size());
 
-    TokenWalk walk = makeTokenWalk(t.tables[i]);
-    std::vector<std::string> tokenKeys(tokens.knownTokens);
+    // One input in eight (by its length) walks with a walk that learns
+    // every key afresh; the others with the kept one, restarted.
+    TokenWalk& walk = t.walks[i];
+    if (size % 8 == 0) {
+      walk = makeTokenWalk(t.tables[i]);
+    } else {
+      restartTokenWalk(walk);
+    }
+    std::vector<std::string>& tokenKeys = t.tokenKeys;
+    if (tokenKeys.size() < tokens.knownTokens) tokenKeys.resize(tokens.knownTokens);
     for (std::size_t token = 0; token < tokens.knownTokens; ++token) {
+      tokenKeys[token].clear();
       for (std::uint16_t code : tokenCharacters(t.tokens, token)) {
         appendKeys(layout, code, tokenKeys[token]);
       }

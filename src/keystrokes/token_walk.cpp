@@ -470,9 +470,13 @@ void restartTokenWalk(TokenWalk& walk) {
 
 void releaseTokens(TokenWalk& walk) {
   restartTokenWalk(walk);
-  walk.tokens.shrink_to_fit();
-  walk.fingerRunsIndex.shrink_to_fit();
-  walk.fingerRunsInside.shrink_to_fit();
+  // The summaries of a few hundred tokens keep their few kilobytes: giving
+  // them back saves nothing and costs an allocation per doubling when the
+  // next short sample comes (a walk per input, in the fuzz targets).
+  constexpr std::size_t kKeptTokens = 256;
+  if (walk.tokens.capacity() > kKeptTokens) walk.tokens.shrink_to_fit();
+  if (walk.fingerRunsIndex.capacity() > kKeptTokens) walk.fingerRunsIndex.shrink_to_fit();
+  if (walk.fingerRunsInside.capacity() > kKeptTokens) walk.fingerRunsInside.shrink_to_fit();
 }
 
 }  // namespace kbeval

@@ -118,7 +118,8 @@ void addFirstKeystrokes(TokenWalk& walk, EvaluationState& state);
 // Empties the walk's counts for another text; it forgets its tokens.
 void restartTokenWalk(TokenWalk& walk);
 
-// Forgets the tokens and gives their memory back.
+// Forgets the tokens and gives their memory back (but for a few hundred
+// tokens' worth, which the next short text would only ask for again).
 void releaseTokens(TokenWalk& walk);
 
 }  // namespace kbeval

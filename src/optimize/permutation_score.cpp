@@ -654,7 +654,10 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   }
 
   // What each slot pair counts, worked out by the evaluation's own rule.
-  std::vector<std::vector<double>> byRow(kKinds, std::vector<double>(cells));
+  // Without a board the stroke figures' kinds stay empty: nothing counts them.
+  const int kinds = board != nullptr ? kKinds : kAlternationPairs;
+  std::vector<std::vector<double>> byRow(kKinds);
+  for (int kind = 0; kind < kinds; ++kind) byRow[kind].assign(cells, 0);
   s.unigram.assign(n, ObjectiveCounts{});
   KeystrokeCounts scratch;
   for (int a = 0; a < n; ++a) {
@@ -742,7 +745,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       const Count pairs = exactCount(s.startPairs[cell]);
       const Count skips = exactCount(s.startSkipPairs[cell]);
       addCounts(start, s.unigram[b], pairs);
-      for (int kind = 0; kind < kKinds; ++kind) {
+      for (int kind = 0; kind < kinds; ++kind) {
         const Count flow = kind == kSkipgrams ? skips : pairs;
         addFeature(start, kind, flow * static_cast<Count>(byRow[kind][cell]), shift);
       }
@@ -793,7 +796,6 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   const auto makeFeature = [&](int kind, auto& feature) {
     const std::vector<double>& f = byRow[kind];
     feature.kind = kind;
-    feature.byRow = f;
     const auto at = [&f, &s](int a, int b) {
       return f[static_cast<std::size_t>(a) * s.stride + b];
     };
@@ -842,6 +844,9 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
+    // The table is the feature's own from here on: moved, not copied (a
+    // copy of each table only cost fresh pages).
+    if (changes) feature.byRow = std::move(byRow[kind]);
     return changes;
   };
   for (int kind = 0; kind < kKinds; ++kind) {

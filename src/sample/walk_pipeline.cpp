@@ -70,6 +70,34 @@ void work(WalkPipeline& p) {
   }
 }
 
+// A kept thread: walks every pass it is handed, until the workers end.
+void keptWork(WalkWorkers& w) {
+  std::unique_lock lock(w.mutex);
+  std::size_t seen = 0;
+  for (;;) {
+    w.changed.wait(lock, [&] { return w.ended || w.pass != seen; });
+    if (w.ended) return;
+    seen = w.pass;
+    WalkPipeline& p = *w.pipeline;
+    lock.unlock();
+    work(p);
+    lock.lock();
+    ++w.left;
+    w.changed.notify_all();
+  }
+}
+
+// Waits until every kept thread has left the pass (one that had not yet
+// joined it finds it done): the pipeline may go then.
+void releaseKeptWorkers(WalkPipeline& p) {
+  if (p.keptWorkers == nullptr) return;
+  WalkWorkers& w = *p.keptWorkers;
+  std::unique_lock lock(w.mutex);
+  w.changed.wait(lock, [&w] { return w.left == w.threads.size(); });
+  w.pipeline = nullptr;
+  p.keptWorkers = nullptr;
+}
+
 void stopAndJoin(WalkPipeline& p) {
   {
     const std::lock_guard lock(p.mutex);
@@ -79,6 +107,7 @@ void stopAndJoin(WalkPipeline& p) {
   for (std::thread& worker : p.workers) {
     if (worker.joinable()) worker.join();
   }
+  releaseKeptWorkers(p);
 }
 
 }  // namespace
@@ -98,6 +127,43 @@ WalkPipeline::WalkPipeline(SampleAnalysis& sample, unsigned jobs) : analysis(sam
     for (std::size_t i = 0; i < workerCount; ++i) workers.emplace_back([this] { work(*this); });
   } catch (const std::system_error&) {
   }
+}
+
+WalkWorkers::WalkWorkers(unsigned count) {
+  // As for a pipeline's own workers: threads the system will not start are
+  // done without.
+  try {
+    for (unsigned i = 0; i < count; ++i) threads.emplace_back([this] { keptWork(*this); });
+  } catch (const std::system_error&) {
+  }
+  left = threads.size();
+}
+
+WalkWorkers::~WalkWorkers() {
+  {
+    const std::lock_guard lock(mutex);
+    ended = true;
+  }
+  changed.notify_all();
+  for (std::thread& thread : threads) thread.join();
+}
+
+WalkPipeline::WalkPipeline(SampleAnalysis& sample, WalkWorkers& kept) : analysis(sample) {
+  const std::size_t layouts = analysis.evaluations.size();
+  walked.assign(layouts, 0);
+  walking.assign(layouts, 0);
+  done.assign(layouts, 0);
+  const std::size_t threads = kept.threads.size();
+  slots.resize(threads == 0 ? 1 : std::min(kSlotsPerThread * (threads + 1), kMostSlots));
+  if (threads == 0) return;
+  {
+    const std::lock_guard lock(kept.mutex);
+    kept.pipeline = this;
+    kept.left = 0;
+    ++kept.pass;
+  }
+  keptWorkers = &kept;
+  kept.changed.notify_all();
 }
 
 WalkPipeline::~WalkPipeline() {
@@ -139,6 +205,7 @@ void finishWalks(WalkPipeline& p) {
     }
   }
   for (std::thread& worker : p.workers) worker.join();
+  releaseKeptWorkers(p);
 }
 
 }  // namespace kbeval

@@ -6,7 +6,9 @@
 // counts. A slot is filled again once every layout has walked it, which
 // bounds the memory. When the reader finds every slot taken it walks a layout
 // itself, so `jobs` threads in all stay busy; with one job nothing runs
-// beside the caller.
+// beside the caller. WalkWorkers keeps walker threads between passes, for a
+// caller that analyses many short samples one after another: starting and
+// joining threads for each pass would cost more than the walks.
 #pragma once
 
 #include <condition_variable>
@@ -19,9 +21,31 @@
 
 namespace kbeval {
 
+struct WalkPipeline;
+
+// Walker threads that wait between passes for the next pipeline.
+struct WalkWorkers {
+  explicit WalkWorkers(unsigned threads);
+  // Stops and joins the threads; no pipeline may be using them.
+  ~WalkWorkers();
+  WalkWorkers(const WalkWorkers&) = delete;
+  WalkWorkers& operator=(const WalkWorkers&) = delete;
+
+  std::mutex mutex;
+  std::condition_variable changed;   // a pass began or a thread left one, or the end came
+  WalkPipeline* pipeline = nullptr;  // the pass the threads walk now
+  std::size_t pass = 0;              // passes begun
+  std::size_t left = 0;              // threads that have left the pass begun last
+  bool ended = false;
+  std::vector<std::thread> threads;
+};
+
 struct WalkPipeline {
   // Starts the workers for `jobs` threads in all, the caller included.
   WalkPipeline(SampleAnalysis& analysis, unsigned jobs);
+  // Walks with the kept threads of `workers` besides the caller; only one
+  // pipeline at a time may use them.
+  WalkPipeline(SampleAnalysis& analysis, WalkWorkers& workers);
   // Stops and joins the workers, whatever is left unwalked.
   ~WalkPipeline();
   WalkPipeline(const WalkPipeline&) = delete;
@@ -40,6 +64,7 @@ struct WalkPipeline {
   bool ended = false;    // no piece will come any more
   bool stopped = false;  // give up what is left
   std::vector<std::thread> workers;
+  WalkWorkers* keptWorkers = nullptr;  // the kept threads walking this pass, if any
 };
 
 // The slot for the next piece, once one is free (walking layouts meanwhile).

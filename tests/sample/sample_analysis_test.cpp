@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sample/walk_pipeline.h"
 #include "sample_on_one_thread.h"
 
 namespace kbeval {
@@ -60,6 +61,58 @@ TEST(SampleAnalysis, RestartForgetsTheSampleBefore) {
     analyseSampleBytes(reused, sample.data(), sample.size());
     restartSampleAnalysis(reused);
     EXPECT_TRUE(analyse(reused, next) == expected) << "after " << sample.size() << " bytes";
+  }
+}
+
+// Kept walker threads walk pass after pass as a pipeline's own threads
+// would: each sample, cut into pieces of a few bytes and walked with the kept
+// threads (as many as there are layouts, fewer, more, none), counts what the
+// analysis on one thread counts.
+TEST(SampleAnalysis, KeptWalkersCountLikeOneThread) {
+  LayoutRecord second = smallLayout();
+  second.medialKeys[3] = "kk";
+  second.signKeys[41] = "r?";
+  const LayoutRecord first = smallLayout();
+  const std::vector<const LayoutRecord*> layouts = {&first, &second, &first};
+  const std::string samples[] = {kSyllable + " ?1? " + kSyllable, "", kSyllable + "\r\n??",
+                                 kSyllable + kSyllable + "\x88",
+                                 "aa" + kSyllable + "\x1A" + kSyllable};
+  for (const unsigned threads : {0U, 1U, 2U, 5U}) {
+    WalkWorkers workers(threads);
+    SampleAnalysis analysis = startSampleAnalysis(layouts);
+    for (int round = 0; round < 2; ++round) {
+      if (round == 1) {  // a pass given up half way leaves the threads to the next
+        restartSampleAnalysis(analysis);
+        WalkPipeline abandoned(analysis, workers);
+        readSampleBytes(analysis, samples[0].data(), samples[0].size(), pieceToFill(abandoned));
+        publishPiece(abandoned);
+      }
+      for (const std::string& sample : samples) {
+        SampleAnalysis alone = startSampleAnalysis(layouts);
+        analyseSampleBytes(alone, sample.data(), sample.size());
+        finishSampleAnalysis(alone);
+
+        restartSampleAnalysis(analysis);
+        {
+          WalkPipeline walks(analysis, workers);
+          for (std::size_t begin = 0; begin < sample.size(); begin += 3) {
+            const std::size_t length = std::min<std::size_t>(3, sample.size() - begin);
+            readSampleBytes(analysis, sample.data() + begin, length, pieceToFill(walks));
+            publishPiece(walks);
+          }
+          readSampleEnd(analysis, pieceToFill(walks));
+          publishPiece(walks);
+          finishWalks(walks);
+        }
+        endSampleReading(analysis);
+        EXPECT_TRUE(analysis.textCounts == alone.textCounts);
+        for (std::size_t i = 0; i < layouts.size(); ++i) {
+          EXPECT_TRUE(*analysis.evaluations[i].state == *alone.evaluations[i].state)
+              << threads << " threads, layout " << i << ", sample of " << sample.size();
+          EXPECT_EQ(layoutUntreatedCount(analysis, i), layoutUntreatedCount(alone, i));
+        }
+      }
+    }
   }
 }
 
