@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 #include "layouts/character_tables.h"
 #include "optimize/skip_pairs.h"
@@ -766,20 +767,32 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   std::vector<std::vector<int>> members(s.classes);
   for (int b = 0; b < n; ++b) members[s.slotClass[b]].push_back(b);
   std::vector<int> difference(n);
+  std::vector<std::pair<int, int>> values;  // a class's distinct changes and their counts
   const auto addTerms = [&](const std::vector<int>& change, auto& terms) {
     using Term = typename std::decay_t<decltype(terms)>::value_type;
     using Slot = decltype(Term::slot);
     using Difference = decltype(Term::difference);
     for (int c = 0; c < s.classes; ++c) {
-      int nonzero = 0, shared = 0, sharedCount = 0;
+      // The class's most common nonzero change (the first to reach the
+      // highest count, in member order): its distinct values are few.
+      values.clear();
+      int nonzero = 0;
       for (const int b : members[c]) {
         if (change[b] == 0) continue;
         ++nonzero;
-        int same = 0;
-        for (const int other : members[c]) same += change[other] == change[b];
-        if (same > sharedCount) {
-          shared = change[b];
-          sharedCount = same;
+        auto value = std::find_if(values.begin(), values.end(),
+                                  [&](const auto& v) { return v.first == change[b]; });
+        if (value == values.end()) {
+          values.push_back({change[b], 1});
+        } else {
+          ++value->second;
+        }
+      }
+      int shared = 0, sharedCount = 0;
+      for (const auto& [value, count] : values) {
+        if (count > sharedCount) {
+          shared = value;
+          sharedCount = count;
         }
       }
       const int withClass = 1 + static_cast<int>(members[c].size()) - sharedCount;
