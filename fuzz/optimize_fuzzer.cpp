@@ -108,9 +108,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto standIns = quoteStandIns(start, keys);
   if (!standIns) return 0;
 
-  // Empty tables: countSymbols hands over the ones it counted.
-  SymbolCounts symbols{.pairs = {}, .skipPairs = {}, .triples = {}};
-  FUZZ_CHECK(countSymbols(sample.path, SampleEncoding::johab, start, standIns, symbols, error));
+  // The passes' memory and the symbol counts' tables are kept between
+  // inputs: cleared where they were used, not allocated afresh (under the
+  // sanitizer every large allocation maps fresh pages).
+  static SamplePassWorkspace workspace;
+  static SymbolCounts symbols;
+  FUZZ_CHECK(countSymbols(workspace, sample.path, SampleEncoding::johab, start, standIns, symbols,
+                          error));
   PermutationScorer scorer;
   FUZZ_CHECK(makePermutationScorer(keys, board != nullptr ? &strokeBoard : nullptr, symbols, moves,
                                    kDefaultWeights, scorer, error));
@@ -130,7 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(reread == best);
 
     ExactEvaluation exact;
-    FUZZ_CHECK(evaluateExactly(sample.path, SampleEncoding::johab, {&reread}, exact, error, board));
+    FUZZ_CHECK(evaluateExactly(workspace, sample.path, SampleEncoding::johab, {&reread}, exact,
+                               error, board));
     const ObjectiveCounts counts = exactObjectiveCounts(exact.layouts[0], exact.text);
     FUZZ_CHECK(counts == result.counts);
     FUZZ_CHECK(objectiveScore(counts, kDefaultWeights) == result.score);

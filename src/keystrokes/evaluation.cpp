@@ -147,6 +147,11 @@ int bucket(Count n) {
 
 EvaluationTables makeEvaluationTables(const KeyTable& keys) {
   EvaluationTables tables;
+  makeEvaluationTables(keys, tables);
+  return tables;
+}
+
+void makeEvaluationTables(const KeyTable& keys, EvaluationTables& tables) {
   tables.keys = keys;
   tables.transitions.resize(kKeyPairs);
   // Each key's stroke, worked out once rather than once per pair it is in.
@@ -174,7 +179,6 @@ EvaluationTables makeEvaluationTables(const KeyTable& keys) {
       t.keyFinger = static_cast<std::int8_t>(step.key.finger);
     }
   }
-  return tables;
 }
 
 bool samePairCounts(const EvaluationState& a, const EvaluationState& b) {

@@ -1,6 +1,7 @@
 #include "optimize/skip_pairs.h"
 
 #include <algorithm>
+#include <cstring>
 #include <tuple>
 
 namespace kbeval {
@@ -27,6 +28,17 @@ void forEachStroke(int& twoBefore, int& before, const unsigned char* keys, std::
 }
 
 }  // namespace
+
+void restartSkipPairs(SkipPairState& state) {
+  std::vector<Count> counts = std::move(state.counts);
+  if (counts.size() == kSkipPairs) {
+    // One memset: a sanitizer build checks it once, not store by store.
+    std::memset(counts.data(), 0, counts.size() * sizeof(Count));
+  } else {
+    counts.assign(kSkipPairs, 0);
+  }
+  state = SkipPairState{.counts = std::move(counts)};
+}
 
 void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t length) {
   Count* counts = state.counts.data();
@@ -67,6 +79,18 @@ void addTriple(KeyTripleState& state, std::uint32_t key, Count n) {
 }
 
 }  // namespace
+
+void restartKeyTriples(KeyTripleState& state) {
+  // A table grown by a long sample is given back rather than cleared each
+  // time.
+  if (state.cells.size() > (std::size_t{1} << 16)) {
+    state = KeyTripleState{};
+    return;
+  }
+  std::vector<KeyTripleState::Cell> cells = std::move(state.cells);
+  std::fill(cells.begin(), cells.end(), KeyTripleState::Cell{});
+  state = KeyTripleState{.cells = std::move(cells)};
+}
 
 void countKeyTriples(KeyTripleState& state, const unsigned char* keys, std::size_t length) {
   // The same triple often comes again at once (a run of one syllable): add

@@ -24,6 +24,9 @@ struct SkipPairState {
   std::vector<Count> counts = std::vector<Count>(kSkipPairs);  // first * 256 + third
 };
 
+// Empties `state` for a new stream, keeping its memory.
+void restartSkipPairs(SkipPairState& state);
+
 // Counts the skip pairs of a piece of key stream.
 void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t length);
 
@@ -54,6 +57,9 @@ struct KeyTripleState {
   std::vector<Cell> cells = std::vector<Cell>(std::size_t{1} << 12);
   std::size_t used = 0;
 };
+
+// Empties `state` for a new stream, keeping its memory unless it grew large.
+void restartKeyTriples(KeyTripleState& state);
 
 void countKeyTriples(KeyTripleState& state, const unsigned char* keys, std::size_t length);
 
