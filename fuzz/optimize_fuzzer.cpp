@@ -113,8 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // sanitizer every large allocation maps fresh pages).
   static SamplePassWorkspace workspace;
   static SymbolCounts symbols;
-  FUZZ_CHECK(countSymbols(workspace, sample.path, SampleEncoding::johab, start, standIns, symbols,
-                          error));
+  FUZZ_CHECK(
+      countSymbols(workspace, sample.path, SampleEncoding::johab, start, standIns, symbols, error));
   PermutationScorer scorer;
   FUZZ_CHECK(makePermutationScorer(keys, board != nullptr ? &strokeBoard : nullptr, symbols, moves,
                                    kDefaultWeights, scorer, error));

@@ -366,12 +366,34 @@ std::vector<Count> permutedSkipPairs(const SymbolCounts& counts, const KeyPermut
 
 ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts& counts,
                                         const KeyPermutation& sigma, const ObjectiveBoard* board) {
-  const std::vector<Count> pairs = permutedPairCounts(counts, sigma);
-  const KeystrokeCounts keystrokes = keyPairKeystrokeCounts(keys, pairs);
-  const Count skipgrams = sameFingerSkipgrams(keys, permutedSkipPairs(counts, sigma));
+  // Every count adds up pair by pair, so each pair the start layout typed
+  // counts under its renamed bytes where it stands, without building the
+  // permuted tables (permutedPairCounts, permutedSkipPairs) it would add to.
+  KeystrokeCounts keystrokes;
+  StrokeCounts strokes{.pairs = {}, .skips = {}, .fingerTriples = {}};
+  if (board != nullptr) strokes.pairs.assign(kStrokeStates * kStrokeStates, 0);
+  forEachTypedPair(counts.pairs, [&](int previous, int current, Count n) {
+    const int a = symbolByte(counts, sigma, previous);
+    const int b = symbolByte(counts, sigma, current);
+    countKeyPair(keys, a, b, n, keystrokes);
+    if (board != nullptr) addKeyPairStroke(board->tables, keys, a, b, n, strokes);
+  });
+  Count skipgrams = 0;
+  for (int first = 0; first < 256; ++first) {
+    const Count* row = counts.skipPairs.data() + static_cast<std::size_t>(first) * 256;
+    Count any = 0;
+    for (int third = 0; third < 256; ++third) any |= row[third];
+    if (any == 0) continue;
+    const int a = symbolByte(counts, sigma, first);
+    for (int third = 0; third < 256; ++third) {
+      if (row[third] != 0 && isSameFingerSkipgram(keys, a, symbolByte(counts, sigma, third))) {
+        skipgrams += row[third];
+      }
+    }
+  }
   ObjectiveCounts o = objectiveCounts(keystrokes, skipgrams, counts.syllables);
   if (board != nullptr) {
-    addKeyPairStrokeCounts(*board, keys, pairs, o);
+    addStrokePairCounts(*board, strokes, o);
     for (const KeyTriple& t : counts.triples) {
       const KeyTripleStrokes k =
           keyTripleStrokes(board->tables, symbolByte(counts, sigma, t.first),

@@ -74,7 +74,6 @@ void restartSampleAnalysis(SampleAnalysis& analysis) {
   }
 }
 
-
 namespace {
 
 // Scans the text translated so far and, when there are layouts to walk
