@@ -603,6 +603,24 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
                            const SymbolCounts& counts, const KeyMoveSet& moves,
                            const ObjectiveWeights& weights, PermutationScorer& s,
                            std::string& error) {
+  // The slot-pair tables of a scorer built before in `s` lend their memory
+  // to this one's (a caller that builds many scorers keeps one).
+  std::vector<std::vector<double>> spare;
+  for (PermutationScorer::Feature& feature : s.features) spare.push_back(std::move(feature.byRow));
+  for (PermutationScorer::WideFeature& feature : s.wideFeatures) {
+    spare.push_back(std::move(feature.byRow));
+  }
+  spare.push_back(std::move(s.startPairs));
+  spare.push_back(std::move(s.startSkipPairs));
+  const auto zeroTable = [&spare](std::size_t size) {
+    std::vector<double> table;
+    if (!spare.empty()) {
+      table = std::move(spare.back());
+      spare.pop_back();
+    }
+    table.assign(size, 0);
+    return table;
+  };
   s = PermutationScorer{};
   s.weights = weights;
   ShiftStrokes shift;
@@ -679,7 +697,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   // Without a board the stroke figures' kinds stay empty: nothing counts them.
   const int kinds = board != nullptr ? kKinds : kAlternationPairs;
   std::vector<std::vector<double>> byRow(kKinds);
-  for (int kind = 0; kind < kinds; ++kind) byRow[kind].assign(cells, 0);
+  for (int kind = 0; kind < kinds; ++kind) byRow[kind] = zeroTable(cells);
   s.unigram.assign(n, ObjectiveCounts{});
   KeystrokeCounts scratch;
   for (int a = 0; a < n; ++a) {
@@ -741,8 +759,8 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   }
 
   // Start flows in slot space.
-  s.startPairs.assign(cells, 0);
-  s.startSkipPairs.assign(cells, 0);
+  s.startPairs = zeroTable(cells);
+  s.startSkipPairs = zeroTable(cells);
   for (int a = 0; a <= kNoKey; ++a) {
     const int slotA = a == kNoKey ? 0 : s.symbolSlot[a];
     for (int b = 0; b < 256; ++b) {
@@ -785,41 +803,53 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   // The terms of one side of one moved slot, from the feature's change by
   // slot: per class, its sum times the change most of its slots share, when
   // that takes fewer terms, and the slots that differ from it.
-  std::vector<std::vector<int>> members(s.classes);
-  for (int b = 0; b < n; ++b) members[s.slotClass[b]].push_back(b);
+  // The slots of each class, class after class (memberStart[c] begins class
+  // c): these loops run per feature, swap and moved slot, so they read plain
+  // arrays.
+  std::vector<int> memberSlots, memberStart(static_cast<std::size_t>(s.classes) + 1, 0);
+  for (int c = 0; c < s.classes; ++c) {
+    memberStart[c] = static_cast<int>(memberSlots.size());
+    for (int b = 0; b < n; ++b) {
+      if (s.slotClass[b] == c) memberSlots.push_back(b);
+    }
+  }
+  memberStart[s.classes] = static_cast<int>(memberSlots.size());
   std::vector<int> difference(n);
-  const auto addTerms = [&](const std::vector<int>& change, auto& terms) {
+  const auto addTerms = [&](const int* change, auto& terms) {
     using Term = typename std::decay_t<decltype(terms)>::value_type;
     using Slot = decltype(Term::slot);
     using Difference = decltype(Term::difference);
     for (int c = 0; c < s.classes; ++c) {
+      const int* first = memberSlots.data() + memberStart[c];
+      const int* last = memberSlots.data() + memberStart[c + 1];
       int nonzero = 0, shared = 0, sharedCount = 0;
-      for (const int b : members[c]) {
-        if (change[b] == 0) continue;
+      for (const int* b = first; b < last; ++b) {
+        if (change[*b] == 0) continue;
         ++nonzero;
         int same = 0;
-        for (const int other : members[c]) same += change[other] == change[b];
+        for (const int* other = first; other < last; ++other) same += change[*other] == change[*b];
         if (same > sharedCount) {
-          shared = change[b];
+          shared = change[*b];
           sharedCount = same;
         }
       }
-      const int withClass = 1 + static_cast<int>(members[c].size()) - sharedCount;
+      const int withClass = 1 + static_cast<int>(last - first) - sharedCount;
       const int base = withClass < nonzero ? shared : 0;
       if (base != 0) terms.push_back({static_cast<Slot>(n + c), static_cast<Difference>(base)});
-      for (const int b : members[c]) {
-        if (change[b] != base) {
-          terms.push_back({static_cast<Slot>(b), static_cast<Difference>(change[b] - base)});
+      for (const int* b = first; b < last; ++b) {
+        if (change[*b] != base) {
+          terms.push_back({static_cast<Slot>(*b), static_cast<Difference>(change[*b] - base)});
         }
       }
     }
   };
 
   const auto makeFeature = [&](int kind, auto& feature) {
-    const std::vector<double>& f = byRow[kind];
+    const double* f = byRow[kind].data();
+    const std::size_t stride = static_cast<std::size_t>(s.stride);
     feature.kind = kind;
-    const auto at = [&f, &s](int a, int b) {
-      return f[static_cast<std::size_t>(a) * s.stride + b];
+    const auto at = [f, stride](int a, int b) {
+      return f[static_cast<std::size_t>(a) * stride + b];
     };
     // A feature no swap changes (same-key strokes, say: a permutation keeps
     // equal keys equal) keeps its start total; the rest get their terms.
@@ -855,14 +885,17 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
           continue;
         }
+        int* d = difference.data();
+        const double* rowTo = f + static_cast<std::size_t>(to) * stride;
+        const double* rowA = f + static_cast<std::size_t>(a) * stride;
         for (int b = 0; b < n; ++b) {
-          difference[b] = static_cast<int>(at(to, b) - at(a, b));
-          changes = changes || at(to, image(b)) != at(a, b) || at(image(b), to) != at(b, a);
+          d[b] = static_cast<int>(rowTo[b] - rowA[b]);
+          changes = changes || rowTo[image(b)] != rowA[b] || at(image(b), to) != at(b, a);
         }
-        addTerms(difference, feature.terms);
+        addTerms(d, feature.terms);
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-        for (int b = 0; b < n; ++b) difference[b] = static_cast<int>(at(b, to) - at(b, a));
-        addTerms(difference, feature.terms);
+        for (int b = 0; b < n; ++b) d[b] = static_cast<int>(at(b, to) - at(b, a));
+        addTerms(d, feature.terms);
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
