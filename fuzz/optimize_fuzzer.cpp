@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static SymbolCounts symbols;
   FUZZ_CHECK(
       countSymbols(workspace, sample.path, SampleEncoding::johab, start, standIns, symbols, error));
-  static PermutationScorer scorer;  // its tables' memory serves the next input's
+  PermutationScorer scorer;
   FUZZ_CHECK(makePermutationScorer(keys, board != nullptr ? &strokeBoard : nullptr, symbols, moves,
                                    kDefaultWeights, scorer, error));
   SearchSettings settings;

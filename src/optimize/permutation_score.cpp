@@ -603,24 +603,6 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
                            const SymbolCounts& counts, const KeyMoveSet& moves,
                            const ObjectiveWeights& weights, PermutationScorer& s,
                            std::string& error) {
-  // The slot-pair tables of a scorer built before in `s` lend their memory
-  // to this one's (a caller that builds many scorers keeps one).
-  std::vector<std::vector<double>> spare;
-  for (PermutationScorer::Feature& feature : s.features) spare.push_back(std::move(feature.byRow));
-  for (PermutationScorer::WideFeature& feature : s.wideFeatures) {
-    spare.push_back(std::move(feature.byRow));
-  }
-  spare.push_back(std::move(s.startPairs));
-  spare.push_back(std::move(s.startSkipPairs));
-  const auto zeroTable = [&spare](std::size_t size) {
-    std::vector<double> table;
-    if (!spare.empty()) {
-      table = std::move(spare.back());
-      spare.pop_back();
-    }
-    table.assign(size, 0);
-    return table;
-  };
   s = PermutationScorer{};
   s.weights = weights;
   ShiftStrokes shift;
@@ -697,7 +679,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   // Without a board the stroke figures' kinds stay empty: nothing counts them.
   const int kinds = board != nullptr ? kKinds : kAlternationPairs;
   std::vector<std::vector<double>> byRow(kKinds);
-  for (int kind = 0; kind < kinds; ++kind) byRow[kind] = zeroTable(cells);
+  for (int kind = 0; kind < kinds; ++kind) byRow[kind].assign(cells, 0);
   s.unigram.assign(n, ObjectiveCounts{});
   KeystrokeCounts scratch;
   for (int a = 0; a < n; ++a) {
@@ -759,8 +741,8 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   }
 
   // Start flows in slot space.
-  s.startPairs = zeroTable(cells);
-  s.startSkipPairs = zeroTable(cells);
+  s.startPairs.assign(cells, 0);
+  s.startSkipPairs.assign(cells, 0);
   for (int a = 0; a <= kNoKey; ++a) {
     const int slotA = a == kNoKey ? 0 : s.symbolSlot[a];
     for (int b = 0; b < 256; ++b) {

@@ -137,11 +137,7 @@ bool countSymbols(SamplePassWorkspace& workspace, const std::string& path, Sampl
                   SymbolCounts& counts, std::string& error, struct stat* read) {
   startPass(workspace, {&start}, nullptr);
   std::vector<KeyStreamWalk>& walks = workspace.walks;
-  if (walks[0].triples) {
-    restartKeyTriples(*walks[0].triples);
-  } else {
-    walks[0].triples.emplace();
-  }
+  walks[0].triples.emplace();
   counts.fixedByte.fill(-1);
   if (standIns) {
     walks[0].singleQuote = static_cast<char>(standIns->single);

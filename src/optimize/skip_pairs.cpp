@@ -80,18 +80,6 @@ void addTriple(KeyTripleState& state, std::uint32_t key, Count n) {
 
 }  // namespace
 
-void restartKeyTriples(KeyTripleState& state) {
-  // A table grown by a long sample is given back rather than cleared each
-  // time.
-  if (state.cells.size() > (std::size_t{1} << 16)) {
-    state = KeyTripleState{};
-    return;
-  }
-  std::vector<KeyTripleState::Cell> cells = std::move(state.cells);
-  std::fill(cells.begin(), cells.end(), KeyTripleState::Cell{});
-  state = KeyTripleState{.cells = std::move(cells)};
-}
-
 void countKeyTriples(KeyTripleState& state, const unsigned char* keys, std::size_t length) {
   // The same triple often comes again at once (a run of one syllable): add
   // runs in one go.

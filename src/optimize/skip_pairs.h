@@ -58,9 +58,6 @@ struct KeyTripleState {
   std::size_t used = 0;
 };
 
-// Empties `state` for a new stream, keeping its memory unless it grew large.
-void restartKeyTriples(KeyTripleState& state);
-
 void countKeyTriples(KeyTripleState& state, const unsigned char* keys, std::size_t length);
 
 // The triples counted, in order of (first, second, third).
