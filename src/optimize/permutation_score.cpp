@@ -617,15 +617,19 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   s.slotByte.push_back(kNoKey);
   s.symbolSlot.assign(256, -1);
   std::array<bool, 256> used{};
+  // The tables are read through pointers: these sweeps of 2 x 65,536 cells
+  // would otherwise make a checked call per cell in a checked build.
+  const Count* pairCounts = counts.pairs.data();
+  const Count* skipCounts = counts.skipPairs.data();
   for (int a = 0; a <= kNoKey; ++a) {
+    const Count* pairRow = pairCounts + static_cast<std::size_t>(a) * 256;
+    const Count* skipRow = a < 256 ? skipCounts + static_cast<std::size_t>(a) * 256 : nullptr;
     for (int b = 0; b < 256; ++b) {
-      if (counts.pairs[static_cast<std::size_t>(a) * 256 + b] != 0) {
+      if (pairRow[b] != 0) {
         if (a < 256) used[a] = true;
         used[b] = true;
       }
-      if (a < 256 && counts.skipPairs[static_cast<std::size_t>(a) * 256 + b] != 0) {
-        used[a] = used[b] = true;
-      }
+      if (skipRow != nullptr && skipRow[b] != 0) used[a] = used[b] = true;
     }
   }
   for (const auto& unit : moves.units) {
@@ -745,15 +749,16 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   s.startSkipPairs.assign(cells, 0);
   for (int a = 0; a <= kNoKey; ++a) {
     const int slotA = a == kNoKey ? 0 : s.symbolSlot[a];
+    const Count* pairRow = pairCounts + static_cast<std::size_t>(a) * 256;
+    const Count* skipRow = a < 256 ? skipCounts + static_cast<std::size_t>(a) * 256 : nullptr;
     for (int b = 0; b < 256; ++b) {
-      const std::size_t index = static_cast<std::size_t>(a) * 256 + b;
-      if (counts.pairs[index] != 0) {
+      if (pairRow[b] != 0) {
         s.startPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
-            static_cast<double>(counts.pairs[index]);
+            static_cast<double>(pairRow[b]);
       }
-      if (a < 256 && counts.skipPairs[index] != 0) {
+      if (skipRow != nullptr && skipRow[b] != 0) {
         s.startSkipPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
-            static_cast<double>(counts.skipPairs[index]);
+            static_cast<double>(skipRow[b]);
       }
     }
   }
