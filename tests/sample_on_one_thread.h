@@ -16,27 +16,6 @@
 
 namespace kbeval {
 
-// Empties the analysis for another sample with the same layouts, keeping the
-// layouts' tables and the memory.
-inline void restartSampleAnalysis(SampleAnalysis& analysis) {
-  analysis.utf8 = Utf8SampleState{.johab = analysis.utf8.johab};
-  analysis.textBytes = 0;
-  analysis.looksLikeUtf8 = false;
-  analysis.looksLikeUtf16 = false;
-  analysis.mode = TextModeState{};
-  analysis.scan = ScanState{};
-  restartScanTally(*analysis.tally);
-  restartTokens(*analysis.tokens, analysis.tokenState);
-  analysis.textCounts = TextCounts{};
-  *analysis.combinations = CombinationCounts{};
-  for (LayoutEvaluation& e : analysis.evaluations) {
-    restartEvaluation(*e.state);
-    e.untreatedCount = 0;
-    restartTokenWalk(e.walk);
-    if (e.strokes) *e.strokes = StrokeWalk{};
-  }
-}
-
 // Both stages on the calling thread: analyses the next `length` bytes of the
 // sample file. Returns false once the text has ended.
 inline bool analyseSampleBytes(SampleAnalysis& analysis, const char* bytes, std::size_t length) {

@@ -147,6 +147,11 @@ int bucket(Count n) {
 
 EvaluationTables makeEvaluationTables(const KeyTable& keys) {
   EvaluationTables tables;
+  makeEvaluationTables(keys, tables);
+  return tables;
+}
+
+void makeEvaluationTables(const KeyTable& keys, EvaluationTables& tables) {
   tables.keys = keys;
   tables.transitions.resize(kKeyPairs);
   // Each key's stroke, worked out once rather than once per pair it is in.
@@ -156,25 +161,50 @@ EvaluationTables makeEvaluationTables(const KeyTable& keys) {
     if (key < 256) strokes[key] = strokeOf(keys[key]);
     befores[key] = beforeOf(keys, key);
   }
+  KeyTransition* transitions = tables.transitions.data();
+  const auto transition = [&](int previous, int current) {
+    const Step step = stepFrom(strokes[current], befores[previous], previous, current);
+    KeyTransition& t = transitions[previous * 256 + current];
+    t.flags = static_cast<std::uint8_t>(
+        (step.leftRunGoesOn ? kLeftRunGoesOn : 0) | (step.rightRunGoesOn ? kRightRunGoesOn : 0) |
+        (step.leftSameFinger != kNoFinger ? kLeftSameFinger : 0) |
+        (step.rightSameFinger != kNoFinger ? kRightSameFinger : 0) | (step.sameKey ? kSameKey : 0) |
+        ((current == kUntreatedMarker ||
+          (current == previous && (current == ' ' || current == '\n')))
+             ? kNoStroke
+             : 0));
+    t.leftFinger = static_cast<std::int8_t>(step.leftSameFinger);
+    t.rightFinger = static_cast<std::int8_t>(step.rightSameFinger);
+    t.keyFinger = static_cast<std::int8_t>(step.key.finger);
+  };
+  // A row depends on the keystroke before only through what it leaves
+  // (finger and Shift) and, in the cell of that very key, through the same
+  // key and a repeated space or line feed. Most rows share what they leave
+  // with an earlier one (every byte without key data, every key of a finger
+  // and Shift), so such a row is the earlier row copied, with the two cells
+  // that name either key worked out afresh.
+  std::array<int, kNoKey + 1> shapes{};  // the rows worked out whole
+  int shapeCount = 0;
   for (int previous = 0; previous <= kNoKey; ++previous) {
-    for (int current = 0; current < 256; ++current) {
-      const Step step = stepFrom(strokes[current], befores[previous], previous, current);
-      KeyTransition& t = tables.transitions[previous * 256 + current];
-      t.flags = static_cast<std::uint8_t>(
-          (step.leftRunGoesOn ? kLeftRunGoesOn : 0) | (step.rightRunGoesOn ? kRightRunGoesOn : 0) |
-          (step.leftSameFinger != kNoFinger ? kLeftSameFinger : 0) |
-          (step.rightSameFinger != kNoFinger ? kRightSameFinger : 0) |
-          (step.sameKey ? kSameKey : 0) |
-          ((current == kUntreatedMarker ||
-            (current == previous && (current == ' ' || current == '\n')))
-               ? kNoStroke
-               : 0));
-      t.leftFinger = static_cast<std::int8_t>(step.leftSameFinger);
-      t.rightFinger = static_cast<std::int8_t>(step.rightSameFinger);
-      t.keyFinger = static_cast<std::int8_t>(step.key.finger);
+    const Before& before = befores[previous];
+    int like = -1;
+    for (int i = 0; i < shapeCount && like < 0; ++i) {
+      const Before& other = befores[shapes[i]];
+      if (other.finger == before.finger && other.shiftSlot == before.shiftSlot &&
+          other.shiftHand == before.shiftHand) {
+        like = shapes[i];
+      }
     }
+    if (like < 0) {
+      shapes[shapeCount++] = previous;
+      for (int current = 0; current < 256; ++current) transition(previous, current);
+      continue;
+    }
+    std::memcpy(transitions + previous * 256, transitions + like * 256,
+                256 * sizeof(KeyTransition));
+    transition(previous, like);
+    if (previous < 256) transition(previous, previous);
   }
-  return tables;
 }
 
 bool samePairCounts(const EvaluationState& a, const EvaluationState& b) {

@@ -74,6 +74,8 @@ struct EvaluationTables {
 };
 
 EvaluationTables makeEvaluationTables(const KeyTable& keys);
+// The same into `tables`, keeping the memory of its transitions.
+void makeEvaluationTables(const KeyTable& keys, EvaluationTables& tables);
 
 // One bit per row of a pair table (by the keystroke before, kNoKey
 // included): the rows that hold a count.

@@ -184,14 +184,19 @@ void addStrokeRest(StrokeWalk& walk, const StrokeTables& tables, std::size_t tok
 void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
                        std::span<const Count> pairCounts, StrokeCounts& counts) {
   forEachTypedPair(pairCounts, [&](int previous, int current, Count n) {
-    const KeyPairStrokeIds ids = keyPairStrokeIds(tables, keys, previous, current);
-    int last = ids.before;
-    if (ids.shift >= 0) {
-      counts.pairs[static_cast<std::size_t>(last * kStrokeStates + ids.shift)] += n;
-      last = ids.shift;
-    }
-    counts.pairs[static_cast<std::size_t>(last * kStrokeStates + ids.key)] += n;
+    addKeyPairStroke(tables, keys, previous, current, n, counts);
   });
+}
+
+void addKeyPairStroke(const StrokeTables& tables, const KeyTable& keys, int previous, int current,
+                      Count n, StrokeCounts& counts) {
+  const KeyPairStrokeIds ids = keyPairStrokeIds(tables, keys, previous, current);
+  int last = ids.before;
+  if (ids.shift >= 0) {
+    counts.pairs[static_cast<std::size_t>(last * kStrokeStates + ids.shift)] += n;
+    last = ids.shift;
+  }
+  counts.pairs[static_cast<std::size_t>(last * kStrokeStates + ids.key)] += n;
 }
 
 KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const KeyTable& keys, int previous,

@@ -106,6 +106,9 @@ KeyTripleStrokes keyTripleStrokes(const StrokeTables& tables, int a, int b, int 
 // key bytes (`pairCounts`, index previous * 256 + current), as strokes.
 void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
                        std::span<const Count> pairCounts, StrokeCounts& counts);
+// The same for `n` of one pair of key bytes.
+void addKeyPairStroke(const StrokeTables& tables, const KeyTable& keys, int previous, int current,
+                      Count n, StrokeCounts& counts);
 
 // Forgets the tokens (the counts stay).
 void releaseStrokeTokens(StrokeWalk& walk);

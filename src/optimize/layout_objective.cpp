@@ -86,6 +86,11 @@ void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
                             std::span<const Count> pairCounts, ObjectiveCounts& o) {
   StrokeCounts strokes;
   addKeyPairStrokes(board.tables, keys, pairCounts, strokes);
+  addStrokePairCounts(board, strokes, o);
+}
+
+void addStrokePairCounts(const ObjectiveBoard& board, const StrokeCounts& strokes,
+                         ObjectiveCounts& o) {
   for (int a = 0; a < kStrokeStates; ++a) {
     for (int b = 0; b < kStrokeIds; ++b) {
       const Count n = strokes.pairs[static_cast<std::size_t>(a * kStrokeStates + b)];

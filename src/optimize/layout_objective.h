@@ -145,6 +145,9 @@ void addStrokePair(const ObjectiveBoard& board, int a, int b, Count n, Objective
 // current, as the keystroke walk counts them) typed with `keys`.
 void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
                             std::span<const Count> pairCounts, ObjectiveCounts& counts);
+// The same from the stroke pairs (StrokeCounts::pairs) those key pairs stroke.
+void addStrokePairCounts(const ObjectiveBoard& board, const StrokeCounts& strokes,
+                         ObjectiveCounts& counts);
 
 // The unweighted figures, by ObjectiveTerm.
 std::array<double, kObjectiveTerms> objectiveFigures(const ObjectiveCounts& counts);

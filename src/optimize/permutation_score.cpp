@@ -367,12 +367,34 @@ std::vector<Count> permutedSkipPairs(const SymbolCounts& counts, const KeyPermut
 
 ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts& counts,
                                         const KeyPermutation& sigma, const ObjectiveBoard* board) {
-  const std::vector<Count> pairs = permutedPairCounts(counts, sigma);
-  const KeystrokeCounts keystrokes = keyPairKeystrokeCounts(keys, pairs);
-  const Count skipgrams = sameFingerSkipgrams(keys, permutedSkipPairs(counts, sigma));
+  // Every count adds up pair by pair, so each pair the start layout typed
+  // counts under its renamed bytes where it stands, without building the
+  // permuted tables (permutedPairCounts, permutedSkipPairs) it would add to.
+  KeystrokeCounts keystrokes;
+  StrokeCounts strokes{.pairs = {}, .skips = {}, .fingerTriples = {}};
+  if (board != nullptr) strokes.pairs.assign(kStrokeStates * kStrokeStates, 0);
+  forEachTypedPair(counts.pairs, [&](int previous, int current, Count n) {
+    const int a = symbolByte(counts, sigma, previous);
+    const int b = symbolByte(counts, sigma, current);
+    countKeyPair(keys, a, b, n, keystrokes);
+    if (board != nullptr) addKeyPairStroke(board->tables, keys, a, b, n, strokes);
+  });
+  Count skipgrams = 0;
+  for (int first = 0; first < 256; ++first) {
+    const Count* row = counts.skipPairs.data() + static_cast<std::size_t>(first) * 256;
+    Count any = 0;
+    for (int third = 0; third < 256; ++third) any |= row[third];
+    if (any == 0) continue;
+    const int a = symbolByte(counts, sigma, first);
+    for (int third = 0; third < 256; ++third) {
+      if (row[third] != 0 && isSameFingerSkipgram(keys, a, symbolByte(counts, sigma, third))) {
+        skipgrams += row[third];
+      }
+    }
+  }
   ObjectiveCounts o = objectiveCounts(keystrokes, skipgrams, counts.syllables);
   if (board != nullptr) {
-    addKeyPairStrokeCounts(*board, keys, pairs, o);
+    addStrokePairCounts(*board, strokes, o);
     for (const KeyTriple& t : counts.triples) {
       const KeyTripleStrokes k =
           keyTripleStrokes(board->tables, symbolByte(counts, sigma, t.first),
@@ -596,15 +618,19 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   s.slotByte.push_back(kNoKey);
   s.symbolSlot.assign(256, -1);
   std::array<bool, 256> used{};
+  // The tables are read through pointers: these sweeps of 2 x 65,536 cells
+  // would otherwise make a checked call per cell in a checked build.
+  const Count* pairCounts = counts.pairs.data();
+  const Count* skipCounts = counts.skipPairs.data();
   for (int a = 0; a <= kNoKey; ++a) {
+    const Count* pairRow = pairCounts + static_cast<std::size_t>(a) * 256;
+    const Count* skipRow = a < 256 ? skipCounts + static_cast<std::size_t>(a) * 256 : nullptr;
     for (int b = 0; b < 256; ++b) {
-      if (counts.pairs[static_cast<std::size_t>(a) * 256 + b] != 0) {
+      if (pairRow[b] != 0) {
         if (a < 256) used[a] = true;
         used[b] = true;
       }
-      if (a < 256 && counts.skipPairs[static_cast<std::size_t>(a) * 256 + b] != 0) {
-        used[a] = used[b] = true;
-      }
+      if (skipRow != nullptr && skipRow[b] != 0) used[a] = used[b] = true;
     }
   }
   for (const auto& unit : moves.units) {
@@ -724,15 +750,16 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   s.startSkipPairs.assign(cells, 0);
   for (int a = 0; a <= kNoKey; ++a) {
     const int slotA = a == kNoKey ? 0 : s.symbolSlot[a];
+    const Count* pairRow = pairCounts + static_cast<std::size_t>(a) * 256;
+    const Count* skipRow = a < 256 ? skipCounts + static_cast<std::size_t>(a) * 256 : nullptr;
     for (int b = 0; b < 256; ++b) {
-      const std::size_t index = static_cast<std::size_t>(a) * 256 + b;
-      if (counts.pairs[index] != 0) {
+      if (pairRow[b] != 0) {
         s.startPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
-            static_cast<double>(counts.pairs[index]);
+            static_cast<double>(pairRow[b]);
       }
-      if (a < 256 && counts.skipPairs[index] != 0) {
+      if (skipRow != nullptr && skipRow[b] != 0) {
         s.startSkipPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
-            static_cast<double>(counts.skipPairs[index]);
+            static_cast<double>(skipRow[b]);
       }
     }
   }
@@ -764,26 +791,37 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   // The terms of one side of one moved slot, from the feature's change by
   // slot: per class, its sum times the change most of its slots share, when
   // that takes fewer terms, and the slots that differ from it.
-  std::vector<std::vector<int>> members(s.classes);
-  for (int b = 0; b < n; ++b) members[s.slotClass[b]].push_back(b);
+  // The slots of each class, class after class (memberStart[c] begins class
+  // c): these loops run per feature, swap and moved slot, so they read plain
+  // arrays.
+  std::vector<int> memberSlots, memberStart(static_cast<std::size_t>(s.classes) + 1, 0);
+  for (int c = 0; c < s.classes; ++c) {
+    memberStart[c] = static_cast<int>(memberSlots.size());
+    for (int b = 0; b < n; ++b) {
+      if (s.slotClass[b] == c) memberSlots.push_back(b);
+    }
+  }
+  memberStart[s.classes] = static_cast<int>(memberSlots.size());
   std::vector<int> difference(n);
   std::vector<std::pair<int, int>> values;  // a class's distinct changes and their counts
-  const auto addTerms = [&](const std::vector<int>& change, auto& terms) {
+  const auto addTerms = [&](const int* change, auto& terms) {
     using Term = typename std::decay_t<decltype(terms)>::value_type;
     using Slot = decltype(Term::slot);
     using Difference = decltype(Term::difference);
     for (int c = 0; c < s.classes; ++c) {
+      const int* first = memberSlots.data() + memberStart[c];
+      const int* last = memberSlots.data() + memberStart[c + 1];
       // The class's most common nonzero change (the first to reach the
       // highest count, in member order): its distinct values are few.
       values.clear();
       int nonzero = 0;
-      for (const int b : members[c]) {
-        if (change[b] == 0) continue;
+      for (const int* b = first; b < last; ++b) {
+        if (change[*b] == 0) continue;
         ++nonzero;
         auto value = std::find_if(values.begin(), values.end(),
-                                  [&](const auto& v) { return v.first == change[b]; });
+                                  [&](const auto& v) { return v.first == change[*b]; });
         if (value == values.end()) {
-          values.push_back({change[b], 1});
+          values.push_back({change[*b], 1});
         } else {
           ++value->second;
         }
@@ -795,22 +833,23 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           sharedCount = count;
         }
       }
-      const int withClass = 1 + static_cast<int>(members[c].size()) - sharedCount;
+      const int withClass = 1 + static_cast<int>(last - first) - sharedCount;
       const int base = withClass < nonzero ? shared : 0;
       if (base != 0) terms.push_back({static_cast<Slot>(n + c), static_cast<Difference>(base)});
-      for (const int b : members[c]) {
-        if (change[b] != base) {
-          terms.push_back({static_cast<Slot>(b), static_cast<Difference>(change[b] - base)});
+      for (const int* b = first; b < last; ++b) {
+        if (change[*b] != base) {
+          terms.push_back({static_cast<Slot>(*b), static_cast<Difference>(change[*b] - base)});
         }
       }
     }
   };
 
   const auto makeFeature = [&](int kind, auto& feature) {
-    const std::vector<double>& f = byRow[kind];
+    const double* f = byRow[kind].data();
+    const std::size_t stride = static_cast<std::size_t>(s.stride);
     feature.kind = kind;
-    const auto at = [&f, &s](int a, int b) {
-      return f[static_cast<std::size_t>(a) * s.stride + b];
+    const auto at = [f, stride](int a, int b) {
+      return f[static_cast<std::size_t>(a) * stride + b];
     };
     // A feature no swap changes (same-key strokes, say: a permutation keeps
     // equal keys equal) keeps its start total; the rest get their terms.
@@ -846,14 +885,17 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
           continue;
         }
+        int* d = difference.data();
+        const double* rowTo = f + static_cast<std::size_t>(to) * stride;
+        const double* rowA = f + static_cast<std::size_t>(a) * stride;
         for (int b = 0; b < n; ++b) {
-          difference[b] = static_cast<int>(at(to, b) - at(a, b));
-          changes = changes || at(to, image(b)) != at(a, b) || at(image(b), to) != at(b, a);
+          d[b] = static_cast<int>(rowTo[b] - rowA[b]);
+          changes = changes || rowTo[image(b)] != rowA[b] || at(image(b), to) != at(b, a);
         }
-        addTerms(difference, feature.terms);
+        addTerms(d, feature.terms);
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-        for (int b = 0; b < n; ++b) difference[b] = static_cast<int>(at(b, to) - at(b, a));
-        addTerms(difference, feature.terms);
+        for (int b = 0; b < n; ++b) d[b] = static_cast<int>(at(b, to) - at(b, a));
+        addTerms(d, feature.terms);
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "keystrokes/key_table.h"
@@ -17,25 +18,10 @@ namespace {
 
 constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 
-// One layout typed as a key stream and walked keystroke by keystroke, its
-// skip pairs counted on the way: the pairs two strokes apart are beyond what
-// kbeval's own walk keeps.
-struct KeyStreamWalk {
-  const LayoutRecord* layout = nullptr;
-  EvaluationTables tables;
-  EvaluationState state;
-  SkipPairState skipPairs;
-  std::optional<KeyTripleState> triples;  // the start pass's
-  // On a board: the stroke sequence walked for its triples.
-  std::optional<StrokeTables> strokeTables;
-  StrokeState strokeState;
-  StrokeCounts strokeCounts;
-  char singleQuote = '\'';  // what the typographic quotes are typed as
-  char doubleQuote = '"';
-};
-
-KeyStreamWalk startWalk(const LayoutRecord& layout, const Board* board = nullptr) {
-  KeyStreamWalk walk;
+// Readies `walk` to type `layout` afresh, on `board` when given, keeping the
+// memory of its tables: a used table is cleared (the pair table in the rows
+// it counted in) rather than allocated anew.
+void startWalk(KeyStreamWalk& walk, const LayoutRecord& layout, const Board* board) {
   walk.layout = &layout;
   KeyTable keys{};
   if (board != nullptr) {
@@ -43,9 +29,34 @@ KeyStreamWalk startWalk(const LayoutRecord& layout, const Board* board = nullptr
   } else {
     setupKeyTable(layout, keys);
   }
-  walk.tables = makeEvaluationTables(keys);
-  if (board != nullptr) walk.strokeTables = makeStrokeTables(*board, keys);
-  return walk;
+  makeEvaluationTables(keys, walk.tables);
+  restartEvaluation(walk.state);
+  restartSkipPairs(walk.skipPairs);
+  walk.triples.reset();
+  if (board != nullptr) {
+    walk.strokeTables = makeStrokeTables(*board, keys);
+  } else {
+    walk.strokeTables.reset();
+  }
+  walk.strokeState = StrokeState{};
+  // Cleared in place: fresh tables are what the workspace saves.
+  for (std::vector<Count>* table :
+       {&walk.strokeCounts.pairs, &walk.strokeCounts.skips, &walk.strokeCounts.fingerTriples}) {
+    std::fill(table->begin(), table->end(), 0);
+  }
+  walk.singleQuote = '\'';
+  walk.doubleQuote = '"';
+}
+
+// Readies the workspace for a pass of `layouts`.
+void startPass(SamplePassWorkspace& workspace, const std::vector<const LayoutRecord*>& layouts,
+               const Board* board) {
+  restartSampleAnalysis(workspace.analysis);
+  workspace.analysis.utf8.johab = nullptr;  // set again by a UTF-8 pass
+  workspace.walks.resize(layouts.size());
+  for (std::size_t i = 0; i < layouts.size(); ++i) {
+    startWalk(workspace.walks[i], *layouts[i], board);
+  }
 }
 
 // Types the characters of the piece just read on every walk.
@@ -117,9 +128,15 @@ bool analyseFile(const std::string& path, SampleEncoding encoding, SampleAnalysi
 bool countSymbols(const std::string& path, SampleEncoding encoding, const LayoutRecord& start,
                   const std::optional<QuoteStandIns>& standIns, SymbolCounts& counts,
                   std::string& error, struct stat* read) {
-  SampleAnalysis analysis = startSampleAnalysis({});
-  std::vector<KeyStreamWalk> walks;
-  walks.push_back(startWalk(start));
+  SamplePassWorkspace workspace;
+  return countSymbols(workspace, path, encoding, start, standIns, counts, error, read);
+}
+
+bool countSymbols(SamplePassWorkspace& workspace, const std::string& path, SampleEncoding encoding,
+                  const LayoutRecord& start, const std::optional<QuoteStandIns>& standIns,
+                  SymbolCounts& counts, std::string& error, struct stat* read) {
+  startPass(workspace, {&start}, nullptr);
+  std::vector<KeyStreamWalk>& walks = workspace.walks;
   walks[0].triples.emplace();
   counts.fixedByte.fill(-1);
   if (standIns) {
@@ -128,21 +145,30 @@ bool countSymbols(const std::string& path, SampleEncoding encoding, const Layout
     counts.fixedByte[standIns->single] = '\'';
     counts.fixedByte[standIns->double_] = '"';
   }
-  if (!analyseFile(path, encoding, analysis, walks, nullptr, read, error)) return false;
-  counts.pairs = std::move(walks[0].state.pairCounts);
-  counts.skipPairs = std::move(walks[0].skipPairs.counts);
+  if (!analyseFile(path, encoding, workspace.analysis, walks, nullptr, read, error)) return false;
+  // Copied, not moved: the workspace keeps its tables for the next pass (a
+  // caller that keeps `counts` too keeps their memory).
+  counts.pairs.assign(walks[0].state.pairCounts.begin(), walks[0].state.pairCounts.end());
+  counts.skipPairs.assign(walks[0].skipPairs.counts.begin(), walks[0].skipPairs.counts.end());
   counts.triples = keyTriples(*walks[0].triples);
-  counts.syllables = analysis.textCounts.natnaeCount;
+  counts.syllables = workspace.analysis.textCounts.natnaeCount;
   return true;
 }
 
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
                      std::string& error, const Board* board, const struct stat* expected) {
-  SampleAnalysis analysis = startSampleAnalysis({});
-  std::vector<KeyStreamWalk> walks;
-  walks.reserve(layouts.size());
-  for (const LayoutRecord* layout : layouts) walks.push_back(startWalk(*layout, board));
+  SamplePassWorkspace workspace;
+  return evaluateExactly(workspace, path, encoding, layouts, evaluation, error, board, expected);
+}
+
+bool evaluateExactly(SamplePassWorkspace& workspace, const std::string& path,
+                     SampleEncoding encoding, const std::vector<const LayoutRecord*>& layouts,
+                     ExactEvaluation& evaluation, std::string& error, const Board* board,
+                     const struct stat* expected) {
+  startPass(workspace, layouts, board);
+  SampleAnalysis& analysis = workspace.analysis;
+  std::vector<KeyStreamWalk>& walks = workspace.walks;
   if (!analyseFile(path, encoding, analysis, walks, expected, nullptr, error)) return false;
   evaluation.text = analysis.textCounts;
   evaluation.layouts.clear();

@@ -5,15 +5,19 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/text_counts.h"
 #include "keystrokes/board.h"
 #include "keystrokes/keystroke_counts.h"
+#include "keystrokes/stroke_walk.h"
 #include "layouts/layout_record.h"
 #include "optimize/layout_objective.h"
 #include "optimize/permutation_score.h"
+#include "optimize/skip_pairs.h"
+#include "sample/sample_analysis.h"
 #include "text/encodings.h"
 
 namespace kbeval {
@@ -22,6 +26,32 @@ namespace kbeval {
 // since the pass it was checked against.
 inline constexpr const char* kSampleChanged = "it changed while it was read";
 
+// One layout typed as a key stream and walked keystroke by keystroke, its
+// skip pairs counted on the way: the pairs two strokes apart are beyond what
+// kbeval's own walk keeps.
+struct KeyStreamWalk {
+  const LayoutRecord* layout = nullptr;
+  EvaluationTables tables;
+  EvaluationState state;
+  SkipPairState skipPairs;
+  std::optional<KeyTripleState> triples;  // the start pass's
+  // On a board: the stroke sequence walked for its triples.
+  std::optional<StrokeTables> strokeTables;
+  StrokeState strokeState;
+  StrokeCounts strokeCounts;
+  char singleQuote = '\'';  // what the typographic quotes are typed as
+  char doubleQuote = '"';
+};
+
+// The memory of the passes: the reading stage's tables and the walks'. A
+// caller that runs many passes over small samples keeps one between them, so
+// that the tables of half a megabyte each are cleared where they were used
+// instead of being allocated (and faulted in page by page) for every pass.
+struct SamplePassWorkspace {
+  SampleAnalysis analysis = startSampleAnalysis({});
+  std::vector<KeyStreamWalk> walks;
+};
+
 // Counts how the start layout types the sample file at `path`, the
 // typographic quotes typed as `standIns` when given. False, with `error`
 // saying why, when the sample cannot be read. `read`, when given, describes
@@ -29,6 +59,10 @@ inline constexpr const char* kSampleChanged = "it changed while it was read";
 bool countSymbols(const std::string& path, SampleEncoding encoding, const LayoutRecord& start,
                   const std::optional<QuoteStandIns>& standIns, SymbolCounts& counts,
                   std::string& error, struct stat* read = nullptr);
+// The same with the memory of `workspace`.
+bool countSymbols(SamplePassWorkspace& workspace, const std::string& path, SampleEncoding encoding,
+                  const LayoutRecord& start, const std::optional<QuoteStandIns>& standIns,
+                  SymbolCounts& counts, std::string& error, struct stat* read = nullptr);
 
 // One layout evaluated in full.
 struct ExactResult {
@@ -52,6 +86,11 @@ struct ExactEvaluation {
 bool evaluateExactly(const std::string& path, SampleEncoding encoding,
                      const std::vector<const LayoutRecord*>& layouts, ExactEvaluation& evaluation,
                      std::string& error, const Board* board = nullptr,
+                     const struct stat* expected = nullptr);
+// The same with the memory of `workspace`.
+bool evaluateExactly(SamplePassWorkspace& workspace, const std::string& path,
+                     SampleEncoding encoding, const std::vector<const LayoutRecord*>& layouts,
+                     ExactEvaluation& evaluation, std::string& error, const Board* board = nullptr,
                      const struct stat* expected = nullptr);
 
 // The objective's counts of one layout evaluated in full.

@@ -1,6 +1,7 @@
 #include "optimize/skip_pairs.h"
 
 #include <algorithm>
+#include <cstring>
 #include <tuple>
 
 namespace kbeval {
@@ -27,6 +28,17 @@ void forEachStroke(int& twoBefore, int& before, const unsigned char* keys, std::
 }
 
 }  // namespace
+
+void restartSkipPairs(SkipPairState& state) {
+  std::vector<Count> counts = std::move(state.counts);
+  if (counts.size() == kSkipPairs) {
+    // One memset: a sanitizer build checks it once, not store by store.
+    std::memset(counts.data(), 0, counts.size() * sizeof(Count));
+  } else {
+    counts.assign(kSkipPairs, 0);
+  }
+  state = SkipPairState{.counts = std::move(counts)};
+}
 
 void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t length) {
   Count* counts = state.counts.data();

@@ -24,6 +24,9 @@ struct SkipPairState {
   std::vector<Count> counts = std::vector<Count>(kSkipPairs);  // first * 256 + third
 };
 
+// Empties `state` for a new stream, keeping its memory.
+void restartSkipPairs(SkipPairState& state);
+
 // Counts the skip pairs of a piece of key stream.
 void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t length);
 

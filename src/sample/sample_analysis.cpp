@@ -55,6 +55,25 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
   return analysis;
 }
 
+void restartSampleAnalysis(SampleAnalysis& analysis) {
+  analysis.utf8 = Utf8SampleState{.johab = analysis.utf8.johab};
+  analysis.textBytes = 0;
+  analysis.looksLikeUtf8 = false;
+  analysis.looksLikeUtf16 = false;
+  analysis.mode = TextModeState{};
+  analysis.scan = ScanState{};
+  restartScanTally(*analysis.tally);
+  restartTokens(*analysis.tokens, analysis.tokenState);
+  analysis.textCounts = TextCounts{};
+  *analysis.combinations = CombinationCounts{};
+  for (LayoutEvaluation& e : analysis.evaluations) {
+    restartEvaluation(*e.state);
+    e.untreatedCount = 0;
+    restartTokenWalk(e.walk);
+    if (e.strokes) *e.strokes = StrokeWalk{};
+  }
+}
+
 namespace {
 
 // Scans the text translated so far and, when there are layouts to walk

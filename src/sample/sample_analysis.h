@@ -77,6 +77,10 @@ SampleAnalysis startSampleAnalysis(const std::vector<const LayoutRecord*>& layou
                                    const CharsetTable* utf8ToJohab = nullptr,
                                    BoardChoice board = {});
 
+// Empties the analysis for another sample with the same layouts, keeping the
+// layouts' tables and the memory.
+void restartSampleAnalysis(SampleAnalysis& analysis);
+
 // Reading stage: the next `length` bytes of the sample file, whose tokens
 // replace those in `tokens`. Returns false once the text has ended (a 0x1A or
 // zero byte): the rest of the file is not text, and the bytes after the one

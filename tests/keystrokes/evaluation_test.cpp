@@ -324,5 +324,38 @@ TEST(Evaluation, AgreesWithTheKeystrokeByKeystrokeRules) {
   }
 }
 
+// The same on random key tables: many keys share a finger and Shift, some
+// bytes have no data, and the streams repeat keys of every kind, so that the
+// transition rows shared between keys that leave the same finger and Shift
+// are checked where they differ (the key itself again, a repeated space or
+// line feed, the marker).
+TEST(Evaluation, RandomKeyTablesAgreeWithTheKeystrokeByKeystrokeRules) {
+  std::mt19937 random(20261210);
+  const std::int8_t fingers[] = {-5, -4, -3, -2, 1, 2, 3, 4, 5, 0};
+  for (int round = 0; round < 200; ++round) {
+    KeyTable table{};
+    for (int byte = 0; byte < 256; ++byte) {
+      if (random() % 4 == 0) continue;  // no key data
+      KeyInfo& key = table[static_cast<std::size_t>(byte)];
+      key.finger = fingers[random() % std::size(fingers)];
+      key.shift = static_cast<std::int8_t>(random() % 2);
+      key.row = static_cast<std::int8_t>(random() % 6);
+      key.column = static_cast<std::int8_t>(static_cast<int>(random() % 13) - 6);
+    }
+    // A few bytes, typed often and in runs, among any others.
+    std::string pool = " \n\x18";
+    for (int i = 0; i < 6; ++i) pool.push_back(static_cast<char>(random() % 256));
+    std::string stream;
+    const int length = 1 + static_cast<int>(random() % 300);
+    for (int i = 0; i < length; ++i) {
+      const char c =
+          random() % 3 == 0 ? static_cast<char>(random() % 256) : pool[random() % pool.size()];
+      stream.append(1 + random() % 3, c);
+    }
+    ASSERT_EQ(evaluateKeyStream(table, stream), reference::referenceEvaluate(table, stream))
+        << "round " << round;
+  }
+}
+
 }  // namespace
 }  // namespace kbeval

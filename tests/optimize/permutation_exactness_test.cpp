@@ -175,10 +175,63 @@ KeystrokeCounts withoutRuns(KeystrokeCounts counts) {
   return counts;
 }
 
+// What the permuted layout counts, from the permuted tables built whole: the
+// plain sums permutedObjectiveCounts adds up pair by pair instead.
+ObjectiveCounts tableObjectiveCounts(const KeyTable& keys, const SymbolCounts& symbols,
+                                     const KeyPermutation& sigma,
+                                     const ObjectiveBoard* board = nullptr) {
+  const std::vector<Count> pairs = permutedPairCounts(symbols, sigma);
+  ObjectiveCounts o = objectiveCounts(keyPairKeystrokeCounts(keys, pairs),
+                                      sameFingerSkipgrams(keys, permutedSkipPairs(symbols, sigma)),
+                                      symbols.syllables);
+  if (board != nullptr) {
+    addKeyPairStrokeCounts(*board, keys, pairs, o);
+    for (const KeyTriple& t : symbols.triples) {
+      const KeyTripleStrokes k = keyTripleStrokes(
+          board->tables, symbolByte(symbols, sigma, t.first), symbolByte(symbols, sigma, t.second),
+          symbolByte(symbols, sigma, t.third));
+      o.strokeTriples += t.count * k.triples;
+      o.redirect += t.count * k.redirect;
+      o.badRedirect += t.count * k.badRedirect;
+    }
+  }
+  return o;
+}
+
+// A pass with a workspace kept from other passes (other layouts, boards,
+// texts) counts what a pass with fresh memory counts.
+void expectSameSymbols(const SymbolCounts& kept, const SymbolCounts& fresh) {
+  EXPECT_TRUE(kept.pairs == fresh.pairs);
+  EXPECT_TRUE(kept.skipPairs == fresh.skipPairs);
+  EXPECT_EQ(kept.triples.size(), fresh.triples.size());
+  for (std::size_t i = 0; i < std::min(kept.triples.size(), fresh.triples.size()); ++i) {
+    const KeyTriple &a = kept.triples[i], &b = fresh.triples[i];
+    EXPECT_TRUE(a.first == b.first && a.second == b.second && a.third == b.third &&
+                a.count == b.count)
+        << "triple " << i;
+  }
+  EXPECT_EQ(kept.fixedByte, fresh.fixedByte);
+  EXPECT_EQ(kept.syllables, fresh.syllables);
+}
+
+void expectSameEvaluation(const ExactEvaluation& kept, const ExactEvaluation& fresh) {
+  EXPECT_EQ(kept.text, fresh.text);
+  ASSERT_EQ(kept.layouts.size(), fresh.layouts.size());
+  for (std::size_t i = 0; i < kept.layouts.size(); ++i) {
+    EXPECT_EQ(kept.layouts[i].keystrokes, fresh.layouts[i].keystrokes);
+    EXPECT_EQ(kept.layouts[i].untreated, fresh.layouts[i].untreated);
+    EXPECT_EQ(kept.layouts[i].skipgrams, fresh.layouts[i].skipgrams);
+    EXPECT_EQ(kept.layouts[i].strokes, fresh.layouts[i].strokes);
+  }
+}
+
 TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
   std::mt19937 random(20240607);
   const TempDirectory directory;
   int checkedSwaps = 0;
+  // Kept from trial to trial, as a caller of many passes keeps them.
+  SamplePassWorkspace workspace;
+  SymbolCounts keptSymbols;
   for (int trial = 0; trial < 40; ++trial) {
     SCOPED_TRACE("trial " + std::to_string(trial));
     const LayoutRecord start = randomLayout(random);
@@ -200,6 +253,9 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     ASSERT_TRUE(standIns.has_value());
     SymbolCounts symbols;
     ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, standIns, symbols, error));
+    ASSERT_TRUE(countSymbols(workspace, samplePath, SampleEncoding::johab, start, standIns,
+                             keptSymbols, error));
+    expectSameSymbols(keptSymbols, symbols);
 
     PermutationScorer scorer;
     ASSERT_TRUE(makePermutationScorer(keys, symbols, moves, kDefaultWeights, scorer, error))
@@ -228,9 +284,16 @@ TEST(PermutationExactness, PermutedCountsEqualTheRewrittenLayoutTypedInFull) {
     const std::string stream = keyStreamOf(reread, text);
     const KeystrokeCounts full = withoutRuns(reference::referenceEvaluate(keys, stream));
     EXPECT_EQ(keyPairKeystrokeCounts(keys, permutedPairCounts(symbols, sigma)), full);
+    EXPECT_EQ(permutedObjectiveCounts(keys, symbols, sigma),
+              tableObjectiveCounts(keys, symbols, sigma));
     ExactEvaluation exact;
     ASSERT_TRUE(evaluateExactly(samplePath, SampleEncoding::johab, {&reread}, exact, error));
     EXPECT_EQ(withoutRuns(exact.layouts[0].keystrokes), full);
+    ExactEvaluation keptExact;
+    ASSERT_TRUE(evaluateExactly(workspace, samplePath, SampleEncoding::johab, {&reread, &start},
+                                keptExact, error));
+    keptExact.layouts.pop_back();
+    expectSameEvaluation(keptExact, exact);
 
     const Count skipgrams = plainSkipgrams(keys, stream);
     EXPECT_EQ(sameFingerSkipgrams(keys, permutedSkipPairs(symbols, sigma)), skipgrams);
@@ -374,6 +437,8 @@ TEST(PermutationExactness, StrokeTermsOnEveryBoardEqualTheRewrittenLayoutTypedIn
   const TempDirectory directory;
   int checkedSwaps = 0, checkedBoards[3] = {};
   const char* boardNames[] = {"ansi", "ortho", "split"};
+  SamplePassWorkspace workspace;
+  SymbolCounts keptSymbols;
   for (int trial = 0; trial < 60; ++trial) {
     SCOPED_TRACE("trial " + std::to_string(trial));
     ObjectiveWeights weights = everyTermWeights();
@@ -402,6 +467,9 @@ TEST(PermutationExactness, StrokeTermsOnEveryBoardEqualTheRewrittenLayoutTypedIn
     SymbolCounts symbols;
     ASSERT_TRUE(countSymbols(samplePath, SampleEncoding::johab, start, quoteStandIns(start, keys),
                              symbols, error));
+    ASSERT_TRUE(countSymbols(workspace, samplePath, SampleEncoding::johab, start,
+                             quoteStandIns(start, keys), keptSymbols, error));
+    expectSameSymbols(keptSymbols, symbols);
     PermutationScorer scorer;
     ASSERT_TRUE(makePermutationScorer(keys, &strokeBoard, symbols, moves, weights, scorer, error))
         << error;
@@ -414,6 +482,8 @@ TEST(PermutationExactness, StrokeTermsOnEveryBoardEqualTheRewrittenLayoutTypedIn
       applySwap(scorer, state, swap, counts);
       const ObjectiveCounts plain = permutedObjectiveCounts(
           keys, symbols, scorerPermutation(scorer, state.occupant), &strokeBoard);
+      ASSERT_EQ(plain, tableObjectiveCounts(
+                           keys, symbols, scorerPermutation(scorer, state.occupant), &strokeBoard));
       ObjectiveCounts counted = state.counts;
       countTriples(scorer, state.occupant, counted);
       ASSERT_EQ(counted, plain) << "swap " << i;
@@ -436,6 +506,10 @@ TEST(PermutationExactness, StrokeTermsOnEveryBoardEqualTheRewrittenLayoutTypedIn
     ExactEvaluation exact;
     ASSERT_TRUE(
         evaluateExactly(samplePath, SampleEncoding::johab, {&reread}, exact, error, &board));
+    ExactEvaluation keptExact;
+    ASSERT_TRUE(evaluateExactly(workspace, samplePath, SampleEncoding::johab, {&reread}, keptExact,
+                                error, &board));
+    expectSameEvaluation(keptExact, exact);
     const ObjectiveCounts full = exactObjectiveCounts(exact.layouts[0], exact.text);
     ObjectiveCounts counted = state.counts;
     countTriples(scorer, state.occupant, counted);

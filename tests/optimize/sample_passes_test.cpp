@@ -14,6 +14,7 @@
 
 #include "layouts/layout_loader.h"
 #include "temp_directory.h"
+#include "text/charset_tables.h"
 
 namespace kbeval {
 namespace {
@@ -85,6 +86,40 @@ TEST(SamplePasses, SecondPassRefusesAChangedSample) {
     // Without a file to check against, the changed file is simply read.
     EXPECT_TRUE(evaluateExactly(dir / "s.txt", SampleEncoding::johab, {&layout}, exact, error))
         << error;
+  }
+}
+
+// A kept workspace forgets how the pass before read: the Johab text "가가 가"
+// read as Johab has three syllables, and read as UTF-8 (which it is not)
+// fewer, with kept memory as with fresh.
+TEST(SamplePasses, KeptWorkspaceReadsEachPassInItsOwnEncoding) {
+  if (johabTable() == nullptr) GTEST_SKIP() << "no UTF-8 to JOHAB conversion here";
+  const TempDirectory dir;
+  dir.write("s.txt", kSample);
+  LayoutRecord layout;
+  layout.fileName = "l.txt";
+  dir.write("l.txt", kLayout);
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(dir / "l.txt", layout, error)) << error;
+  SamplePassWorkspace workspace;
+  for (const SampleEncoding encoding :
+       {SampleEncoding::utf8, SampleEncoding::johab, SampleEncoding::utf8, SampleEncoding::johab}) {
+    const bool johab = encoding == SampleEncoding::johab;
+    SymbolCounts kept, fresh;
+    ASSERT_TRUE(countSymbols(workspace, dir / "s.txt", encoding, layout, std::nullopt, kept, error))
+        << error;
+    ASSERT_TRUE(countSymbols(dir / "s.txt", encoding, layout, std::nullopt, fresh, error)) << error;
+    EXPECT_EQ(kept.syllables, fresh.syllables);
+    EXPECT_EQ(fresh.syllables == 3, johab);
+    EXPECT_TRUE(kept.pairs == fresh.pairs);
+    EXPECT_TRUE(kept.skipPairs == fresh.skipPairs);
+    ExactEvaluation keptExact, freshExact;
+    ASSERT_TRUE(evaluateExactly(workspace, dir / "s.txt", encoding, {&layout}, keptExact, error))
+        << error;
+    ASSERT_TRUE(evaluateExactly(dir / "s.txt", encoding, {&layout}, freshExact, error)) << error;
+    EXPECT_EQ(keptExact.text.natnaeCount == 3, johab);
+    EXPECT_EQ(keptExact.text, freshExact.text);
+    EXPECT_EQ(keptExact.layouts[0].keystrokes, freshExact.layouts[0].keystrokes);
   }
 }
 
