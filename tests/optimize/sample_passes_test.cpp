@@ -21,8 +21,17 @@ namespace {
 
 using testing::TempDirectory;
 
-const std::string kLayout = "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n";
 const std::string kSample = "\x88\x62\x88\x62 \x88\x62\r\n";  // 가가 가
+const std::string kLayout = "set type:2\n1\t\xA4\xA1\tr\n2\t\xA4\xBF\tk\n";
+
+// Writes the sample (s.txt) and the layout (l.txt) into `dir` and reads the layout.
+void writeSampleAndLayout(const TempDirectory& dir, LayoutRecord& layout) {
+  dir.write("s.txt", kSample);
+  dir.write("l.txt", kLayout);
+  layout.fileName = "l.txt";
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(dir / "l.txt", layout, error)) << error;
+}
 
 TEST(SamplePasses, SecondPassRefusesAChangedSample) {
   struct Change {
@@ -60,12 +69,9 @@ TEST(SamplePasses, SecondPassRefusesAChangedSample) {
   for (const Change& change : changes) {
     SCOPED_TRACE(change.what);
     const TempDirectory dir;
-    dir.write("s.txt", kSample);
     LayoutRecord layout;
-    layout.fileName = "l.txt";
-    dir.write("l.txt", kLayout);
+    ASSERT_NO_FATAL_FAILURE(writeSampleAndLayout(dir, layout));
     std::string error;
-    ASSERT_TRUE(readLayoutFile(dir / "l.txt", layout, error)) << error;
     SymbolCounts symbols;
     struct stat first {};
     ASSERT_TRUE(countSymbols(dir / "s.txt", SampleEncoding::johab, layout, std::nullopt, symbols,
@@ -95,12 +101,9 @@ TEST(SamplePasses, SecondPassRefusesAChangedSample) {
 TEST(SamplePasses, KeptWorkspaceReadsEachPassInItsOwnEncoding) {
   if (johabTable() == nullptr) GTEST_SKIP() << "no UTF-8 to JOHAB conversion here";
   const TempDirectory dir;
-  dir.write("s.txt", kSample);
   LayoutRecord layout;
-  layout.fileName = "l.txt";
-  dir.write("l.txt", kLayout);
+  ASSERT_NO_FATAL_FAILURE(writeSampleAndLayout(dir, layout));
   std::string error;
-  ASSERT_TRUE(readLayoutFile(dir / "l.txt", layout, error)) << error;
   SamplePassWorkspace workspace;
   for (const SampleEncoding encoding :
        {SampleEncoding::utf8, SampleEncoding::johab, SampleEncoding::utf8, SampleEncoding::johab}) {
