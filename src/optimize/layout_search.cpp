@@ -190,7 +190,9 @@ RestartResult searchOnce(const TextScorers& texts, const SearchSettings& setting
   };
 
   // A random start, so that restarts explore apart.
-  for (int i = 0; i < kShuffleSwapsPerKey * scorer.slots; ++i) {
+  const int shuffleSwaps =
+      settings.shuffleSwaps >= 0 ? settings.shuffleSwaps : kShuffleSwapsPerKey * scorer.slots;
+  for (int i = 0; i < shuffleSwaps; ++i) {
     const int swap = random.below(swaps);
     if (!allowed(swap)) continue;
     make(swap, now.tryScore(swap));

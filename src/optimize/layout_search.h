@@ -23,6 +23,9 @@ struct SearchSettings {
   int restarts = 1;
   unsigned jobs = 1;
   int maxMoved = 0;  // > 0: at most this many keys differ from the start
+  // Random swaps that start each restart; below 0, eight per slot. Short
+  // searches (the fuzz target's) bound it to keep their work small.
+  int shuffleSwaps = -1;
   // When set, nothing runs past it: no restart starts after it, and a
   // running one ends its annealing and descent there, keeping its best.
   std::optional<std::chrono::steady_clock::time_point> deadline;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <numeric>
 #include <utility>
 
@@ -680,26 +682,58 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
     s.swapSlotCount.push_back(count);
   }
 
+  // Start flows in slot space.
+  s.startPairs.assign(cells, 0);
+  s.startSkipPairs.assign(cells, 0);
+  for (int a = 0; a <= kNoKey; ++a) {
+    const int slotA = a == kNoKey ? 0 : s.symbolSlot[a];
+    const Count* pairRow = pairCounts + static_cast<std::size_t>(a) * 256;
+    const Count* skipRow = a < 256 ? skipCounts + static_cast<std::size_t>(a) * 256 : nullptr;
+    for (int b = 0; b < 256; ++b) {
+      if (pairRow[b] != 0) {
+        s.startPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
+            static_cast<double>(pairRow[b]);
+      }
+      if (skipRow != nullptr && skipRow[b] != 0) {
+        s.startSkipPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
+            static_cast<double>(skipRow[b]);
+      }
+    }
+  }
+
   // What each slot pair counts, worked out by the evaluation's own rule.
   // Without a board the stroke figures' kinds stay empty: nothing counts them.
   const int kinds = board != nullptr ? kKinds : kAlternationPairs;
-  std::vector<std::vector<double>> byRow(kKinds);
+  // Whole numbers of a pair count (one pair typed once): ints, half the
+  // memory of doubles, which every input's scorer would take fresh.
+  std::vector<std::vector<std::int32_t>> byRow(kKinds);
   for (int kind = 0; kind < kinds; ++kind) byRow[kind].assign(cells, 0);
   s.unigram.assign(n, ObjectiveCounts{});
+  // Only some slot pairs are ever read: those of a slot a swap moves (the
+  // terms), the typed ones (the start counts), and those after no keystroke
+  // (each slot's own counts). The rest keep 0 unread.
+  std::vector<char> movedSlot(static_cast<std::size_t>(n), 0);
+  for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
+    for (int i = 0; i < s.swapSlotCount[m]; ++i) movedSlot[s.swapSlots[m][i]] = 1;
+  }
   KeystrokeCounts scratch;
   for (int a = 0; a < n; ++a) {
     for (int b = 1; b < n; ++b) {
+      const std::size_t cell = static_cast<std::size_t>(a) * s.stride + b;
+      if (a != 0 && !movedSlot[a] && !movedSlot[b] && s.startPairs[cell] == 0 &&
+          s.startSkipPairs[cell] == 0) {
+        continue;
+      }
       const int previous = s.slotByte[a];
       const int current = s.slotByte[b];
       countKeyPair(keys, previous, current, 1, scratch);
       const Count pressLeft = scratch.leftShifts, pressRight = scratch.rightShifts;
       ObjectiveCounts alone = objectiveCounts(scratch, 0, 0);
       countKeyPair(keys, previous, current, -1, scratch);
-      const std::size_t cell = static_cast<std::size_t>(a) * s.stride + b;
-      byRow[kPressLeft][cell] = static_cast<double>(pressLeft);
-      byRow[kPressRight][cell] = static_cast<double>(pressRight);
-      byRow[kSameFingerPairs][cell] = static_cast<double>(alone.sameFinger);
-      byRow[kSameKeyPairs][cell] = static_cast<double>(alone.sameKey);
+      byRow[kPressLeft][cell] = static_cast<std::int32_t>(pressLeft);
+      byRow[kPressRight][cell] = static_cast<std::int32_t>(pressRight);
+      byRow[kSameFingerPairs][cell] = static_cast<std::int32_t>(alone.sameFinger);
+      byRow[kSameKeyPairs][cell] = static_cast<std::int32_t>(alone.sameKey);
       if (a != 0 && isSameFingerSkipgram(keys, previous, current)) byRow[kSkipgrams][cell] = 1;
       if (board != nullptr) {
         // The pair's strokes: the Shift press it needs, then its key.
@@ -710,12 +744,16 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           last = ids.shift;
         }
         addStrokePair(*board, last, ids.key, 1, alone);
-        byRow[kAlternationPairs][cell] = static_cast<double>(alone.alternation);
-        byRow[kRollInPairs][cell] = static_cast<double>(alone.rollIn);
-        byRow[kRollOutPairs][cell] = static_cast<double>(alone.rollOut);
-        byRow[kScissorPairs][cell] = static_cast<double>(alone.scissor);
-        byRow[kLateralPairs][cell] = static_cast<double>(alone.lateral);
-        byRow[kDistanceUnits][cell] = static_cast<double>(alone.distanceUnits);
+        if (alone.distanceUnits < 0 || alone.distanceUnits > std::numeric_limits<std::int32_t>::max()) {
+          error = "a pair's distance outgrows the scorer's tables";
+          return false;
+        }
+        byRow[kAlternationPairs][cell] = static_cast<std::int32_t>(alone.alternation);
+        byRow[kRollInPairs][cell] = static_cast<std::int32_t>(alone.rollIn);
+        byRow[kRollOutPairs][cell] = static_cast<std::int32_t>(alone.rollOut);
+        byRow[kScissorPairs][cell] = static_cast<std::int32_t>(alone.scissor);
+        byRow[kLateralPairs][cell] = static_cast<std::int32_t>(alone.lateral);
+        byRow[kDistanceUnits][cell] = static_cast<std::int32_t>(alone.distanceUnits);
         byRow[kLeadPairs][cell] = a != 0 ? 1 : 0;
         alone.alternation = alone.rollIn = alone.rollOut = alone.scissor = alone.lateral = 0;
         alone.distanceUnits = 0;
@@ -745,25 +783,6 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
     }
   }
 
-  // Start flows in slot space.
-  s.startPairs.assign(cells, 0);
-  s.startSkipPairs.assign(cells, 0);
-  for (int a = 0; a <= kNoKey; ++a) {
-    const int slotA = a == kNoKey ? 0 : s.symbolSlot[a];
-    const Count* pairRow = pairCounts + static_cast<std::size_t>(a) * 256;
-    const Count* skipRow = a < 256 ? skipCounts + static_cast<std::size_t>(a) * 256 : nullptr;
-    for (int b = 0; b < 256; ++b) {
-      if (pairRow[b] != 0) {
-        s.startPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
-            static_cast<double>(pairRow[b]);
-      }
-      if (skipRow != nullptr && skipRow[b] != 0) {
-        s.startSkipPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
-            static_cast<double>(skipRow[b]);
-      }
-    }
-  }
-
   // The start counts, from the slot tables: they must equal the plain ones.
   ObjectiveCounts start;
   start.syllables = counts.syllables;
@@ -772,6 +791,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       const std::size_t cell = static_cast<std::size_t>(a) * s.stride + b;
       const Count pairs = exactCount(s.startPairs[cell]);
       const Count skips = exactCount(s.startSkipPairs[cell]);
+      if (pairs == 0 && skips == 0) continue;  // most slot pairs are never typed
       addCounts(start, s.unigram[b], pairs);
       for (int kind = 0; kind < kinds; ++kind) {
         const Count flow = kind == kSkipgrams ? skips : pairs;
@@ -845,11 +865,11 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   };
 
   const auto makeFeature = [&](int kind, auto& feature) {
-    const double* f = byRow[kind].data();
+    const std::int32_t* f = byRow[kind].data();
     const std::size_t stride = static_cast<std::size_t>(s.stride);
     feature.kind = kind;
     const auto at = [f, stride](int a, int b) {
-      return f[static_cast<std::size_t>(a) * stride + b];
+      return static_cast<double>(f[static_cast<std::size_t>(a) * stride + b]);
     };
     // A feature no swap changes (same-key strokes, say: a permutation keeps
     // equal keys equal) keeps its start total; the rest get their terms.
@@ -886,8 +906,8 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           continue;
         }
         int* d = difference.data();
-        const double* rowTo = f + static_cast<std::size_t>(to) * stride;
-        const double* rowA = f + static_cast<std::size_t>(a) * stride;
+        const std::int32_t* rowTo = f + static_cast<std::size_t>(to) * stride;
+        const std::int32_t* rowA = f + static_cast<std::size_t>(a) * stride;
         for (int b = 0; b < n; ++b) {
           d[b] = static_cast<int>(rowTo[b] - rowA[b]);
           changes = changes || rowTo[image(b)] != rowA[b] || at(image(b), to) != at(b, a);
@@ -899,9 +919,6 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-    // The table is the feature's own from here on: moved, not copied (a
-    // copy of each table only cost fresh pages).
-    if (changes) feature.byRow = std::move(byRow[kind]);
     return changes;
   };
   for (int kind = 0; kind < kKinds; ++kind) {

@@ -145,12 +145,11 @@ struct PermutationScorer {
   // Per swap: the slots it exchanges, in pairs (at most two pairs).
   std::vector<std::array<int, 4>> swapSlots;
   std::vector<int> swapSlotCount;
-  // Pair features by slot pair, row-major and transposed; only those that
-  // some swap can change are kept (the others keep their start totals).
+  // Pair features (what a pair of slots counts); only those that some swap
+  // can change are kept (the others keep their start totals).
   struct Feature {
     int kind = 0;  // which count it adds to
     bool onSkipPairs = false;
-    std::vector<double> byRow;  // by slot pair
     // Per swap, moved slot and side (its row, then its column): where the
     // feature differs between the slot and its target, by class (an index
     // past the slots: the class's sum) or by slot where a slot differs from
@@ -173,7 +172,6 @@ struct PermutationScorer {
   // The same for features of large values: their sums are taken in integers.
   struct WideFeature {
     int kind = 0;
-    std::vector<double> byRow;
     std::vector<WideTerm> terms;
     std::vector<std::uint32_t> termStart;
     std::vector<Count> movedPairChange;
