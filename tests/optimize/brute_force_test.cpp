@@ -229,6 +229,19 @@ TEST(BruteForce, SearchFindsTheBestArrangementFromEverySeed) {
       }
       EXPECT_DOUBLE_EQ(bestFound, all.best);
     }
+    // The random start's length: eight swaps per slot unless set.
+    SearchSettings byDefault;
+    byDefault.iterations = 200;
+    SearchSettings eightPerSlot = byDefault, none = byDefault, many = byDefault;
+    eightPerSlot.shuffleSwaps = 8 * scorer.slots;
+    none.shuffleSwaps = 0;
+    many.shuffleSwaps = 100000;
+    const RestartResult usual = searchOnce(scorer, byDefault, 0);
+    const RestartResult same = searchOnce(scorer, eightPerSlot, 0);
+    EXPECT_EQ(usual.permutation, same.permutation);
+    EXPECT_EQ(usual.candidates, same.candidates);
+    EXPECT_LT(searchOnce(scorer, none, 0).candidates, 100000);
+    EXPECT_GT(searchOnce(scorer, many, 0).candidates, 100000);
   }
 }
 
