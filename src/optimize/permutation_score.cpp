@@ -744,7 +744,8 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           last = ids.shift;
         }
         addStrokePair(*board, last, ids.key, 1, alone);
-        if (alone.distanceUnits < 0 || alone.distanceUnits > std::numeric_limits<std::int32_t>::max()) {
+        if (alone.distanceUnits < 0 ||
+            alone.distanceUnits > std::numeric_limits<std::int32_t>::max()) {
           error = "a pair's distance outgrows the scorer's tables";
           return false;
         }
