@@ -188,6 +188,14 @@ void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
   });
 }
 
+void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
+                       std::span<const Count> pairCounts, const PairRows& rows,
+                       StrokeCounts& counts) {
+  forEachTypedPair(pairCounts, rows, [&](int previous, int current, Count n) {
+    addKeyPairStroke(tables, keys, previous, current, n, counts);
+  });
+}
+
 void addKeyPairStroke(const StrokeTables& tables, const KeyTable& keys, int previous, int current,
                       Count n, StrokeCounts& counts) {
   const KeyPairStrokeIds ids = keyPairStrokeIds(tables, keys, previous, current);

@@ -106,6 +106,10 @@ KeyTripleStrokes keyTripleStrokes(const StrokeTables& tables, int a, int b, int 
 // key bytes (`pairCounts`, index previous * 256 + current), as strokes.
 void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
                        std::span<const Count> pairCounts, StrokeCounts& counts);
+// The same, visiting only the rows marked in `rows` (the others must be zero).
+void addKeyPairStrokes(const StrokeTables& tables, const KeyTable& keys,
+                       std::span<const Count> pairCounts, const PairRows& rows,
+                       StrokeCounts& counts);
 // The same for `n` of one pair of key bytes.
 void addKeyPairStroke(const StrokeTables& tables, const KeyTable& keys, int previous, int current,
                       Count n, StrokeCounts& counts);

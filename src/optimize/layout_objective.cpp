@@ -89,6 +89,14 @@ void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
   addStrokePairCounts(board, strokes, o);
 }
 
+void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
+                            std::span<const Count> pairCounts, const PairRows& rows,
+                            ObjectiveCounts& o) {
+  StrokeCounts strokes;
+  addKeyPairStrokes(board.tables, keys, pairCounts, rows, strokes);
+  addStrokePairCounts(board, strokes, o);
+}
+
 void addStrokePairCounts(const ObjectiveBoard& board, const StrokeCounts& strokes,
                          ObjectiveCounts& o) {
   for (int a = 0; a < kStrokeStates; ++a) {

@@ -145,6 +145,10 @@ void addStrokePair(const ObjectiveBoard& board, int a, int b, Count n, Objective
 // current, as the keystroke walk counts them) typed with `keys`.
 void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
                             std::span<const Count> pairCounts, ObjectiveCounts& counts);
+// The same, visiting only the rows marked in `rows` (the others must be zero).
+void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
+                            std::span<const Count> pairCounts, const PairRows& rows,
+                            ObjectiveCounts& counts);
 // The same from the stroke pairs (StrokeCounts::pairs) those key pairs stroke.
 void addStrokePairCounts(const ObjectiveBoard& board, const StrokeCounts& strokes,
                          ObjectiveCounts& counts);

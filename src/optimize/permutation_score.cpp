@@ -341,29 +341,21 @@ std::optional<QuoteStandIns> quoteStandIns(const LayoutRecord& layout, const Key
 
 std::vector<Count> permutedPairCounts(const SymbolCounts& counts, const KeyPermutation& sigma) {
   std::vector<Count> pairs(kKeyPairs);
-  for (int previous = 0; previous <= kNoKey; ++previous) {
-    for (int current = 0; current < 256; ++current) {
-      const Count n = counts.pairs[static_cast<std::size_t>(previous) * 256 + current];
-      if (n == 0) continue;
-      const int a = symbolByte(counts, sigma, previous);
-      const int b = symbolByte(counts, sigma, current);
-      pairs[static_cast<std::size_t>(a) * 256 + b] += n;
-    }
-  }
+  forEachSymbolPair(counts, [&](int previous, int current, Count n) {
+    const int a = symbolByte(counts, sigma, previous);
+    const int b = symbolByte(counts, sigma, current);
+    pairs[static_cast<std::size_t>(a) * 256 + b] += n;
+  });
   return pairs;
 }
 
 std::vector<Count> permutedSkipPairs(const SymbolCounts& counts, const KeyPermutation& sigma) {
   std::vector<Count> skips(256 * 256);
-  for (int first = 0; first < 256; ++first) {
-    for (int third = 0; third < 256; ++third) {
-      const Count n = counts.skipPairs[static_cast<std::size_t>(first) * 256 + third];
-      if (n == 0) continue;
-      const int a = symbolByte(counts, sigma, first);
-      const int b = symbolByte(counts, sigma, third);
-      skips[static_cast<std::size_t>(a) * 256 + b] += n;
-    }
-  }
+  forEachSymbolSkipPair(counts, [&](int first, int third, Count n) {
+    const int a = symbolByte(counts, sigma, first);
+    const int b = symbolByte(counts, sigma, third);
+    skips[static_cast<std::size_t>(a) * 256 + b] += n;
+  });
   return skips;
 }
 
@@ -375,25 +367,19 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
   KeystrokeCounts keystrokes;
   StrokeCounts strokes{.pairs = {}, .skips = {}, .fingerTriples = {}};
   if (board != nullptr) strokes.pairs.assign(kStrokeStates * kStrokeStates, 0);
-  forEachTypedPair(counts.pairs, [&](int previous, int current, Count n) {
+  forEachSymbolPair(counts, [&](int previous, int current, Count n) {
     const int a = symbolByte(counts, sigma, previous);
     const int b = symbolByte(counts, sigma, current);
     countKeyPair(keys, a, b, n, keystrokes);
     if (board != nullptr) addKeyPairStroke(board->tables, keys, a, b, n, strokes);
   });
   Count skipgrams = 0;
-  for (int first = 0; first < 256; ++first) {
-    const Count* row = counts.skipPairs.data() + static_cast<std::size_t>(first) * 256;
-    Count any = 0;
-    for (int third = 0; third < 256; ++third) any |= row[third];
-    if (any == 0) continue;
-    const int a = symbolByte(counts, sigma, first);
-    for (int third = 0; third < 256; ++third) {
-      if (row[third] != 0 && isSameFingerSkipgram(keys, a, symbolByte(counts, sigma, third))) {
-        skipgrams += row[third];
-      }
+  forEachSymbolSkipPair(counts, [&](int first, int third, Count n) {
+    if (isSameFingerSkipgram(keys, symbolByte(counts, sigma, first),
+                             symbolByte(counts, sigma, third))) {
+      skipgrams += n;
     }
-  }
+  });
   ObjectiveCounts o = objectiveCounts(keystrokes, skipgrams, counts.syllables);
   if (board != nullptr) {
     addStrokePairCounts(*board, strokes, o);
@@ -620,21 +606,11 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   s.slotByte.push_back(kNoKey);
   s.symbolSlot.assign(256, -1);
   std::array<bool, 256> used{};
-  // The tables are read through pointers: these sweeps of 2 x 65,536 cells
-  // would otherwise make a checked call per cell in a checked build.
-  const Count* pairCounts = counts.pairs.data();
-  const Count* skipCounts = counts.skipPairs.data();
-  for (int a = 0; a <= kNoKey; ++a) {
-    const Count* pairRow = pairCounts + static_cast<std::size_t>(a) * 256;
-    const Count* skipRow = a < 256 ? skipCounts + static_cast<std::size_t>(a) * 256 : nullptr;
-    for (int b = 0; b < 256; ++b) {
-      if (pairRow[b] != 0) {
-        if (a < 256) used[a] = true;
-        used[b] = true;
-      }
-      if (skipRow != nullptr && skipRow[b] != 0) used[a] = used[b] = true;
-    }
-  }
+  forEachSymbolPair(counts, [&](int a, int b, Count) {
+    if (a < 256) used[a] = true;
+    used[b] = true;
+  });
+  forEachSymbolSkipPair(counts, [&](int a, int b, Count) { used[a] = used[b] = true; });
   for (const auto& unit : moves.units) {
     for (const unsigned char b : unit) {
       if (b != 0) used[b] = true;
@@ -685,21 +661,15 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   // Start flows in slot space.
   s.startPairs.assign(cells, 0);
   s.startSkipPairs.assign(cells, 0);
-  for (int a = 0; a <= kNoKey; ++a) {
-    const int slotA = a == kNoKey ? 0 : s.symbolSlot[a];
-    const Count* pairRow = pairCounts + static_cast<std::size_t>(a) * 256;
-    const Count* skipRow = a < 256 ? skipCounts + static_cast<std::size_t>(a) * 256 : nullptr;
-    for (int b = 0; b < 256; ++b) {
-      if (pairRow[b] != 0) {
-        s.startPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
-            static_cast<double>(pairRow[b]);
-      }
-      if (skipRow != nullptr && skipRow[b] != 0) {
-        s.startSkipPairs[static_cast<std::size_t>(slotA) * s.stride + s.symbolSlot[b]] +=
-            static_cast<double>(skipRow[b]);
-      }
-    }
-  }
+  const auto slotOf = [&s](int symbol) { return symbol == kNoKey ? 0 : s.symbolSlot[symbol]; };
+  forEachSymbolPair(counts, [&](int a, int b, Count n) {
+    s.startPairs[static_cast<std::size_t>(slotOf(a)) * s.stride + s.symbolSlot[b]] +=
+        static_cast<double>(n);
+  });
+  forEachSymbolSkipPair(counts, [&](int a, int b, Count n) {
+    s.startSkipPairs[static_cast<std::size_t>(slotOf(a)) * s.stride + s.symbolSlot[b]] +=
+        static_cast<double>(n);
+  });
 
   // What each slot pair counts, worked out by the evaluation's own rule.
   // Without a board the stroke figures' kinds stay empty: nothing counts them.

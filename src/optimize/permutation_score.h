@@ -53,6 +53,8 @@ KeyPermutation identityPermutation();
 struct SymbolCounts {
   std::vector<Count> pairs = std::vector<Count>(kKeyPairs);      // previous * 256 + current
   std::vector<Count> skipPairs = std::vector<Count>(256 * 256);  // first * 256 + third
+  // The rows of each table that hold a count; every other row is zero.
+  PairRows pairRows{}, skipRows{};
   std::vector<KeyTriple> triples;
   std::array<int, 256> fixedByte{};  // per stand-in: the byte it stands for; -1 for others
   Count syllables = 0;
@@ -70,6 +72,17 @@ std::optional<QuoteStandIns> quoteStandIns(const LayoutRecord& layout, const Key
 inline int symbolByte(const SymbolCounts& counts, const KeyPermutation& sigma, int symbol) {
   if (symbol == kNoKey) return kNoKey;
   return counts.fixedByte[symbol] >= 0 ? counts.fixedByte[symbol] : sigma[symbol];
+}
+
+// Calls `visit(first, second, count)` for every pair (or skip pair) of
+// symbols the start layout typed.
+template <typename Visit>
+void forEachSymbolPair(const SymbolCounts& counts, Visit visit) {
+  forEachTypedPair(counts.pairs, counts.pairRows, visit);
+}
+template <typename Visit>
+void forEachSymbolSkipPair(const SymbolCounts& counts, Visit visit) {
+  forEachTypedPair(counts.skipPairs, counts.skipRows, visit);
 }
 
 // The pair counts (kKeyPairs) and skip pairs the permuted layout types, in key bytes.

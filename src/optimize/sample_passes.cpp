@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "keystrokes/key_table.h"
@@ -123,6 +124,25 @@ bool analyseFile(const std::string& path, SampleEncoding encoding, SampleAnalysi
   return true;
 }
 
+// Copies a table of pair counts into `to`, of the same size, and its marked
+// rows: only the rows marked on either side are touched, so a kept table
+// costs what the text typed, not its half a megabyte.
+void copyMarkedRows(const std::vector<Count>& from, const PairRows& fromRows,
+                    std::vector<Count>& to, PairRows& toRows) {
+  if (to.size() != from.size()) {
+    to.assign(from.size(), 0);
+  } else {
+    forEachPairRow(toRows, [&](int row) {
+      std::memset(to.data() + static_cast<std::size_t>(row) * 256, 0, 256 * sizeof(Count));
+    });
+  }
+  forEachPairRow(fromRows, [&](int row) {
+    std::memcpy(to.data() + static_cast<std::size_t>(row) * 256,
+                from.data() + static_cast<std::size_t>(row) * 256, 256 * sizeof(Count));
+  });
+  toRows = fromRows;
+}
+
 }  // namespace
 
 bool countSymbols(const std::string& path, SampleEncoding encoding, const LayoutRecord& start,
@@ -148,8 +168,9 @@ bool countSymbols(SamplePassWorkspace& workspace, const std::string& path, Sampl
   if (!analyseFile(path, encoding, workspace.analysis, walks, nullptr, read, error)) return false;
   // Copied, not moved: the workspace keeps its tables for the next pass (a
   // caller that keeps `counts` too keeps their memory).
-  counts.pairs.assign(walks[0].state.pairCounts.begin(), walks[0].state.pairCounts.end());
-  counts.skipPairs.assign(walks[0].skipPairs.counts.begin(), walks[0].skipPairs.counts.end());
+  copyMarkedRows(walks[0].state.pairCounts, walks[0].state.pairRows, counts.pairs, counts.pairRows);
+  copyMarkedRows(walks[0].skipPairs.counts, walks[0].skipPairs.rows, counts.skipPairs,
+                 counts.skipRows);
   counts.triples = keyTriples(*walks[0].triples);
   counts.syllables = workspace.analysis.textCounts.natnaeCount;
   return true;
@@ -176,11 +197,12 @@ bool evaluateExactly(SamplePassWorkspace& workspace, const std::string& path,
     ExactResult& r = evaluation.layouts.emplace_back();
     r.keystrokes = keystrokeCounts(walk.tables, walk.state);
     r.untreated = untreatedCount(*walk.layout, *analysis.tally);
-    r.skipgrams = sameFingerSkipgrams(walk.tables.keys, walk.skipPairs.counts);
+    r.skipgrams = sameFingerSkipgrams(walk.tables.keys, walk.skipPairs);
     if (board != nullptr) {
       ObjectiveBoard strokeBoard;
       if (!makeObjectiveBoard(*board, walk.tables.keys, strokeBoard, error)) return false;
-      addKeyPairStrokeCounts(strokeBoard, walk.tables.keys, walk.state.pairCounts, r.strokes);
+      addKeyPairStrokeCounts(strokeBoard, walk.tables.keys, walk.state.pairCounts,
+                             walk.state.pairRows, r.strokes);
       const StrokeFigures figures = strokeFigures(walk.strokeTables->board, walk.strokeCounts);
       r.strokes.strokeTriples = figures.triples;
       r.strokes.redirect = figures.redirect;

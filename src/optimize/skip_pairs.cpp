@@ -32,8 +32,11 @@ void forEachStroke(int& twoBefore, int& before, const unsigned char* keys, std::
 void restartSkipPairs(SkipPairState& state) {
   std::vector<Count> counts = std::move(state.counts);
   if (counts.size() == kSkipPairs) {
-    // One memset: a sanitizer build checks it once, not store by store.
-    std::memset(counts.data(), 0, counts.size() * sizeof(Count));
+    // Only the rows that hold a count, one memset each: a sanitizer build
+    // checks a memset once, not store by store.
+    forEachPairRow(state.rows, [&](int row) {
+      std::memset(counts.data() + static_cast<std::size_t>(row) * 256, 0, 256 * sizeof(Count));
+    });
   } else {
     counts.assign(kSkipPairs, 0);
   }
@@ -42,10 +45,12 @@ void restartSkipPairs(SkipPairState& state) {
 
 void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t length) {
   Count* counts = state.counts.data();
+  PairRows& rows = state.rows;
   forEachStroke(state.twoBefore, state.before, keys, length,
-                [counts](int twoBefore, int, int current) {
-                  if (twoBefore != kNoKey)
-                    ++counts[static_cast<std::size_t>(twoBefore) * 256 + current];
+                [counts, &rows](int twoBefore, int, int current) {
+                  if (twoBefore == kNoKey) return;
+                  ++counts[static_cast<std::size_t>(twoBefore) * 256 + current];
+                  markPairRow(rows, twoBefore);
                 });
 }
 
@@ -132,6 +137,17 @@ Count sameFingerSkipgrams(const KeyTable& keys, const std::vector<Count>& skipPa
       if (c != 0 && isSameFingerSkipgram(keys, first, third)) n += c;
     }
   }
+  return n;
+}
+
+Count sameFingerSkipgrams(const KeyTable& keys, const SkipPairState& state) {
+  Count n = 0;
+  forEachPairRow(state.rows, [&](int first) {
+    const Count* row = state.counts.data() + static_cast<std::size_t>(first) * 256;
+    for (int third = 0; third < 256; ++third) {
+      if (row[third] != 0 && isSameFingerSkipgram(keys, first, third)) n += row[third];
+    }
+  });
   return n;
 }
 

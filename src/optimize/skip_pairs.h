@@ -22,6 +22,9 @@ struct SkipPairState {
   int twoBefore = kNoKey;  // the stroke two strokes back, or kNoKey
   int before = kNoKey;     // the stroke just before, or kNoKey
   std::vector<Count> counts = std::vector<Count>(kSkipPairs);  // first * 256 + third
+  // The rows (first strokes) that hold a count: a short text fills a few
+  // dozen of 256, and a restart or a sweep visits these alone.
+  PairRows rows{};
 };
 
 // Empties `state` for a new stream, keeping its memory.
@@ -33,6 +36,8 @@ void countSkipPairs(SkipPairState& state, const unsigned char* keys, std::size_t
 // How many skip pairs are same-finger skipgrams on `keys`: both strokes on one
 // finger (not the thumb, not a key without data) but on different keys.
 Count sameFingerSkipgrams(const KeyTable& keys, const std::vector<Count>& skipPairs);
+// The same, visiting the marked rows of `state` alone.
+Count sameFingerSkipgrams(const KeyTable& keys, const SkipPairState& state);
 
 // Whether the keystroke `first` and the keystroke `third` make a same-finger skipgram.
 bool isSameFingerSkipgram(const KeyTable& keys, int first, int third);

@@ -187,7 +187,8 @@ StrokeFigures layoutStrokeFigures(const SampleAnalysis& analysis, std::size_t in
   const LayoutEvaluation& e = analysis.evaluations[index];
   if (!e.strokes) return {};
   StrokeCounts counts = e.strokes->counts;
-  addKeyPairStrokes(*e.strokeTables, e.tables->keys, e.state->pairCounts, counts);
+  addKeyPairStrokes(*e.strokeTables, e.tables->keys, e.state->pairCounts, e.state->pairRows,
+                    counts);
   return strokeFigures(e.strokeTables->board, counts);
 }
 

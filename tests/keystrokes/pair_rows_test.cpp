@@ -2,7 +2,7 @@
 // whole tables: after random walks on state reused from round to round, the
 // marked rows must be exactly those holding a count (one left unmarked would
 // survive a restart, or be missed by a sweep or a comparison), and reused
-// state must equal fresh state cell for cell.
+// state must equal fresh state cell for cell. The same for skip pairs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,15 +11,16 @@
 #include <vector>
 
 #include "keystrokes/token_walk.h"
+#include "optimize/skip_pairs.h"
 
 namespace kbeval {
 namespace {
 
-void expectRowsMarkedExactly(const EvaluationState& s, int round) {
-  for (int row = 0; row <= kNoKey; ++row) {
+void expectRowsMarkedExactly(const std::vector<Count>& table, const PairRows& rows, int round) {
+  for (std::size_t row = 0; row < table.size() / 256; ++row) {
     bool counted = false;
-    for (int key = 0; key < 256; ++key) counted = counted || s.pairCounts[row * 256 + key] != 0;
-    ASSERT_EQ((s.pairRows[row / 64] >> (row % 64)) & 1, counted ? 1u : 0u) << round << " " << row;
+    for (std::size_t key = 0; key < 256; ++key) counted = counted || table[row * 256 + key] != 0;
+    ASSERT_EQ((rows[row / 64] >> (row % 64)) & 1, counted ? 1u : 0u) << round << " " << row;
   }
 }
 
@@ -33,6 +34,7 @@ TEST(PairRows, MarkedRowsAreExactlyTheRowsCountedIn) {
   setupKeyTable(3, "Gong3", keys);
   const EvaluationTables tables = makeEvaluationTables(keys);
   EvaluationState byKeys, byTokens;  // reused from round to round
+  SkipPairState skips;
   TokenWalk walk = makeTokenWalk(tables);
   for (int round = 0; round < 200; ++round) {
     std::vector<std::string> tokens(1 + random() % 12);
@@ -69,10 +71,19 @@ TEST(PairRows, MarkedRowsAreExactlyTheRowsCountedIn) {
 
     for (const EvaluationState* s : {&byKeys, &byTokens}) {
       ASSERT_EQ(s->pairCounts, fresh.pairCounts) << round;
-      expectRowsMarkedExactly(*s, round);
+      expectRowsMarkedExactly(s->pairCounts, s->pairRows, round);
       ASSERT_TRUE(samePairCounts(*s, fresh)) << round;
     }
     ASSERT_TRUE(byKeys == fresh) << round;
+    SkipPairState freshSkips;
+    countSkipPairs(freshSkips, bytes(typed), typed.size());
+    restartSkipPairs(skips);
+    countSkipPairs(skips, bytes(typed), cut);
+    countSkipPairs(skips, bytes(typed) + cut, typed.size() - cut);
+    ASSERT_EQ(skips.counts, freshSkips.counts) << round;
+    expectRowsMarkedExactly(skips.counts, skips.rows, round);
+    ASSERT_EQ(sameFingerSkipgrams(keys, skips), sameFingerSkipgrams(keys, freshSkips.counts))
+        << round;
     KeystrokeCounts swept = keyPairKeystrokeCounts(keys, fresh.pairCounts);
     setRunCounts(fresh, swept);
     ASSERT_EQ(keystrokeCounts(tables, byKeys), swept) << round;

@@ -203,6 +203,8 @@ ObjectiveCounts tableObjectiveCounts(const KeyTable& keys, const SymbolCounts& s
 void expectSameSymbols(const SymbolCounts& kept, const SymbolCounts& fresh) {
   EXPECT_TRUE(kept.pairs == fresh.pairs);
   EXPECT_TRUE(kept.skipPairs == fresh.skipPairs);
+  EXPECT_EQ(kept.pairRows, fresh.pairRows);
+  EXPECT_EQ(kept.skipRows, fresh.skipRows);
   EXPECT_EQ(kept.triples.size(), fresh.triples.size());
   for (std::size_t i = 0; i < std::min(kept.triples.size(), fresh.triples.size()); ++i) {
     const KeyTriple &a = kept.triples[i], &b = fresh.triples[i];

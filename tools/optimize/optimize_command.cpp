@@ -480,11 +480,10 @@ bool countStartSample(const OptimizeOptions& o, StartPoint& start, std::string& 
       return false;
     }
     Count strokes = 0, movableStrokes = 0;
-    const std::vector<Count>& pairs = symbols.pairs;
-    for (std::size_t pair = 0; pair < pairs.size(); ++pair) {
-      strokes += pairs[pair];
-      if (movable[pair % 256]) movableStrokes += pairs[pair];
-    }
+    forEachSymbolPair(symbols, [&](int, int current, Count n) {
+      strokes += n;
+      if (movable[current]) movableStrokes += n;
+    });
     if (movableStrokes == 0) {
       error = "sample " + text.path +
               (strokes == 0 ? " gives no keystroke on the start layout"
