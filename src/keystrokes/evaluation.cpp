@@ -162,9 +162,11 @@ void makeEvaluationTables(const KeyTable& keys, EvaluationTables& tables) {
     befores[key] = beforeOf(keys, key);
   }
   KeyTransition* transitions = tables.transitions.data();
-  const auto transition = [&](int previous, int current) {
-    const Step step = stepFrom(strokes[current], befores[previous], previous, current);
-    KeyTransition& t = transitions[previous * 256 + current];
+  // The cell of `current` after `previous`; previous -1 works out what any
+  // other keystroke before, leaving the same, gives.
+  const auto cell = [&](int previous, const Before& before, int current) {
+    const Step step = stepFrom(strokes[current], before, previous, current);
+    KeyTransition t;
     t.flags = static_cast<std::uint8_t>(
         (step.leftRunGoesOn ? kLeftRunGoesOn : 0) | (step.rightRunGoesOn ? kRightRunGoesOn : 0) |
         (step.leftSameFinger != kNoFinger ? kLeftSameFinger : 0) |
@@ -176,7 +178,33 @@ void makeEvaluationTables(const KeyTable& keys, EvaluationTables& tables) {
     t.leftFinger = static_cast<std::int8_t>(step.leftSameFinger);
     t.rightFinger = static_cast<std::int8_t>(step.rightSameFinger);
     t.keyFinger = static_cast<std::int8_t>(step.key.finger);
+    return t;
   };
+  const auto transition = [&](int previous, int current) {
+    transitions[previous * 256 + current] = cell(previous, befores[previous], current);
+  };
+  // Likewise a cell depends on the keystroke itself only through its hand,
+  // finger and Shift, and whether it is the marker, but for the cell of the
+  // very key before: the columns fall into a few dozen kinds, and a row is
+  // worked out kind by kind.
+  std::array<std::uint8_t, 256> columnKind;
+  std::array<int, 256> kindColumn;  // a column of each kind
+  int kinds = 0;
+  {
+    std::array<int, 128> kindOf;
+    kindOf.fill(-1);
+    for (int current = 0; current < 256; ++current) {
+      const Stroke& k = strokes[current];
+      const int tag = ((k.finger * 3 + k.shiftHand + 1) * 2 + (k.hand > 0 ? 1 : 0)) * 2 +
+                      (current == kUntreatedMarker ? 1 : 0);
+      if (kindOf[tag] < 0) {
+        kindOf[tag] = kinds;
+        kindColumn[kinds++] = current;
+      }
+      columnKind[current] = static_cast<std::uint8_t>(kindOf[tag]);
+    }
+  }
+  std::array<KeyTransition, 256> kindCells;
   // A row depends on the keystroke before only through what it leaves
   // (finger and Shift) and, in the cell of that very key, through the same
   // key and a repeated space or line feed. Most rows share what they leave
@@ -197,7 +225,10 @@ void makeEvaluationTables(const KeyTable& keys, EvaluationTables& tables) {
     }
     if (like < 0) {
       shapes[shapeCount++] = previous;
-      for (int current = 0; current < 256; ++current) transition(previous, current);
+      for (int kind = 0; kind < kinds; ++kind) kindCells[kind] = cell(-1, before, kindColumn[kind]);
+      KeyTransition* row = transitions + previous * 256;
+      for (int current = 0; current < 256; ++current) row[current] = kindCells[columnKind[current]];
+      if (previous < 256) transition(previous, previous);
       continue;
     }
     std::memcpy(transitions + previous * 256, transitions + like * 256,
