@@ -57,7 +57,7 @@ const kbeval::Board* shippedBoard(char letter) {
 
 }  // namespace
 
-constexpr std::size_t kMostSwaps = 16;
+constexpr std::size_t kMostSwaps = 8;
 
 // Each input allocates and frees the better part of a megabyte of tables.
 // Behind the address sanitizer's default quarantine of 256 MB every input's

@@ -698,48 +698,56 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       const int current = s.slotByte[b];
       countKeyPair(keys, previous, current, 1, scratch);
       const Count pressLeft = scratch.leftShifts, pressRight = scratch.rightShifts;
-      ObjectiveCounts alone = objectiveCounts(scratch, 0, 0);
-      countKeyPair(keys, previous, current, -1, scratch);
+      const Count sameKey = scratch.sameKeyStrokes;
       byRow[kPressLeft][cell] = static_cast<std::int32_t>(pressLeft);
       byRow[kPressRight][cell] = static_cast<std::int32_t>(pressRight);
-      byRow[kSameFingerPairs][cell] = static_cast<std::int32_t>(alone.sameFinger);
-      byRow[kSameKeyPairs][cell] = static_cast<std::int32_t>(alone.sameKey);
+      byRow[kSameFingerPairs][cell] =
+          static_cast<std::int32_t>(scratch.leftSameFinger + scratch.rightSameFinger - sameKey);
+      byRow[kSameKeyPairs][cell] = static_cast<std::int32_t>(sameKey);
       if (a != 0 && isSameFingerSkipgram(keys, previous, current)) byRow[kSkipgrams][cell] = 1;
+      // What the pair's strokes count: the Shift press it needs, then its key.
+      ObjectiveCounts strokes;
       if (board != nullptr) {
-        // The pair's strokes: the Shift press it needs, then its key.
         const KeyPairStrokeIds ids = keyPairStrokeIds(board->tables, keys, previous, current);
         int last = ids.before;
         if (ids.shift >= 0) {
-          addStrokePair(*board, last, ids.shift, 1, alone);
+          addStrokePair(*board, last, ids.shift, 1, strokes);
           last = ids.shift;
         }
-        addStrokePair(*board, last, ids.key, 1, alone);
-        if (alone.distanceUnits < 0 ||
-            alone.distanceUnits > std::numeric_limits<std::int32_t>::max()) {
+        addStrokePair(*board, last, ids.key, 1, strokes);
+        if (strokes.distanceUnits < 0 ||
+            strokes.distanceUnits > std::numeric_limits<std::int32_t>::max()) {
           error = "a pair's distance outgrows the scorer's tables";
           return false;
         }
-        byRow[kAlternationPairs][cell] = static_cast<std::int32_t>(alone.alternation);
-        byRow[kRollInPairs][cell] = static_cast<std::int32_t>(alone.rollIn);
-        byRow[kRollOutPairs][cell] = static_cast<std::int32_t>(alone.rollOut);
-        byRow[kScissorPairs][cell] = static_cast<std::int32_t>(alone.scissor);
-        byRow[kLateralPairs][cell] = static_cast<std::int32_t>(alone.lateral);
-        byRow[kDistanceUnits][cell] = static_cast<std::int32_t>(alone.distanceUnits);
+        byRow[kAlternationPairs][cell] = static_cast<std::int32_t>(strokes.alternation);
+        byRow[kRollInPairs][cell] = static_cast<std::int32_t>(strokes.rollIn);
+        byRow[kRollOutPairs][cell] = static_cast<std::int32_t>(strokes.rollOut);
+        byRow[kScissorPairs][cell] = static_cast<std::int32_t>(strokes.scissor);
+        byRow[kLateralPairs][cell] = static_cast<std::int32_t>(strokes.lateral);
+        byRow[kDistanceUnits][cell] = static_cast<std::int32_t>(strokes.distanceUnits);
         byRow[kLeadPairs][cell] = a != 0 ? 1 : 0;
-        alone.alternation = alone.rollIn = alone.rollOut = alone.scissor = alone.lateral = 0;
-        alone.distanceUnits = 0;
-        alone.strokePairs -= a != 0 ? 1 : 0;
       }
-      // What is left depends on the current keystroke alone.
-      alone.sameFinger = alone.sameKey = 0;
-      addFeature(alone, kPressLeft, -pressLeft, shift);
-      addFeature(alone, kPressRight, -pressRight, shift);
-      if (a == 0) {
-        s.unigram[b] = alone;
-      } else if (!(alone == s.unigram[b])) {
-        error = "a keystroke's own counts depend on the keystroke before";
-        return false;
+      // What is left depends on the current keystroke alone: taken after no
+      // keystroke, and checked on every typed pair (whose sum the closing
+      // check compares with the plain counts).
+      if (a == 0 || s.startPairs[cell] != 0 || s.startSkipPairs[cell] != 0) {
+        ObjectiveCounts alone = objectiveCounts(scratch, 0, 0);
+        alone.sameFinger = alone.sameKey = 0;
+        addFeature(alone, kPressLeft, -pressLeft, shift);
+        addFeature(alone, kPressRight, -pressRight, shift);
+        strokes.alternation = strokes.rollIn = strokes.rollOut = strokes.scissor = 0;
+        strokes.lateral = strokes.distanceUnits = 0;
+        strokes.strokePairs -= board != nullptr && a != 0 ? 1 : 0;
+        addCounts(alone, strokes, 1);
+        if (a == 0) {
+          s.unigram[b] = alone;
+        } else if (!(alone == s.unigram[b])) {
+          error = "a keystroke's own counts depend on the keystroke before";
+          return false;
+        }
       }
+      countKeyPair(keys, previous, current, -1, scratch);
     }
   }
 
