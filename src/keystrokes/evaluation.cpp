@@ -429,6 +429,7 @@ PairStrokes pairStrokes(const KeyTable& keys, int previous, int current) {
       (step.leftSameFinger != kNoFinger ? 1 : 0) + (step.rightSameFinger != kNoFinger ? 1 : 0);
   p.sameKey = step.sameKey;
   p.shiftPressed = step.shiftPressed;
+  p.shiftHand = step.shiftPressed ? step.key.shiftHand : 0;
   p.viaShift = step.keyAfterShiftHand != 0 || step.shiftAfterKey;
   return p;
 }

@@ -184,6 +184,7 @@ struct PairStrokes {
   int sameFinger = 0;         // same-finger strokes, one per hand at most (same-key included)
   bool sameKey = false;       // the very key again
   bool shiftPressed = false;  // a new Shift press is made for `current`
+  int shiftHand = 0;          // its hand, -1 left or +1 right, when pressed
   bool viaShift = false;      // a Shift key takes part in a same-finger stroke
 };
 PairStrokes pairStrokes(const KeyTable& keys, int previous, int current);

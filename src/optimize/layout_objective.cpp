@@ -41,6 +41,12 @@ Count units(double value) {
   return static_cast<Count>(std::llround(value * kStrokeUnitsPerOne));
 }
 
+// Stroke counts with the pair table alone: the key pairs give no skips or triples.
+StrokeCounts strokePairCounts() {
+  return {
+      .pairs = std::vector<Count>(kStrokeStates * kStrokeStates), .skips = {}, .fingerTriples = {}};
+}
+
 }  // namespace
 
 bool makeObjectiveBoard(const Board& board, const KeyTable& keys, ObjectiveBoard& objective,
@@ -84,7 +90,7 @@ void addStrokePair(const ObjectiveBoard& board, int a, int b, Count n, Objective
 
 void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
                             std::span<const Count> pairCounts, ObjectiveCounts& o) {
-  StrokeCounts strokes;
+  StrokeCounts strokes = strokePairCounts();
   addKeyPairStrokes(board.tables, keys, pairCounts, strokes);
   addStrokePairCounts(board, strokes, o);
 }
@@ -92,7 +98,7 @@ void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
 void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
                             std::span<const Count> pairCounts, const PairRows& rows,
                             ObjectiveCounts& o) {
-  StrokeCounts strokes;
+  StrokeCounts strokes = strokePairCounts();
   addKeyPairStrokes(board.tables, keys, pairCounts, rows, strokes);
   addStrokePairCounts(board, strokes, o);
 }

@@ -687,6 +687,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
     for (int i = 0; i < s.swapSlotCount[m]; ++i) movedSlot[s.swapSlots[m][i]] = 1;
   }
   KeystrokeCounts scratch;
+  std::array<bool, kKinds> kindUsed{};  // a kind that counts 0 on every pair read has no terms
   for (int a = 0; a < n; ++a) {
     for (int b = 1; b < n; ++b) {
       const std::size_t cell = static_cast<std::size_t>(a) * s.stride + b;
@@ -696,15 +697,18 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       }
       const int previous = s.slotByte[a];
       const int current = s.slotByte[b];
-      countKeyPair(keys, previous, current, 1, scratch);
-      const Count pressLeft = scratch.leftShifts, pressRight = scratch.rightShifts;
-      const Count sameKey = scratch.sameKeyStrokes;
-      byRow[kPressLeft][cell] = static_cast<std::int32_t>(pressLeft);
-      byRow[kPressRight][cell] = static_cast<std::int32_t>(pressRight);
-      byRow[kSameFingerPairs][cell] =
-          static_cast<std::int32_t>(scratch.leftSameFinger + scratch.rightSameFinger - sameKey);
-      byRow[kSameKeyPairs][cell] = static_cast<std::int32_t>(sameKey);
-      if (a != 0 && isSameFingerSkipgram(keys, previous, current)) byRow[kSkipgrams][cell] = 1;
+      const auto set = [&](int kind, std::int64_t value) {
+        byRow[kind][cell] = static_cast<std::int32_t>(value);
+        kindUsed[kind] = kindUsed[kind] || value != 0;
+      };
+      // The pair's own counts, by the walk's rule for a pair.
+      const PairStrokes pair = pairStrokes(keys, previous, current);
+      const int pressLeft = pair.shiftHand < 0 ? 1 : 0, pressRight = pair.shiftHand > 0 ? 1 : 0;
+      set(kPressLeft, pressLeft);
+      set(kPressRight, pressRight);
+      set(kSameFingerPairs, pair.sameFinger - (pair.sameKey ? 1 : 0));
+      set(kSameKeyPairs, pair.sameKey ? 1 : 0);
+      if (a != 0 && isSameFingerSkipgram(keys, previous, current)) set(kSkipgrams, 1);
       // What the pair's strokes count: the Shift press it needs, then its key.
       ObjectiveCounts strokes;
       if (board != nullptr) {
@@ -720,19 +724,22 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           error = "a pair's distance outgrows the scorer's tables";
           return false;
         }
-        byRow[kAlternationPairs][cell] = static_cast<std::int32_t>(strokes.alternation);
-        byRow[kRollInPairs][cell] = static_cast<std::int32_t>(strokes.rollIn);
-        byRow[kRollOutPairs][cell] = static_cast<std::int32_t>(strokes.rollOut);
-        byRow[kScissorPairs][cell] = static_cast<std::int32_t>(strokes.scissor);
-        byRow[kLateralPairs][cell] = static_cast<std::int32_t>(strokes.lateral);
-        byRow[kDistanceUnits][cell] = static_cast<std::int32_t>(strokes.distanceUnits);
-        byRow[kLeadPairs][cell] = a != 0 ? 1 : 0;
+        set(kAlternationPairs, strokes.alternation);
+        set(kRollInPairs, strokes.rollIn);
+        set(kRollOutPairs, strokes.rollOut);
+        set(kScissorPairs, strokes.scissor);
+        set(kLateralPairs, strokes.lateral);
+        set(kDistanceUnits, strokes.distanceUnits);
+        set(kLeadPairs, a != 0 ? 1 : 0);
       }
       // What is left depends on the current keystroke alone: taken after no
-      // keystroke, and checked on every typed pair (whose sum the closing
-      // check compares with the plain counts).
+      // keystroke by the full rule of the counts, and checked on every typed
+      // pair (whose sum the closing check compares with the plain counts),
+      // where the two rules must agree.
       if (a == 0 || s.startPairs[cell] != 0 || s.startSkipPairs[cell] != 0) {
+        countKeyPair(keys, previous, current, 1, scratch);
         ObjectiveCounts alone = objectiveCounts(scratch, 0, 0);
+        countKeyPair(keys, previous, current, -1, scratch);
         alone.sameFinger = alone.sameKey = 0;
         addFeature(alone, kPressLeft, -pressLeft, shift);
         addFeature(alone, kPressRight, -pressRight, shift);
@@ -747,7 +754,6 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           return false;
         }
       }
-      countKeyPair(keys, previous, current, -1, scratch);
     }
   }
 
@@ -902,6 +908,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   };
   for (int kind = 0; kind < kKinds; ++kind) {
     if (board == nullptr && kind >= kAlternationPairs) break;
+    if (!kindUsed[kind]) continue;
     if (kind == kDistanceUnits) {
       PermutationScorer::WideFeature feature;
       if (makeFeature(kind, feature)) s.wideFeatures.push_back(std::move(feature));

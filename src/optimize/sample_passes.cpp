@@ -40,10 +40,13 @@ void startWalk(KeyStreamWalk& walk, const LayoutRecord& layout, const Board* boa
     walk.strokeTables.reset();
   }
   walk.strokeState = StrokeState{};
-  // Cleared in place: fresh tables are what the workspace saves.
-  for (std::vector<Count>* table :
-       {&walk.strokeCounts.pairs, &walk.strokeCounts.skips, &walk.strokeCounts.fingerTriples}) {
-    std::fill(table->begin(), table->end(), 0);
+  // Cleared in place, and only for a pass that counts them: fresh tables
+  // are what the workspace saves.
+  if (board != nullptr) {
+    for (std::vector<Count>* table :
+         {&walk.strokeCounts.pairs, &walk.strokeCounts.skips, &walk.strokeCounts.fingerTriples}) {
+      std::fill(table->begin(), table->end(), 0);
+    }
   }
   walk.singleQuote = '\'';
   walk.doubleQuote = '"';

@@ -59,7 +59,7 @@ struct KeyTripleState {
     std::uint32_t key = 0;
     Count count = 0;
   };
-  std::vector<Cell> cells = std::vector<Cell>(std::size_t{1} << 12);
+  std::vector<Cell> cells = std::vector<Cell>(std::size_t{1} << 8);  // grows as it fills
   std::size_t used = 0;
 };
 
