@@ -219,40 +219,58 @@ KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const KeyTable& ke
   return ids;
 }
 
-KeyTripleStrokes keyTripleStrokes(const StrokeTables& tables, int a, int b, int c) {
-  KeyTripleStrokes out;
-  int beforeLast = kBreakId, last = kBreakId, heldShift = 0;
-  const auto stroke = [&](int id, bool counted) {
-    if (counted && beforeLast != kBreakId && last != kBreakId) {
-      ++out.triples;
-      const auto finger = [&tables](int s) {
-        return tables.board.keys[static_cast<std::size_t>(s)].finger;
-      };
-      const unsigned bits = classifyFingerTriple(finger(beforeLast), finger(last), finger(id));
-      out.redirect += (bits & kRedirect) != 0;
-      out.badRedirect += (bits & kBadRedirect) != 0;
-    }
-    beforeLast = last;
-    last = id;
-  };
-  const int bytes[] = {a, b, c};
-  for (int i = 0; i < 3; ++i) {
-    const int byte = bytes[i];
-    const bool counted = i == 2;
-    if (byte == kNoKey) {
-      beforeLast = last = kBreakId;
-      heldShift = 0;
-      continue;
-    }
-    // As strokeByte: a Shift press unless the byte before held the same Shift.
-    const ByteStrokes& k = tables.bytes[static_cast<std::size_t>(byte)];
-    if (k.shiftHand != 0 && k.shiftHand != heldShift) {
-      stroke(k.shiftHand < 0 ? kLeftShiftKey : kRightShiftKey, counted);
-    }
-    stroke(k.id, counted);
-    heldShift = k.shiftHand;
+namespace {
+
+// Walks the strokes of key byte `byte` (kNoKey: a break) from `walk`, calling
+// stroke(id) for each: a Shift press unless the byte before held the same
+// Shift, then its key.
+template <typename Stroke>
+void walkByteStrokes(const StrokeTables& tables, TripleStart& walk, int byte, Stroke stroke) {
+  if (byte == kNoKey) {
+    walk = TripleStart{};
+    return;
   }
+  const ByteStrokes& k = tables.bytes[static_cast<std::size_t>(byte)];
+  const auto next = [&](int id) {
+    stroke(id);
+    walk.beforeLast = walk.last;
+    walk.last = id;
+  };
+  if (k.shiftHand != 0 && k.shiftHand != walk.heldShift) {
+    next(k.shiftHand < 0 ? kLeftShiftKey : kRightShiftKey);
+  }
+  next(k.id);
+  walk.heldShift = k.shiftHand;
+}
+
+}  // namespace
+
+TripleStart tripleStart(const StrokeTables& tables, int a, int b) {
+  TripleStart walk;
+  walkByteStrokes(tables, walk, a, [](int) {});
+  walkByteStrokes(tables, walk, b, [](int) {});
+  return walk;
+}
+
+KeyTripleStrokes keyTripleStrokes(const StrokeTables& tables, const TripleStart& start, int c) {
+  KeyTripleStrokes out;
+  TripleStart walk = start;
+  walkByteStrokes(tables, walk, c, [&](int id) {
+    if (walk.beforeLast == kBreakId || walk.last == kBreakId) return;
+    ++out.triples;
+    const auto finger = [&tables](int s) {
+      return tables.board.keys[static_cast<std::size_t>(s)].finger;
+    };
+    const unsigned bits =
+        classifyFingerTriple(finger(walk.beforeLast), finger(walk.last), finger(id));
+    out.redirect += (bits & kRedirect) != 0;
+    out.badRedirect += (bits & kBadRedirect) != 0;
+  });
   return out;
+}
+
+KeyTripleStrokes keyTripleStrokes(const StrokeTables& tables, int a, int b, int c) {
+  return keyTripleStrokes(tables, tripleStart(tables, a, b), c);
 }
 
 void releaseStrokeTokens(StrokeWalk& walk) {

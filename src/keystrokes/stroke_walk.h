@@ -101,6 +101,13 @@ struct KeyTripleStrokes {
   int triples = 0, redirect = 0, badRedirect = 0;
 };
 KeyTripleStrokes keyTripleStrokes(const StrokeTables& tables, int a, int b, int c);
+// The same in two steps, for tables of many triples: where the strokes of
+// `a` and `b` leave the walk, then the triples `c` ends from there.
+struct TripleStart {
+  int beforeLast = kBreakId, last = kBreakId, heldShift = 0;
+};
+TripleStart tripleStart(const StrokeTables& tables, int a, int b);
+KeyTripleStrokes keyTripleStrokes(const StrokeTables& tables, const TripleStart& start, int c);
 
 // The walk of tokens counts no pairs: they are the keystroke walk's pairs of
 // key bytes (`pairCounts`, index previous * 256 + current), as strokes.

@@ -207,11 +207,13 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
     t.slotClass[slot] = static_cast<std::uint8_t>(classOf[tag]);
   }
   t.classes = static_cast<int>(representative.size());
+  t.byClasses.reserve(representative.size() * representative.size() * representative.size());
   for (const int a : representative) {
     for (const int b : representative) {
+      const TripleStart after = tripleStart(strokes, a, b);
       for (const int c : representative) {
         t.byClasses.push_back(c == kNoKey ? KeyTripleStrokes{}
-                                          : keyTripleStrokes(strokes, a, b, c));
+                                          : keyTripleStrokes(strokes, after, c));
       }
     }
   }

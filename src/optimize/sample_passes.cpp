@@ -30,7 +30,11 @@ void startWalk(KeyStreamWalk& walk, const LayoutRecord& layout, const Board* boa
   } else {
     setupKeyTable(layout, keys);
   }
-  makeEvaluationTables(keys, walk.tables);
+  // The tables of the same keys are kept: a caller that passes over small
+  // samples often types the same layout again.
+  if (walk.tables.transitions.size() != kKeyPairs || !(walk.tables.keys == keys)) {
+    makeEvaluationTables(keys, walk.tables);
+  }
   restartEvaluation(walk.state);
   restartSkipPairs(walk.skipPairs);
   walk.triples.reset();
