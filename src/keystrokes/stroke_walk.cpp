@@ -209,10 +209,15 @@ void addKeyPairStroke(const StrokeTables& tables, const KeyTable& keys, int prev
 
 KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const KeyTable& keys, int previous,
                                   int current) {
+  return keyPairStrokeIds(tables, pairStrokes(keys, previous, current), previous, current);
+}
+
+KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const PairStrokes& pair, int previous,
+                                  int current) {
   KeyPairStrokeIds ids;
   ids.before = previous == kNoKey ? kBreakId : tables.bytes[static_cast<std::size_t>(previous)].id;
   const ByteStrokes& b = tables.bytes[static_cast<std::size_t>(current)];
-  if (pairStrokes(keys, previous, current).shiftPressed) {
+  if (pair.shiftPressed) {
     ids.shift = b.shiftHand < 0 ? kLeftShiftKey : kRightShiftKey;
   }
   ids.key = b.id;

@@ -92,6 +92,9 @@ struct KeyPairStrokeIds {
 };
 KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const KeyTable& keys, int previous,
                                   int current);
+// The same, for a caller that has the pair's strokes already.
+KeyPairStrokeIds keyPairStrokeIds(const StrokeTables& tables, const PairStrokes& pair, int previous,
+                                  int current);
 
 // The triples of strokes that end in the strokes of key byte `c`, typed
 // after `b` and, before that, `a` (kNoKey for a break; no byte between them
