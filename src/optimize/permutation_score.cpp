@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <numeric>
+#include <optional>
 #include <utility>
 
 #include "layouts/character_tables.h"
@@ -207,21 +209,51 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
     t.slotClass[slot] = static_cast<std::uint8_t>(classOf[tag]);
   }
   t.classes = static_cast<int>(representative.size());
-  t.byClasses.reserve(representative.size() * representative.size() * representative.size());
-  for (const int a : representative) {
-    for (const int b : representative) {
-      const TripleStart after = tripleStart(strokes, a, b);
-      for (const int c : representative) {
-        t.byClasses.push_back(c == kNoKey ? KeyTripleStrokes{}
-                                          : keyTripleStrokes(strokes, after, c));
-      }
+  // Only the class triples a search can meet are worked out: a key moves
+  // among the slots its swaps join, so each place of a counted triple takes
+  // the classes of its group. The rest are never read.
+  const std::size_t k = representative.size();
+  std::vector<int> group(static_cast<std::size_t>(s.slots));
+  std::iota(group.begin(), group.end(), 0);
+  const auto groupOf = [&group](int slot) {
+    while (group[slot] != slot) slot = group[slot] = group[group[slot]];
+    return slot;
+  };
+  for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
+    for (int i = 0; i < s.swapSlotCount[m]; i += 2) {
+      group[groupOf(s.swapSlots[m][i])] = groupOf(s.swapSlots[m][i + 1]);
     }
   }
+  std::vector<std::uint32_t> groupClasses(static_cast<std::size_t>(s.slots), 0);
+  for (int slot = 0; slot < s.slots; ++slot) {
+    groupClasses[groupOf(slot)] |= 1u << t.slotClass[slot];
+  }
+  t.byClasses.assign(k * k * k, KeyTripleStrokes{});
+  std::vector<char> made(k * k * k, 0);
+  const auto makeClassTriples = [&](const std::array<std::uint16_t, 3>& slots) {
+    const std::uint32_t first = groupClasses[groupOf(slots[0])];
+    const std::uint32_t second = groupClasses[groupOf(slots[1])];
+    const std::uint32_t third = groupClasses[groupOf(slots[2])];
+    for (std::size_t a = 0; a < k; ++a) {
+      if ((first >> a & 1) == 0) continue;
+      for (std::size_t b = 0; b < k; ++b) {
+        if ((second >> b & 1) == 0) continue;
+        std::optional<TripleStart> after;
+        for (std::size_t c = 1; c < k; ++c) {  // class 0, the break, strokes nothing
+          const std::size_t cell = (a * k + b) * k + c;
+          if ((third >> c & 1) == 0 || made[cell]) continue;
+          if (!after) after = tripleStart(strokes, representative[a], representative[b]);
+          t.byClasses[cell] = keyTripleStrokes(strokes, *after, representative[c]);
+          made[cell] = 1;
+        }
+      }
+    }
+  };
   std::vector<std::vector<PermutationScorer::TripleTables::Record>> lists(
       static_cast<std::size_t>(s.slots));
-  for (const KeyTriple& k : counts.triples) {
+  for (const KeyTriple& triple : counts.triples) {
     std::array<std::uint16_t, 3> slots{};
-    const int symbols[] = {k.first, k.second, k.third};
+    const int symbols[] = {triple.first, triple.second, triple.third};
     for (int i = 0; i < 3; ++i) {
       const int slot = symbols[i] == kNoKey ? 0 : s.symbolSlot[symbols[i]];
       if (slot < 0) {
@@ -230,23 +262,24 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
       }
       slots[i] = static_cast<std::uint16_t>(slot);
     }
+    makeClassTriples(slots);
     t.slots.push_back(slots);
-    t.counts.push_back(k.count);
+    t.counts.push_back(triple.count);
     for (int i = 0; i < 3; ++i) {
       // Slot 0 never moves; a slot twice in a triple lists it once.
       if (slots[i] == 0 || (i > 0 && slots[i] == slots[0]) || (i > 1 && slots[i] == slots[1])) {
         continue;
       }
-      lists[slots[i]].push_back({slots, k.count});
+      lists[slots[i]].push_back({slots, triple.count});
     }
     const KeyTripleStrokes& f =
         t.byClasses[(static_cast<std::size_t>(t.slotClass[slots[0]]) * t.classes +
                      t.slotClass[slots[1]]) *
                         t.classes +
                     t.slotClass[slots[2]]];
-    start.strokeTriples += k.count * f.triples;
-    start.redirect += k.count * f.redirect;
-    start.badRedirect += k.count * f.badRedirect;
+    start.strokeTriples += triple.count * f.triples;
+    start.redirect += triple.count * f.redirect;
+    start.badRedirect += triple.count * f.badRedirect;
   }
   for (const auto& list : lists) {
     t.recordStart.push_back(static_cast<std::uint32_t>(t.records.size()));
@@ -678,8 +711,10 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   const int kinds = board != nullptr ? kKinds : kAlternationPairs;
   // Whole numbers of a pair count (one pair typed once): ints, half the
   // memory of doubles, which every input's scorer would take fresh.
-  std::vector<std::vector<std::int32_t>> byRow(kKinds);
-  for (int kind = 0; kind < kinds; ++kind) byRow[kind].assign(cells, 0);
+  // Each kind apart (one block of all would outgrow what the allocator keeps
+  // at hand), zeroed in one go.
+  std::array<std::unique_ptr<std::int32_t[]>, kKinds> byRow;
+  for (int kind = 0; kind < kinds; ++kind) byRow[kind].reset(new std::int32_t[cells]());
   s.unigram.assign(n, ObjectiveCounts{});
   // Only some slot pairs are ever read: those of a slot a swap moves (the
   // terms), the typed ones (the start counts), and those after no keystroke
@@ -714,7 +749,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       // What the pair's strokes count: the Shift press it needs, then its key.
       ObjectiveCounts strokes;
       if (board != nullptr) {
-        const KeyPairStrokeIds ids = keyPairStrokeIds(board->tables, keys, previous, current);
+        const KeyPairStrokeIds ids = keyPairStrokeIds(board->tables, pair, previous, current);
         int last = ids.before;
         if (ids.shift >= 0) {
           addStrokePair(*board, last, ids.shift, 1, strokes);
@@ -852,7 +887,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   };
 
   const auto makeFeature = [&](int kind, auto& feature) {
-    const std::int32_t* f = byRow[kind].data();
+    const std::int32_t* f = byRow[kind].get();
     const std::size_t stride = static_cast<std::size_t>(s.stride);
     feature.kind = kind;
     const auto at = [f, stride](int a, int b) {
@@ -892,17 +927,47 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
           continue;
         }
+        for (int b = 0; b < n && !changes; ++b) {
+          changes = f[static_cast<std::size_t>(to) * stride + image(b)] !=
+                        f[static_cast<std::size_t>(a) * stride + b] ||
+                    at(image(b), to) != at(b, a);
+        }
+        if (i % 2 == 1) {
+          // The slot moves where its partner came from: each side's change
+          // is its partner's negated, and so are the terms that sum it.
+          const std::size_t partner = feature.termStart.size() - 3;
+          for (int side = 0; side < 2; ++side) {
+            if (side == 1) {
+              feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
+            }
+            for (std::uint32_t t = feature.termStart[partner + side];
+                 t < feature.termStart[partner + side + 1]; ++t) {
+              auto term = feature.terms[t];
+              term.difference = static_cast<decltype(term.difference)>(-term.difference);
+              feature.terms.push_back(term);
+            }
+          }
+          continue;
+        }
         int* d = difference.data();
         const std::int32_t* rowTo = f + static_cast<std::size_t>(to) * stride;
         const std::int32_t* rowA = f + static_cast<std::size_t>(a) * stride;
+        bool any = false;
         for (int b = 0; b < n; ++b) {
           d[b] = static_cast<int>(rowTo[b] - rowA[b]);
-          changes = changes || rowTo[image(b)] != rowA[b] || at(image(b), to) != at(b, a);
+          any = any || d[b] != 0;
         }
-        addTerms(d, feature.terms);
+        // A side whose change is 0 throughout adds no terms.
+        if (any) addTerms(d, feature.terms);
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
-        for (int b = 0; b < n; ++b) d[b] = static_cast<int>(at(b, to) - at(b, a));
-        addTerms(d, feature.terms);
+        any = false;
+        const std::int32_t* columnTo = f + to;
+        const std::int32_t* columnA = f + a;
+        for (int b = 0; b < n; ++b, columnTo += stride, columnA += stride) {
+          d[b] = static_cast<int>(*columnTo - *columnA);
+          any = any || d[b] != 0;
+        }
+        if (any) addTerms(d, feature.terms);
       }
     }
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
