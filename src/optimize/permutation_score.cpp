@@ -228,8 +228,10 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
   for (int slot = 0; slot < s.slots; ++slot) {
     groupClasses[groupOf(slot)] |= 1u << t.slotClass[slot];
   }
-  t.byClasses.assign(k * k * k, KeyTripleStrokes{});
-  std::vector<char> made(k * k * k, 0);
+  // A class triple's figures, packed in a byte; 0x80 marks one worked out.
+  constexpr std::uint8_t kMade = 0x80;
+  t.packed.assign(k * k * k, 0);
+  std::vector<std::uint32_t> made;
   const auto makeClassTriples = [&](const std::array<std::uint16_t, 3>& slots) {
     const std::uint32_t first = groupClasses[groupOf(slots[0])];
     const std::uint32_t second = groupClasses[groupOf(slots[1])];
@@ -241,16 +243,24 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
         std::optional<TripleStart> after;
         for (std::size_t c = 1; c < k; ++c) {  // class 0, the break, strokes nothing
           const std::size_t cell = (a * k + b) * k + c;
-          if ((third >> c & 1) == 0 || made[cell]) continue;
+          if ((third >> c & 1) == 0 || t.packed[cell] != 0) continue;
           if (!after) after = tripleStart(strokes, representative[a], representative[b]);
-          t.byClasses[cell] = keyTripleStrokes(strokes, *after, representative[c]);
-          made[cell] = 1;
+          const KeyTripleStrokes f = keyTripleStrokes(strokes, *after, representative[c]);
+          if (f.triples > 3 || f.redirect > 3 || f.badRedirect > 3) return false;
+          t.packed[cell] =
+              static_cast<std::uint8_t>(kMade | f.triples | f.redirect << 2 | f.badRedirect << 4);
+          made.push_back(static_cast<std::uint32_t>(cell));
         }
       }
     }
+    return true;
   };
-  std::vector<std::vector<PermutationScorer::TripleTables::Record>> lists(
-      static_cast<std::size_t>(s.slots));
+  // Each moving slot's triples follow one another in `records`.
+  std::vector<std::uint32_t> listed(static_cast<std::size_t>(s.slots) + 1, 0);
+  const auto listedIn = [](const std::array<std::uint16_t, 3>& slots, int i) {
+    // Slot 0 never moves; a slot twice in a triple lists it once.
+    return slots[i] != 0 && (i == 0 || slots[i] != slots[0]) && (i < 2 || slots[i] != slots[1]);
+  };
   for (const KeyTriple& triple : counts.triples) {
     std::array<std::uint16_t, 3> slots{};
     const int symbols[] = {triple.first, triple.second, triple.third};
@@ -262,36 +272,29 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
       }
       slots[i] = static_cast<std::uint16_t>(slot);
     }
-    makeClassTriples(slots);
-    t.slots.push_back(slots);
-    t.counts.push_back(triple.count);
-    for (int i = 0; i < 3; ++i) {
-      // Slot 0 never moves; a slot twice in a triple lists it once.
-      if (slots[i] == 0 || (i > 0 && slots[i] == slots[0]) || (i > 1 && slots[i] == slots[1])) {
-        continue;
-      }
-      lists[slots[i]].push_back({slots, triple.count});
-    }
-    const KeyTripleStrokes& f =
-        t.byClasses[(static_cast<std::size_t>(t.slotClass[slots[0]]) * t.classes +
-                     t.slotClass[slots[1]]) *
-                        t.classes +
-                    t.slotClass[slots[2]]];
-    start.strokeTriples += triple.count * f.triples;
-    start.redirect += triple.count * f.redirect;
-    start.badRedirect += triple.count * f.badRedirect;
-  }
-  for (const auto& list : lists) {
-    t.recordStart.push_back(static_cast<std::uint32_t>(t.records.size()));
-    t.records.insert(t.records.end(), list.begin(), list.end());
-  }
-  t.recordStart.push_back(static_cast<std::uint32_t>(t.records.size()));
-  for (const KeyTripleStrokes& f : t.byClasses) {
-    if (f.triples > 3 || f.redirect > 3 || f.badRedirect > 3) {
+    if (!makeClassTriples(slots)) {
       error = "a key triple strokes more triples than a byte holds";
       return false;
     }
-    t.packed.push_back(static_cast<std::uint8_t>(f.triples | f.redirect << 2 | f.badRedirect << 4));
+    t.slots.push_back(slots);
+    t.counts.push_back(triple.count);
+    for (int i = 0; i < 3; ++i) listed[slots[i] + 1u] += listedIn(slots, i) ? 1 : 0;
+    const int f =
+        t.packed[(static_cast<std::size_t>(t.slotClass[slots[0]]) * k + t.slotClass[slots[1]]) * k +
+                 t.slotClass[slots[2]]];
+    start.strokeTriples += triple.count * (f & 3);
+    start.redirect += triple.count * (f >> 2 & 3);
+    start.badRedirect += triple.count * (f >> 4 & 3);
+  }
+  for (const std::uint32_t cell : made) t.packed[cell] &= static_cast<std::uint8_t>(~kMade);
+  std::partial_sum(listed.begin(), listed.end(), listed.begin());
+  t.recordStart = listed;
+  t.records.resize(listed.back());
+  for (std::size_t i = 0; i < t.slots.size(); ++i) {
+    for (int j = 0; j < 3; ++j) {
+      const int slot = t.slots[i][j];
+      if (listedIn(t.slots[i], j)) t.records[listed[slot]++] = {t.slots[i], t.counts[i]};
+    }
   }
   t.scored = weights[kRedirectTerm] > 0 || weights[kBadRedirectTerm] > 0;
   return true;
@@ -640,12 +643,20 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   // bytes of every unit, used or not (a key may move onto an unused one).
   s.slotByte.push_back(kNoKey);
   s.symbolSlot.assign(256, -1);
+  // The typed pairs and skip pairs, gathered in one sweep of their tables each.
+  struct TypedPair {
+    int a, b;
+    Count n;
+  };
+  std::vector<TypedPair> typedPairs, typedSkips;
+  forEachSymbolPair(counts, [&](int a, int b, Count n) { typedPairs.push_back({a, b, n}); });
+  forEachSymbolSkipPair(counts, [&](int a, int b, Count n) { typedSkips.push_back({a, b, n}); });
   std::array<bool, 256> used{};
-  forEachSymbolPair(counts, [&](int a, int b, Count) {
-    if (a < 256) used[a] = true;
-    used[b] = true;
-  });
-  forEachSymbolSkipPair(counts, [&](int a, int b, Count) { used[a] = used[b] = true; });
+  for (const TypedPair& p : typedPairs) {
+    if (p.a < 256) used[p.a] = true;
+    used[p.b] = true;
+  }
+  for (const TypedPair& p : typedSkips) used[p.a] = used[p.b] = true;
   for (const auto& unit : moves.units) {
     for (const unsigned char b : unit) {
       if (b != 0) used[b] = true;
@@ -697,14 +708,14 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   s.startPairs.assign(cells, 0);
   s.startSkipPairs.assign(cells, 0);
   const auto slotOf = [&s](int symbol) { return symbol == kNoKey ? 0 : s.symbolSlot[symbol]; };
-  forEachSymbolPair(counts, [&](int a, int b, Count n) {
-    s.startPairs[static_cast<std::size_t>(slotOf(a)) * s.stride + s.symbolSlot[b]] +=
-        static_cast<double>(n);
-  });
-  forEachSymbolSkipPair(counts, [&](int a, int b, Count n) {
-    s.startSkipPairs[static_cast<std::size_t>(slotOf(a)) * s.stride + s.symbolSlot[b]] +=
-        static_cast<double>(n);
-  });
+  for (const TypedPair& p : typedPairs) {
+    s.startPairs[static_cast<std::size_t>(slotOf(p.a)) * s.stride + s.symbolSlot[p.b]] +=
+        static_cast<double>(p.n);
+  }
+  for (const TypedPair& p : typedSkips) {
+    s.startSkipPairs[static_cast<std::size_t>(slotOf(p.a)) * s.stride + s.symbolSlot[p.b]] +=
+        static_cast<double>(p.n);
+  }
 
   // What each slot pair counts, worked out by the evaluation's own rule.
   // Without a board the stroke figures' kinds stay empty: nothing counts them.
@@ -1212,11 +1223,10 @@ void countTriples(const PermutationScorer& s, const std::vector<int>& occupant,
   counts.strokeTriples = counts.redirect = counts.badRedirect = 0;
   for (std::size_t i = 0; i < t.slots.size(); ++i) {
     const std::array<std::uint16_t, 3>& slot = t.slots[i];
-    const KeyTripleStrokes& f =
-        t.byClasses[(classOf[slot[0]] * k + classOf[slot[1]]) * k + classOf[slot[2]]];
-    counts.strokeTriples += t.counts[i] * f.triples;
-    counts.redirect += t.counts[i] * f.redirect;
-    counts.badRedirect += t.counts[i] * f.badRedirect;
+    const int f = t.packed[(classOf[slot[0]] * k + classOf[slot[1]]) * k + classOf[slot[2]]];
+    counts.strokeTriples += t.counts[i] * (f & 3);
+    counts.redirect += t.counts[i] * (f >> 2 & 3);
+    counts.badRedirect += t.counts[i] * (f >> 4 & 3);
   }
 }
 

@@ -209,11 +209,12 @@ struct PermutationScorer {
   struct TripleTables {
     int classes = 0;                                  // class 0: a break (slot 0)
     std::vector<std::uint8_t> slotClass;              // by slot
-    std::vector<KeyTripleStrokes> byClasses;          // (a * classes + b) * classes + c
     std::vector<std::array<std::uint16_t, 3>> slots;  // by triple: its start slots
     std::vector<Count> counts;                        // by triple
-    // byClasses packed in a byte each (triples | redirects << 2 | bad
-    // redirects << 4, none above 2), small enough for the first-level cache.
+    // What a triple of classes counts, (a * classes + b) * classes + c, packed
+    // in a byte (triples | redirects << 2 | bad redirects << 4, none above
+    // 2), small enough for the first-level cache. Only the class triples a
+    // search can meet are worked out; the rest stay 0, never read.
     std::vector<std::uint8_t> packed;
     // Per start slot, the triples holding it, copied in a row: a swap reads
     // them in order.
