@@ -242,13 +242,18 @@ CutSample cutSample(const std::uint8_t* data, std::size_t size) {
 
 MemoryFile::MemoryFile(std::string_view bytes) {
   fd = ::memfd_create("fuzz-sample", MFD_CLOEXEC);
-  for (std::size_t at = 0; fd >= 0 && at < bytes.size();) {
-    const ssize_t put = ::write(fd, bytes.data() + at, bytes.size() - at);
+  FUZZ_CHECK(fd >= 0);
+  path = "/proc/self/fd/" + std::to_string(fd);
+  replace(bytes);
+}
+
+void MemoryFile::replace(std::string_view bytes) {
+  FUZZ_CHECK(::ftruncate(fd, 0) == 0);
+  for (std::size_t at = 0; at < bytes.size();) {
+    const ssize_t put = ::pwrite(fd, bytes.data() + at, bytes.size() - at, static_cast<off_t>(at));
     FUZZ_CHECK(put > 0);
     at += static_cast<std::size_t>(put);
   }
-  FUZZ_CHECK(fd >= 0);
-  path = "/proc/self/fd/" + std::to_string(fd);
 }
 
 MemoryFile::~MemoryFile() {

@@ -57,15 +57,16 @@ const kbeval::Board* shippedBoard(char letter) {
 
 }  // namespace
 
-constexpr std::size_t kMostSwaps = 8;
+constexpr std::size_t kMostSwaps = 6;
 
-// Each input allocates and frees the better part of a megabyte of tables.
-// Behind the address sanitizer's default quarantine of 256 MB every input's
-// tables land on memory not touched for hundreds of inputs, and faulting it in
-// again took a quarter of the target's time. 32 MB still holds the freed
-// memory of the last few dozen inputs, so a use after free is caught as before.
+// Each input allocates and frees a few hundred kilobytes of tables. Behind
+// the address sanitizer's default quarantine of 256 MB every input's tables
+// land on memory not touched for hundreds of inputs: faulting it in again took
+// a quarter of the target's time, and at 32 MB reading it cold from memory
+// still took a seventh. 8 MB holds the freed memory of the last dozen inputs,
+// so a use after free within an input is caught as before.
 extern "C" const char* __asan_default_options() {
-  return "quarantine_size_mb=32";
+  return "quarantine_size_mb=8";
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -84,9 +85,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   start.fileName = "start.txt";
   applyLayoutText(input.substr(0, cut + 1), start);
   if (start.setType != 2 && start.setType != 3) start.setType = 2 + (flags & 1);
-  // The sample's first 48 bytes: every slot pair it types costs the scorer's
-  // build, and a score of syllables reach the same code as a page.
-  const fuzz::MemoryFile sample(input.substr(cut + 6, 48));
+  // The sample's first 40 bytes: every slot pair it types costs the scorer's
+  // build, and a score of syllables reach the same code as a page. One file
+  // is kept and its bytes replaced for each input.
+  static fuzz::MemoryFile sample("");
+  sample.replace(input.substr(cut + 6, 40));
 
   KeyTable keys{};
   ObjectiveBoard strokeBoard;
@@ -104,12 +107,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.moveKeys = (flags & 16) != 0;
   options.swapLevels = options.moveKeys && (flags & 4) != 0;
   options.numberRow = (flags & 32) != 0;
-  // A few keys move, 6 or 9 of them from a place in the board's list the
+  // A few keys move, 5 or 8 of them from a place in the board's list the
   // flags pick: the scorer's tables and the search's swaps grow with the
-  // square of the keys that move (with 9 instead of 12 the seeds reach the
-  // same edges, and an input takes a tenth less time).
+  // square of the keys that move (with 8 instead of 12 the seeds reach the
+  // same edges, and an input takes a fifth less time).
   static constexpr std::string_view kBoard = "qwertasdfgzxcvbyuiophjklnm;'\",./1234567890`[]\\=-";
-  const std::size_t first = (flags >> 3) * 3, count = (flags & 8) ? 9 : 6;
+  const std::size_t first = (flags >> 3) * 3, count = (flags & 8) ? 8 : 5;
   std::string allowed;
   for (std::size_t i = 0; i < count; ++i) allowed += kBoard[(first + i) % kBoard.size()];
   options.allowed = allowed;
@@ -121,8 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     keepMovesOnBoard(*board, moves);
     if (moves.swaps.empty()) return 0;
   }
-  // At most 16 swaps, spread over the move set: the scorer's terms and each
-  // descent round grow with the swaps, and 16 reach the same code as 150.
+  // At most 6 swaps, spread over the move set: the scorer's terms and each
+  // descent round grow with the swaps, and 6 reach the same code as 150.
   if (moves.swaps.size() > kMostSwaps) {
     const std::size_t step = (moves.swaps.size() + kMostSwaps - 1) / kMostSwaps;
     std::vector<std::array<int, 2>> kept;
