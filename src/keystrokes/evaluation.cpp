@@ -260,15 +260,18 @@ bool EvaluationState::operator==(const EvaluationState& other) const {
          endedSameKeyRuns == other.endedSameKeyRuns && samePairCounts(*this, other);
 }
 
+void clearMarkedRows(std::vector<Count>& table, const PairRows& rows) {
+  forEachPairRow(rows, [&table](int row) {
+    std::memset(table.data() + static_cast<std::size_t>(row) * 256, 0, 256 * sizeof(Count));
+  });
+}
+
 void restartEvaluation(EvaluationState& state) {
   std::vector<Count> pairCounts = std::move(state.pairCounts);
-  // Only the rows that hold a count, one memset each (a table that is not
-  // whole, such as one moved away, is cleared whole): a sanitizer build
-  // would otherwise check every element's store.
+  // Only the rows that hold a count (a table that is not whole, such as one
+  // moved away, is cleared whole).
   if (pairCounts.size() == kKeyPairs) {
-    forEachPairRow(state.pairRows, [&pairCounts](int row) {
-      std::memset(pairCounts.data() + static_cast<std::size_t>(row) * 256, 0, 256 * sizeof(Count));
-    });
+    clearMarkedRows(pairCounts, state.pairRows);
   } else if (!pairCounts.empty()) {
     std::memset(pairCounts.data(), 0, pairCounts.size() * sizeof(Count));
   }

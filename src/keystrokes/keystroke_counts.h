@@ -95,6 +95,11 @@ void forEachPairRow(const PairRows& rows, Visit visit) {
   }
 }
 
+// Zeroes the rows of `table` (rows of 256 counts) marked in `rows`, one
+// memset each: a table of half a megabyte costs what the text typed, and a
+// sanitizer build checks a memset once, not store by store.
+void clearMarkedRows(std::vector<Count>& table, const PairRows& rows);
+
 // Everything the walk carries from one keystroke to the next, so that a key
 // stream evaluated in pieces counts exactly as the stream evaluated whole.
 struct EvaluationState {

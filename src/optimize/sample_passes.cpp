@@ -139,9 +139,7 @@ void copyMarkedRows(const std::vector<Count>& from, const PairRows& fromRows,
   if (to.size() != from.size()) {
     to.assign(from.size(), 0);
   } else {
-    forEachPairRow(toRows, [&](int row) {
-      std::memset(to.data() + static_cast<std::size_t>(row) * 256, 0, 256 * sizeof(Count));
-    });
+    clearMarkedRows(to, toRows);
   }
   forEachPairRow(fromRows, [&](int row) {
     std::memcpy(to.data() + static_cast<std::size_t>(row) * 256,

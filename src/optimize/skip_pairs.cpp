@@ -1,7 +1,6 @@
 #include "optimize/skip_pairs.h"
 
 #include <algorithm>
-#include <cstring>
 #include <tuple>
 
 namespace kbeval {
@@ -32,11 +31,7 @@ void forEachStroke(int& twoBefore, int& before, const unsigned char* keys, std::
 void restartSkipPairs(SkipPairState& state) {
   std::vector<Count> counts = std::move(state.counts);
   if (counts.size() == kSkipPairs) {
-    // Only the rows that hold a count, one memset each: a sanitizer build
-    // checks a memset once, not store by store.
-    forEachPairRow(state.rows, [&](int row) {
-      std::memset(counts.data() + static_cast<std::size_t>(row) * 256, 0, 256 * sizeof(Count));
-    });
+    clearMarkedRows(counts, state.rows);
   } else {
     counts.assign(kSkipPairs, 0);
   }
