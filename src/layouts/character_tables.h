@@ -113,6 +113,8 @@ template <std::size_t N>
 constexpr std::optional<int> findName(const std::array<std::string_view, N>& table,
                                       std::string_view name, int count = static_cast<int>(N)) {
   for (int i = 0; i < count; ++i) {
+    // Most names differ in their last byte: a cheap test before the whole.
+    if (!name.empty() && !table[i].empty() && table[i].back() != name.back()) continue;
     if (table[i] == name) return i;
   }
   return std::nullopt;

@@ -40,17 +40,34 @@ void appendCategoryLine(std::string& text, int category, std::string_view name,
   text += line + rest + '\n';
 }
 
-// The loader gives a name to its first entry only; under category 4 a name
-// of one byte is a sign's, never a symbol's.
+// Which entries of a table are the first of their name: the loader gives a
+// name to its first entry only. Worked out when compiling, not per layout.
+template <std::size_t N>
+constexpr std::array<bool, N> firstOfName(const std::array<std::string_view, N>& names) {
+  std::array<bool, N> first{};
+  for (std::size_t i = 0; i < N; ++i) {
+    first[i] = true;
+    for (std::size_t j = 0; j < i; ++j) first[i] = first[i] && names[j] != names[i];
+  }
+  return first;
+}
+
+// Under category 4 a name of one byte is a sign's, never a symbol's.
 template <std::size_t N>
 void appendTable(std::string& text, int category, const std::array<std::string_view, N>& names,
-                 const std::array<std::string, N>& keys, OutputEncoding encoding) {
+                 const std::array<bool, N>& first, const std::array<std::string, N>& keys,
+                 OutputEncoding encoding) {
   for (std::size_t i = 0; i < N; ++i) {
-    bool first = !(category == 4 && names[i].size() == 1);
-    for (std::size_t j = 0; j < i; ++j) first = first && names[j] != names[i];
-    if (first) appendCategoryLine(text, category, names[i], keys[i], encoding);
+    if (first[i] && !(category == 4 && names[i].size() == 1)) {
+      appendCategoryLine(text, category, names[i], keys[i], encoding);
+    }
   }
 }
+
+constexpr auto kFirstInitials = firstOfName(InitialNames);
+constexpr auto kFirstMedials = firstOfName(MedialNames);
+constexpr auto kFirstFinals = firstOfName(FinalNames);
+constexpr auto kFirstSymbols = firstOfName(SymbolNames);
 
 }  // namespace
 
@@ -85,13 +102,13 @@ std::string layoutFileText(const LayoutRecord& layout, const std::vector<std::st
     text += "fingering: " + layout.fingering + '\n';
   }
   const OutputEncoding encoding = style.encoding;
-  appendTable(text, 1, InitialNames, layout.initialKeys, encoding);
-  appendTable(text, 2, MedialNames, layout.medialKeys, encoding);
-  appendTable(text, 3, FinalNames, layout.finalKeys, encoding);
+  appendTable(text, 1, InitialNames, kFirstInitials, layout.initialKeys, encoding);
+  appendTable(text, 2, MedialNames, kFirstMedials, layout.medialKeys, encoding);
+  appendTable(text, 3, FinalNames, kFirstFinals, layout.finalKeys, encoding);
   for (int s = 0; s < kSignCount; ++s) {
     appendCategoryLine(text, 4, SignChars.substr(s, 1), layout.signKeys[s], encoding);
   }
-  appendTable(text, 4, SymbolNames, layout.symbolKeys, encoding);
+  appendTable(text, 4, SymbolNames, kFirstSymbols, layout.symbolKeys, encoding);
   return text;
 }
 
