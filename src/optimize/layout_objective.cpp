@@ -98,9 +98,20 @@ void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
 void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
                             std::span<const Count> pairCounts, const PairRows& rows,
                             ObjectiveCounts& o) {
-  StrokeCounts strokes = strokePairCounts();
-  addKeyPairStrokes(board.tables, keys, pairCounts, rows, strokes);
-  addStrokePairCounts(board, strokes, o);
+  forEachTypedPair(pairCounts, rows, [&](int previous, int current, Count n) {
+    addKeyPairStrokeFigures(board, keys, previous, current, n, o);
+  });
+}
+
+void addKeyPairStrokeFigures(const ObjectiveBoard& board, const KeyTable& keys, int previous,
+                             int current, Count n, ObjectiveCounts& o) {
+  const KeyPairStrokeIds ids = keyPairStrokeIds(board.tables, keys, previous, current);
+  int last = ids.before;
+  if (ids.shift >= 0) {
+    addStrokePair(board, last, ids.shift, n, o);
+    last = ids.shift;
+  }
+  addStrokePair(board, last, ids.key, n, o);
 }
 
 void addStrokePairCounts(const ObjectiveBoard& board, const StrokeCounts& strokes,

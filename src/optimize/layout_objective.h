@@ -145,10 +145,14 @@ void addStrokePair(const ObjectiveBoard& board, int a, int b, Count n, Objective
 // current, as the keystroke walk counts them) typed with `keys`.
 void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
                             std::span<const Count> pairCounts, ObjectiveCounts& counts);
-// The same, visiting only the rows marked in `rows` (the others must be zero).
+// The same, visiting only the rows marked in `rows` (the others must be zero),
+// each key pair added where it stands rather than through a table of stroke pairs.
 void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
                             std::span<const Count> pairCounts, const PairRows& rows,
                             ObjectiveCounts& counts);
+// Adds the stroke figures of `n` key pairs: `current` after `previous`.
+void addKeyPairStrokeFigures(const ObjectiveBoard& board, const KeyTable& keys, int previous,
+                             int current, Count n, ObjectiveCounts& counts);
 // The same from the stroke pairs (StrokeCounts::pairs) those key pairs stroke.
 void addStrokePairCounts(const ObjectiveBoard& board, const StrokeCounts& strokes,
                          ObjectiveCounts& counts);

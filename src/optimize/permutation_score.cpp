@@ -403,13 +403,12 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
   // counts under its renamed bytes where it stands, without building the
   // permuted tables (permutedPairCounts, permutedSkipPairs) it would add to.
   KeystrokeCounts keystrokes;
-  StrokeCounts strokes{.pairs = {}, .skips = {}, .fingerTriples = {}};
-  if (board != nullptr) strokes.pairs.assign(kStrokeStates * kStrokeStates, 0);
+  ObjectiveCounts strokes;  // the stroke figures alone
   forEachSymbolPair(counts, [&](int previous, int current, Count n) {
     const int a = symbolByte(counts, sigma, previous);
     const int b = symbolByte(counts, sigma, current);
     countKeyPair(keys, a, b, n, keystrokes);
-    if (board != nullptr) addKeyPairStroke(board->tables, keys, a, b, n, strokes);
+    if (board != nullptr) addKeyPairStrokeFigures(*board, keys, a, b, n, strokes);
   });
   Count skipgrams = 0;
   forEachSymbolSkipPair(counts, [&](int first, int third, Count n) {
@@ -420,7 +419,15 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
   });
   ObjectiveCounts o = objectiveCounts(keystrokes, skipgrams, counts.syllables);
   if (board != nullptr) {
-    addStrokePairCounts(*board, strokes, o);
+    o.strokes = strokes.strokes;
+    o.strokePairs = strokes.strokePairs;
+    o.alternation = strokes.alternation;
+    o.rollIn = strokes.rollIn;
+    o.rollOut = strokes.rollOut;
+    o.scissor = strokes.scissor;
+    o.lateral = strokes.lateral;
+    o.distanceUnits = strokes.distanceUnits;
+    o.effortUnits = strokes.effortUnits;
     for (const KeyTriple& t : counts.triples) {
       const KeyTripleStrokes k =
           keyTripleStrokes(board->tables, symbolByte(counts, sigma, t.first),
@@ -649,6 +656,8 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
     Count n;
   };
   std::vector<TypedPair> typedPairs, typedSkips;
+  typedPairs.reserve(256);
+  typedSkips.reserve(256);
   forEachSymbolPair(counts, [&](int a, int b, Count n) { typedPairs.push_back({a, b, n}); });
   forEachSymbolSkipPair(counts, [&](int a, int b, Count n) { typedSkips.push_back({a, b, n}); });
   std::array<bool, 256> used{};
@@ -720,12 +729,22 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   // What each slot pair counts, worked out by the evaluation's own rule.
   // Without a board the stroke figures' kinds stay empty: nothing counts them.
   const int kinds = board != nullptr ? kKinds : kAlternationPairs;
-  // Whole numbers of a pair count (one pair typed once): ints, half the
-  // memory of doubles, which every input's scorer would take fresh.
-  // Each kind apart (one block of all would outgrow what the allocator keeps
-  // at hand), zeroed in one go.
-  std::array<std::unique_ptr<std::int32_t[]>, kKinds> byRow;
-  for (int kind = 0; kind < kinds; ++kind) byRow[kind].reset(new std::int32_t[cells]());
+  // Whole numbers of a pair count (one pair typed once): bytes, but for the
+  // distances (millionths of a key width), a quarter of the memory of ints,
+  // which every input's scorer would take fresh. Each kind apart (one block
+  // of all would outgrow what the allocator keeps at hand), zeroed in one go.
+  std::array<std::unique_ptr<std::int8_t[]>, kKinds> byRow;
+  std::unique_ptr<std::int32_t[]> distanceByRow;
+  for (int kind = 0; kind < kinds; ++kind) {
+    if (kind == kDistanceUnits) {
+      distanceByRow.reset(new std::int32_t[cells]());
+    } else {
+      byRow[kind].reset(new std::int8_t[cells]());
+    }
+  }
+  const auto valueAt = [&](int kind, std::size_t cell) -> std::int32_t {
+    return kind == kDistanceUnits ? distanceByRow[cell] : byRow[kind][cell];
+  };
   s.unigram.assign(n, ObjectiveCounts{});
   // Only some slot pairs are ever read: those of a slot a swap moves (the
   // terms), the typed ones (the start counts), and those after no keystroke
@@ -746,7 +765,11 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       const int previous = s.slotByte[a];
       const int current = s.slotByte[b];
       const auto set = [&](int kind, std::int64_t value) {
-        byRow[kind][cell] = static_cast<std::int32_t>(value);
+        if (kind == kDistanceUnits) {
+          distanceByRow[cell] = static_cast<std::int32_t>(value);
+        } else {
+          byRow[kind][cell] = static_cast<std::int8_t>(value);
+        }
         kindUsed[kind] = kindUsed[kind] || value != 0;
       };
       // The pair's own counts, by the walk's rule for a pair.
@@ -828,7 +851,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       addCounts(start, s.unigram[b], pairs);
       for (int kind = 0; kind < kinds; ++kind) {
         const Count flow = kind == kSkipgrams ? skips : pairs;
-        addFeature(start, kind, flow * static_cast<Count>(byRow[kind][cell]), shift);
+        addFeature(start, kind, flow * static_cast<Count>(valueAt(kind, cell)), shift);
       }
     }
   }
@@ -897,10 +920,14 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
     }
   };
 
-  const auto makeFeature = [&](int kind, auto& feature) {
-    const std::int32_t* f = byRow[kind].get();
+  const auto makeFeature = [&](int kind, const auto* f, auto& feature) {
     const std::size_t stride = static_cast<std::size_t>(s.stride);
     feature.kind = kind;
+    // Sized up front: grown push by push, every feature's tables would be
+    // allocated over and over.
+    feature.termStart.reserve(s.swapSlots.size() * 8 + 1);
+    feature.movedPairChange.reserve(s.swapSlots.size() * 16);
+    feature.terms.reserve(s.swapSlots.size() * 8 * static_cast<std::size_t>(s.classes + 4));
     const auto at = [f, stride](int a, int b) {
       return static_cast<double>(f[static_cast<std::size_t>(a) * stride + b]);
     };
@@ -961,8 +988,8 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
           continue;
         }
         int* d = difference.data();
-        const std::int32_t* rowTo = f + static_cast<std::size_t>(to) * stride;
-        const std::int32_t* rowA = f + static_cast<std::size_t>(a) * stride;
+        const auto* rowTo = f + static_cast<std::size_t>(to) * stride;
+        const auto* rowA = f + static_cast<std::size_t>(a) * stride;
         bool any = false;
         for (int b = 0; b < n; ++b) {
           d[b] = static_cast<int>(rowTo[b] - rowA[b]);
@@ -972,8 +999,8 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
         if (any) addTerms(d, feature.terms);
         feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
         any = false;
-        const std::int32_t* columnTo = f + to;
-        const std::int32_t* columnA = f + a;
+        const auto* columnTo = f + to;
+        const auto* columnA = f + a;
         for (int b = 0; b < n; ++b, columnTo += stride, columnA += stride) {
           d[b] = static_cast<int>(*columnTo - *columnA);
           any = any || d[b] != 0;
@@ -989,11 +1016,12 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
     if (!kindUsed[kind]) continue;
     if (kind == kDistanceUnits) {
       PermutationScorer::WideFeature feature;
-      if (makeFeature(kind, feature)) s.wideFeatures.push_back(std::move(feature));
+      if (makeFeature(kind, distanceByRow.get(), feature))
+        s.wideFeatures.push_back(std::move(feature));
     } else {
       PermutationScorer::Feature feature;
       feature.onSkipPairs = kind == kSkipgrams;
-      if (makeFeature(kind, feature)) s.features.push_back(std::move(feature));
+      if (makeFeature(kind, byRow[kind].get(), feature)) s.features.push_back(std::move(feature));
     }
   }
   s.movedPairChanges.reserve(s.swapSlots.size() * s.features.size() * 16);
@@ -1010,6 +1038,10 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
     }
   }
   for (PermutationScorer::Feature& feature : s.features) feature.movedPairChange = {};
+  std::size_t allTerms = 0;
+  for (const PermutationScorer::Feature& feature : s.features) allTerms += feature.terms.size();
+  s.packedTerms.reserve(allTerms);
+  s.packedStart.reserve(s.swapSlots.size() * s.features.size() * 8 + 1);
   for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
     for (const PermutationScorer::Feature& feature : s.features) {
       for (std::size_t k = 0; k < 8; ++k) {
