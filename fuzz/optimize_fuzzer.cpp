@@ -152,6 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   settings.iterations = 16;
   settings.restarts = 1;
   settings.shuffleSwaps = 8;
+  settings.heatSamples = 8;
   settings.maxMoved = (flags & 4) != 0 && !options.moveKeys ? 3 : 0;
   const std::vector<RestartResult> results = searchLayouts(scorer, settings);
   const std::array<bool, 256> signs = signBytes(start);

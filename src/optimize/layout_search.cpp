@@ -51,7 +51,6 @@ constexpr int kShuffleSwapsPerKey = 8;
 // change; it ends this many times lower.
 constexpr double kStartHeat = 0.5;
 constexpr double kCooling = 1e-4;
-constexpr int kSamplesForHeat = 64;
 constexpr int kMostDescentRounds = 100000;
 // The most swaps a restart keeps to return to the best layout it saw (4 MB).
 constexpr std::size_t kMostSwapsToUndo = std::size_t{1} << 20;
@@ -198,10 +197,11 @@ RestartResult searchOnce(const TextScorers& texts, const SearchSettings& setting
     make(swap, now.tryScore(swap));
   }
   double typicalChange = 0;
-  for (int i = 0; i < kSamplesForHeat; ++i) {
+  const int heatSamples = std::max(1, settings.heatSamples);
+  for (int i = 0; i < heatSamples; ++i) {
     typicalChange += std::fabs(now.tryScore(random.below(swaps)) - now.score);
   }
-  typicalChange /= kSamplesForHeat;
+  typicalChange /= heatSamples;
   const double startHeat = std::max(kStartHeat * typicalChange, 1e-12);
   keepIfBest(false);
 

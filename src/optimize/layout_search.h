@@ -26,6 +26,8 @@ struct SearchSettings {
   // Random swaps that start each restart; below 0, eight per slot. Short
   // searches (the fuzz target's) bound it to keep their work small.
   int shuffleSwaps = -1;
+  // Swaps tried to gauge the first temperature (a typical swap's change).
+  int heatSamples = 64;
   // When set, nothing runs past it: no restart starts after it, and a
   // running one ends its annealing and descent there, keeping its best.
   std::optional<std::chrono::steady_clock::time_point> deadline;
