@@ -261,6 +261,9 @@ bool makeTripleTables(const StrokeTables& strokes, const SymbolCounts& counts,
     // Slot 0 never moves; a slot twice in a triple lists it once.
     return slots[i] != 0 && (i == 0 || slots[i] != slots[0]) && (i < 2 || slots[i] != slots[1]);
   };
+  t.slots.reserve(counts.triples.size());
+  t.counts.reserve(counts.triples.size());
+  made.reserve(256);
   for (const KeyTriple& triple : counts.triples) {
     std::array<std::uint16_t, 3> slots{};
     const int symbols[] = {triple.first, triple.second, triple.third};
@@ -543,6 +546,7 @@ bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyM
     }
   }
   int movable = 0;
+  moves.units.reserve(2 * kPhysicalKeys);
   for (int k = 0; k < kPhysicalKeys; ++k) {
     if (!candidates[k] || pinned[k]) continue;
     const KeyCharacters c = physicalKeyCharacters(k);
@@ -569,6 +573,7 @@ bool makeKeyMoveSet(const LayoutRecord& layout, const KeyTable& keys, const KeyM
     movable += any;
   }
   const auto& units = moves.units;
+  moves.swaps.reserve(units.size() * (units.size() - (units.empty() ? 0 : 1)) / 2);
   for (int i = 0; i < static_cast<int>(units.size()); ++i) {
     for (int j = i + 1; j < static_cast<int>(units.size()); ++j) {
       if (options.keepHands && isLeftHand(keys, units[i][0]) != isLeftHand(keys, units[j][0]))
@@ -648,6 +653,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   s.shiftEffortUnits = shift.effortUnits;
   // Slots: "no keystroke before", every symbol the start pass met, and the
   // bytes of every unit, used or not (a key may move onto an unused one).
+  s.slotByte.reserve(257);
   s.slotByte.push_back(kNoKey);
   s.symbolSlot.assign(256, -1);
   // The typed pairs and skip pairs, gathered in one sweep of their tables each.
@@ -699,6 +705,8 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   s.stride = (n + s.classes + 3) / 4 * 4;
   const std::size_t cells = static_cast<std::size_t>(s.stride) * s.stride;
 
+  s.swapSlots.reserve(moves.swaps.size());
+  s.swapSlotCount.reserve(moves.swaps.size());
   for (const auto& swap : moves.swaps) {
     std::array<int, 4> slots{};
     int count = 0;
@@ -828,6 +836,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
     }
   }
 
+  s.unigramChange.reserve(s.swapSlots.size() * 2);
   for (std::size_t m = 0; m < s.swapSlots.size(); ++m) {
     for (int i = 0; i < 4; i += 2) {
       ObjectiveCounts change;
@@ -871,6 +880,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
   // c): these loops run per feature, swap and moved slot, so they read plain
   // arrays.
   std::vector<int> memberSlots, memberStart(static_cast<std::size_t>(s.classes) + 1, 0);
+  memberSlots.reserve(static_cast<std::size_t>(n));
   for (int c = 0; c < s.classes; ++c) {
     memberStart[c] = static_cast<int>(memberSlots.size());
     for (int b = 0; b < n; ++b) {
@@ -1011,6 +1021,7 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
     feature.termStart.push_back(static_cast<std::uint32_t>(feature.terms.size()));
     return changes;
   };
+  s.features.reserve(kKinds);
   for (int kind = 0; kind < kKinds; ++kind) {
     if (board == nullptr && kind >= kAlternationPairs) break;
     if (!kindUsed[kind]) continue;
