@@ -1075,19 +1075,28 @@ ScorerState startScorerState(const PermutationScorer& s) {
   state.pairsT.assign(state.pairs.size(), 0);
   state.skipsT.assign(state.skips.size(), 0);
   state.strokes.assign(s.slots, 0);
+  // Plain pointers: these loops run over every slot pair for each restart.
+  const double* pairs = state.pairs.data();
+  const double* skips = state.skips.data();
+  double* pairsT = state.pairsT.data();
+  double* skipsT = state.skipsT.data();
+  double* strokes = state.strokes.data();
   for (int a = 0; a < s.slots; ++a) {
+    const double* pairRow = pairs + static_cast<std::size_t>(a) * stride;
+    const double* skipRow = skips + static_cast<std::size_t>(a) * stride;
     for (int b = 0; b < s.slots; ++b) {
-      const std::size_t cell = static_cast<std::size_t>(a) * stride + b;
       const std::size_t transposed = static_cast<std::size_t>(b) * stride + a;
-      state.pairsT[transposed] = state.pairs[cell];
-      state.skipsT[transposed] = state.skips[cell];
-      state.strokes[b] += state.pairs[cell];
+      pairsT[transposed] = pairRow[b];
+      skipsT[transposed] = skipRow[b];
+      strokes[b] += pairRow[b];
     }
   }
+  const int* slotClass = s.slotClass.data();
   for (std::vector<double>* m : {&state.pairs, &state.pairsT, &state.skips, &state.skipsT}) {
     for (int a = 0; a < s.slots; ++a) {
       double* row = m->data() + static_cast<std::size_t>(a) * stride;
-      for (int b = 0; b < s.slots; ++b) row[s.slots + s.slotClass[b]] += row[b];
+      double* classSums = row + s.slots;
+      for (int b = 0; b < s.slots; ++b) classSums[slotClass[b]] += row[b];
     }
   }
   state.occupant.resize(s.slots);
