@@ -422,15 +422,7 @@ ObjectiveCounts permutedObjectiveCounts(const KeyTable& keys, const SymbolCounts
   });
   ObjectiveCounts o = objectiveCounts(keystrokes, skipgrams, counts.syllables);
   if (board != nullptr) {
-    o.strokes = strokes.strokes;
-    o.strokePairs = strokes.strokePairs;
-    o.alternation = strokes.alternation;
-    o.rollIn = strokes.rollIn;
-    o.rollOut = strokes.rollOut;
-    o.scissor = strokes.scissor;
-    o.lateral = strokes.lateral;
-    o.distanceUnits = strokes.distanceUnits;
-    o.effortUnits = strokes.effortUnits;
+    addCounts(o, strokes, 1);
     for (const KeyTriple& t : counts.triples) {
       const KeyTripleStrokes k =
           keyTripleStrokes(board->tables, symbolByte(counts, sigma, t.first),
