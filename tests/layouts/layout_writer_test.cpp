@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "layouts/character_tables.h"
 #include "layouts/layout_loader.h"
 #include "temp_directory.h"
 
@@ -37,6 +38,24 @@ TEST(LayoutWriter, AwkwardLayoutsReadBackAsWritten) {
     ASSERT_TRUE(readLayoutFile(directory.write("x.txt", text), read, error)) << error;
     EXPECT_EQ(read, layout) << fingering;
   }
+}
+
+// The symbol named "?" cannot be written: a line "4 ? keys" reads as the
+// sign's. Its keys are left out rather than written over the sign's.
+TEST(LayoutWriter, TheSymbolNamedLikeASignNeverOverwritesTheSign) {
+  const testing::TempDirectory directory;
+  LayoutRecord layout;
+  layout.fileName = "x.txt";
+  const int question = *findSign('?');
+  layout.signKeys[question] = "s";
+  layout.symbolKeys[48] = "t";
+  LayoutRecord read;
+  read.fileName = "x.txt";
+  std::string error;
+  ASSERT_TRUE(readLayoutFile(directory.write("x.txt", layoutFileText(layout, {})), read, error))
+      << error;
+  EXPECT_EQ(read.signKeys[question], "s");
+  EXPECT_EQ(read.symbolKeys[48], "");
 }
 
 TEST(LayoutWriter, RenamingMapsEveryKeyByte) {
