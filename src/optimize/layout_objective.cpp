@@ -105,7 +105,11 @@ void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
 
 void addKeyPairStrokeFigures(const ObjectiveBoard& board, const KeyTable& keys, int previous,
                              int current, Count n, ObjectiveCounts& o) {
-  const KeyPairStrokeIds ids = keyPairStrokeIds(board.tables, keys, previous, current);
+  addKeyPairStrokeFigures(board, keyPairStrokeIds(board.tables, keys, previous, current), n, o);
+}
+
+void addKeyPairStrokeFigures(const ObjectiveBoard& board, const KeyPairStrokeIds& ids, Count n,
+                             ObjectiveCounts& o) {
   int last = ids.before;
   if (ids.shift >= 0) {
     addStrokePair(board, last, ids.shift, n, o);

@@ -153,6 +153,9 @@ void addKeyPairStrokeCounts(const ObjectiveBoard& board, const KeyTable& keys,
 // Adds the stroke figures of `n` key pairs: `current` after `previous`.
 void addKeyPairStrokeFigures(const ObjectiveBoard& board, const KeyTable& keys, int previous,
                              int current, Count n, ObjectiveCounts& counts);
+// The same from the pair's stroke ids: the Shift press it needs, then its key.
+void addKeyPairStrokeFigures(const ObjectiveBoard& board, const KeyPairStrokeIds& ids, Count n,
+                             ObjectiveCounts& counts);
 // The same from the stroke pairs (StrokeCounts::pairs) those key pairs stroke.
 void addStrokePairCounts(const ObjectiveBoard& board, const StrokeCounts& strokes,
                          ObjectiveCounts& counts);

@@ -783,13 +783,8 @@ bool makePermutationScorer(const KeyTable& keys, const ObjectiveBoard* board,
       // What the pair's strokes count: the Shift press it needs, then its key.
       ObjectiveCounts strokes;
       if (board != nullptr) {
-        const KeyPairStrokeIds ids = keyPairStrokeIds(board->tables, pair, previous, current);
-        int last = ids.before;
-        if (ids.shift >= 0) {
-          addStrokePair(*board, last, ids.shift, 1, strokes);
-          last = ids.shift;
-        }
-        addStrokePair(*board, last, ids.key, 1, strokes);
+        addKeyPairStrokeFigures(*board, keyPairStrokeIds(board->tables, pair, previous, current), 1,
+                                strokes);
         if (strokes.distanceUnits < 0 ||
             strokes.distanceUnits > std::numeric_limits<std::int32_t>::max()) {
           error = "a pair's distance outgrows the scorer's tables";
